@@ -1,0 +1,117 @@
+#include "parameterblock.h"
+
+#include <QStringList>
+
+namespace Protocol {
+
+namespace {
+
+template<size_t N>
+void appendOctets(QByteArray &bytes, const std::array<quint8, N> &octets)
+{
+    for (quint8 octet : octets)
+        bytes.append(char(octet));
+}
+
+void append16(QByteArray &bytes, quint16 value)
+{
+    bytes.append(char(value >> 8));
+    bytes.append(char(value & 0xFF));
+}
+
+class BlockReader
+{
+public:
+    explicit BlockReader(const QByteArray &bytes) : m_bytes(bytes) {}
+
+    quint8 byte() { return quint8(m_bytes.at(m_offset++)); }
+    quint16 word()
+    {
+        const quint16 high = byte();
+        return quint16(high << 8 | byte());
+    }
+    template<size_t N>
+    void octets(std::array<quint8, N> &out)
+    {
+        for (quint8 &octet : out)
+            octet = byte();
+    }
+
+private:
+    const QByteArray &m_bytes;
+    int m_offset = 0;
+};
+
+QString joined(const quint8 *octets, int count, int base)
+{
+    QStringList parts;
+    for (int i = 0; i < count; ++i)
+        parts << QString::number(octets[i], base);
+    return parts.join(QLatin1Char('.'));
+}
+
+} // namespace
+
+QByteArray ParameterBlock::toBytes() const
+{
+    QByteArray bytes;
+    bytes.reserve(Size);
+    appendOctets(bytes, localIp);
+    appendOctets(bytes, mask);
+    appendOctets(bytes, serverIp);
+    append16(bytes, port);
+    append16(bytes, serialNumber);
+    appendOctets(bytes, mac);
+    bytes.append(char(mode));
+    append16(bytes, t1);
+    appendOctets(bytes, reserved);
+    appendOctets(bytes, gateway);
+    Q_ASSERT(bytes.size() == Size);
+    return bytes;
+}
+
+ParameterBlock ParameterBlock::fromBytes(const QByteArray &bytes)
+{
+    Q_ASSERT(bytes.size() >= Size);
+    ParameterBlock block;
+    BlockReader reader(bytes);
+    reader.octets(block.localIp);
+    reader.octets(block.mask);
+    reader.octets(block.serverIp);
+    block.port = reader.word();
+    block.serialNumber = reader.word();
+    reader.octets(block.mac);
+    block.mode = reader.byte();
+    block.t1 = reader.word();
+    reader.octets(block.reserved);
+    reader.octets(block.gateway);
+    return block;
+}
+
+QString dottedDecimal(const quint8 *octets, int count)
+{
+    return joined(octets, count, 10);
+}
+
+QString dottedHex(const quint8 *octets, int count)
+{
+    return joined(octets, count, 16);
+}
+
+QString readReport(const ParameterBlock &block)
+{
+    const QStringList lines = {
+        QLatin1String("LIP:") + dottedDecimal(block.localIp.data(), 4),
+        QLatin1String("MASK:") + dottedDecimal(block.mask.data(), 4),
+        QLatin1String("SIP:") + dottedDecimal(block.serverIp.data(), 4),
+        QLatin1String("MAC:") + dottedHex(block.mac.data(), 6),
+        QLatin1String("PORT:") + QString::number(block.port),
+        QLatin1String("SN:") + QString::number(block.serialNumber),
+        QLatin1String("MODE:") + QString::number(block.mode),
+        QLatin1String("T1:") + QString::number(block.t1),
+        QLatin1String("GATE:") + dottedDecimal(block.gateway.data(), 4),
+    };
+    return lines.join(QLatin1String("\r\n"));
+}
+
+} // namespace Protocol

@@ -1,0 +1,77 @@
+#include "ptypair.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+PtyPair::PtyPair()
+{
+    char name[128] = {};
+    if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
+        m_master = m_slave = -1;
+        return;
+    }
+    // Raw from the start, so that no byte is translated before the program
+    // under test configures the line itself. The slave stays open here too, so
+    // that the master does not see a hang-up between two opens of the program.
+    termios attributes{};
+    tcgetattr(m_slave, &attributes);
+    cfmakeraw(&attributes);
+    tcsetattr(m_slave, TCSANOW, &attributes);
+    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    m_slavePath = QString::fromLocal8Bit(name);
+}
+
+PtyPair::~PtyPair()
+{
+    hangUp();
+}
+
+void PtyPair::drain()
+{
+    if (m_master < 0)
+        return;
+    char buffer[512];
+    for (;;) {
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        m_received.append(buffer, int(n));
+    }
+}
+
+QByteArray PtyPair::received()
+{
+    drain();
+    return m_received;
+}
+
+void PtyPair::clearReceived()
+{
+    drain();
+    m_received.clear();
+}
+
+bool PtyPair::send(const QByteArray &bytes)
+{
+    qsizetype written = 0;
+    while (m_master >= 0 && written < bytes.size()) {
+        const ssize_t n = ::write(m_master, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        if (n > 0)
+            written += n;
+    }
+    return written == bytes.size();
+}
+
+void PtyPair::hangUp()
+{
+    if (m_slave >= 0)
+        ::close(m_slave);
+    if (m_master >= 0)
+        ::close(m_master);
+    m_master = m_slave = -1;
+}
