@@ -1,0 +1,66 @@
+#include "commandline.h"
+
+#include "link/portmap.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailable)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Configures the network parameters of a device over a serial line."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption portOption(
+        QStringLiteral("port"),
+        QStringLiteral("Open DEVICE for the port COMn of the list (repeatable), "
+                       "e.g. COM1=/dev/ttyUSB0. Unmapped, COM1 opens %1.")
+            .arg(PortMap::defaultDevice(QStringLiteral("COM1"))),
+        QStringLiteral("COMn=DEVICE"));
+    parser.addOption(portOption);
+    const QCommandLineOption traceOption(
+        QStringLiteral("trace"),
+        QStringLiteral("Print every frame sent (TX) and every reply read (RX) to stderr."));
+    parser.addOption(traceOption);
+    const QCommandLineOption simulateOption(
+        QStringLiteral("simulate"),
+        QStringLiteral("Start a simulated device and connect COM1 to it."));
+    if (simulatorAvailable)
+        parser.addOption(simulateOption);
+
+    CommandLine result;
+    auto fail = [&result](const QString &message) {
+        result.action = CommandLine::Exit;
+        result.exitCode = UsageError;
+        result.output = message;
+        return result;
+    };
+
+    if (!parser.parse(arguments))
+        return fail(parser.errorText());
+    if (parser.isSet(helpOption)) {
+        result.action = CommandLine::Exit;
+        result.output = parser.helpText();
+        return result;
+    }
+    if (parser.isSet(versionOption)) {
+        result.action = CommandLine::Exit;
+        result.output = QCoreApplication::applicationName() + QLatin1Char(' ')
+                        + QCoreApplication::applicationVersion() + QLatin1Char('\n');
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
+
+    for (const QString &value : parser.values(portOption)) {
+        PortMapping mapping;
+        QString error;
+        if (!PortMap::parseMapping(value, &mapping.comName, &mapping.device, &error))
+            return fail(error);
+        result.ports.append(mapping);
+    }
+    result.trace = parser.isSet(traceOption);
+    result.simulate = simulatorAvailable && parser.isSet(simulateOption);
+    return result;
+}

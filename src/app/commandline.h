@@ -1,0 +1,32 @@
+// Velmora's command line, parsed before any window exists so that --help,
+// --version and a malformed option work without a display.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+struct PortMapping
+{
+    QString comName;
+    QString device;
+};
+
+struct CommandLine
+{
+    enum Action { Run, Exit };
+
+    Action action = Run;
+    int exitCode = 0;
+    QString output;  // for stdout when exiting with 0, for stderr otherwise
+
+    QList<PortMapping> ports;
+    bool trace = false;
+    bool simulate = false;
+};
+
+// arguments includes the program name, like QCoreApplication::arguments().
+CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailable);
+
+// Exit status for a command line that cannot be run.
+constexpr int UsageError = 2;

@@ -1,0 +1,71 @@
+#include "portmap.h"
+
+#include <QHash>
+#include <QRegularExpression>
+
+namespace PortMap {
+
+namespace {
+
+QHash<QString, QString> &mappings()
+{
+    static QHash<QString, QString> table;
+    return table;
+}
+
+} // namespace
+
+int portNumber(const QString &comName)
+{
+    static const QRegularExpression pattern(QStringLiteral("^COM([1-9][0-9]?)$"));
+    const QRegularExpressionMatch match = pattern.match(comName);
+    if (!match.hasMatch())
+        return 0;
+    const int number = match.captured(1).toInt();
+    return number <= LastPort ? number : 0;
+}
+
+QString defaultDevice(const QString &comName)
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("\\\\.\\") + comName;
+#else
+    return QStringLiteral("/dev/ttyS%1").arg(portNumber(comName) - 1);
+#endif
+}
+
+QString devicePath(const QString &comName)
+{
+    return mappings().value(comName, defaultDevice(comName));
+}
+
+void setDevice(const QString &comName, const QString &device)
+{
+    mappings().insert(comName, device);
+}
+
+void reset()
+{
+    mappings().clear();
+}
+
+bool parseMapping(const QString &text, QString *comName, QString *device, QString *error)
+{
+    const qsizetype equals = text.indexOf(QLatin1Char('='));
+    const QString name = text.left(equals);
+    const QString path = equals < 0 ? QString() : text.mid(equals + 1);
+    if (equals < 0 || path.isEmpty()) {
+        *error = QStringLiteral("--port %1: expected COMn=DEVICE").arg(text);
+        return false;
+    }
+    if (portNumber(name) == 0) {
+        *error = QStringLiteral("--port %1: %2 is not a port of the list, COM%3 to COM%4")
+                     .arg(text, name).arg(FirstPort).arg(LastPort);
+        return false;
+    }
+    *comName = name;
+    *device = path;
+    return true;
+}
+
+} // namespace PortMap

@@ -1,0 +1,25 @@
+// Which device a COM name of the port list opens. On Windows COMn is the
+// device \\.\COMn; elsewhere COMn is /dev/ttyS(n-1) unless mapped to another
+// device (velmora --port COM1=/dev/ttyUSB0). Read at every open attempt.
+#pragma once
+
+#include <QString>
+
+namespace PortMap {
+
+constexpr int FirstPort = 1;
+constexpr int LastPort = 20;
+
+// "COM7" -> 7; 0 for anything that is not COM1 to COM20.
+int portNumber(const QString &comName);
+
+QString defaultDevice(const QString &comName);
+QString devicePath(const QString &comName);
+
+void setDevice(const QString &comName, const QString &devicePath);
+void reset();
+
+// Parses "COMn=DEVICE"; on failure returns false and says why in error.
+bool parseMapping(const QString &text, QString *comName, QString *device, QString *error);
+
+} // namespace PortMap

@@ -1,0 +1,23 @@
+// The --trace log: one line per frame written and per non-empty poll,
+// "1234.5 TX aa 05 00 c0 a8 00 65 0d 55", milliseconds since the trace began.
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+
+class QIODevice;
+
+class WireTrace
+{
+public:
+    explicit WireTrace(QIODevice *out);
+
+    void transmitted(const QByteArray &bytes) { write("TX", bytes); }
+    void received(const QByteArray &bytes) { write("RX", bytes); }
+
+private:
+    void write(const char *direction, const QByteArray &bytes);
+
+    QIODevice *m_out;
+    QElapsedTimer m_clock;
+};
