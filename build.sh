@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Set up, build and start Velmora, or run its tests, on Debian 12.
+#
+#   ./build.sh run [velmora options]   install what is missing, build, start
+#                                      velmora (with a simulated device unless
+#                                      options are given)
+#   ./build.sh test                    install what is missing, build twice
+#                                      (plain, and with ASan+UBSan), run every test
+#   ./build.sh screenshot              render docs/window.png, headless
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev)
+jobs=$(nproc)
+
+install_missing() {
+    local missing=()
+    for package in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' \
+            || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# build DIR [cmake options...]
+build() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=ON "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+}
+
+command=${1:-run}
+[ $# -gt 0 ] && shift
+install_missing
+
+case "$command" in
+run)
+    build build -DVELMORA_BUILD_TESTS=OFF
+    [ $# -eq 0 ] && set -- --simulate
+    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+        echo "No display found: start Velmora from a desktop session (or under xvfb-run)." >&2
+        exit 1
+    fi
+    exec build/src/velmora "$@"
+    ;;
+test)
+    export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
+    build build
+    ctest --test-dir build --output-on-failure -j "$jobs"
+    build build-asan -DVELMORA_SANITIZE=ON
+    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        ctest --test-dir build-asan --output-on-failure -j "$jobs"
+    ;;
+screenshot)
+    build build -DVELMORA_BUILD_TESTS=OFF
+    mkdir -p docs
+    QT_QPA_PLATFORM=offscreen build/tools/screenshot/velmora-screenshot docs/window.png
+    echo "Wrote docs/window.png"
+    ;;
+*)
+    echo "usage: $0 run [velmora options] | test | screenshot" >&2
+    exit 2
+    ;;
+esac
