@@ -99,6 +99,12 @@ QByteArray bigEndian16(quint16 value)
     return bytes;
 }
 
+quint16 fromBigEndian16(const QByteArray &twoBytes)
+{
+    Q_ASSERT(twoBytes.size() == 2);
+    return quint16(quint8(twoBytes.at(0)) << 8 | quint8(twoBytes.at(1)));
+}
+
 FrameScan scanFrame(const QByteArray &buffer)
 {
     if (buffer.isEmpty())
@@ -116,13 +122,14 @@ FrameScan scanFrame(const QByteArray &buffer)
 DecodedFrame decodeFrame(const QByteArray &frame)
 {
     DecodedFrame decoded;
+    if (frame.size() > 2)
+        decoded.code = quint8(frame.at(2));
     if (frame.size() < FrameOverhead + 1 || quint8(frame.at(0)) != FrameHeader
         || quint8(frame.at(1)) + FrameOverhead != frame.size()) {
         decoded.error = QStringLiteral("malformed frame");
         return decoded;
     }
     const int length = quint8(frame.at(1));
-    decoded.code = quint8(frame.at(2));
     decoded.payload = frame.mid(3, length - 1);
     if (quint8(frame.at(frame.size() - 1)) != FrameTrailer) {
         decoded.error = QStringLiteral("bad trailer");

@@ -63,8 +63,9 @@ short parseShort(const char *text);
 // Field text in base 10 or 16 to its low 8 bits; text that does not convert is 0.
 quint8 decimalByte(const QString &text);
 quint8 hexByte(const QString &text);
-// High byte first.
+// 16-bit numbers travel high byte first.
 QByteArray bigEndian16(quint16 value);
+quint16 fromBigEndian16(const QByteArray &twoBytes);
 
 // What the start of a receive buffer holds, for whoever reads frames.
 struct FrameScan

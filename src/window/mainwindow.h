@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QMainWindow>
+#include <QSerialPort>
 
 #include <initializer_list>
 #include <memory>
@@ -11,7 +12,6 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QSerialPort;
 class QStatusBar;
 class QTextEdit;
 class QTimer;
@@ -73,7 +73,7 @@ private:
     void openPort();
     void closePort();
     void showPortClosed();
-    void onPortError();
+    void onPortError(QSerialPort::SerialPortError error);
     void setCommandButtonsEnabled(bool enabled);
     void refreshPortToolTips();
     void showMessage(const QString &text);

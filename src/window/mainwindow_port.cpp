@@ -45,6 +45,8 @@ void MainWindow::openPort()
         showMessage(tr("Port open failed: ") + myCom->errorString());
         return;
     }
+    // Whatever the line held before the open answers no command of ours.
+    myCom->clear(QSerialPort::Input);
 
     Open->setText(tr("CLOSE "));
     showMessage(tr("Port has open"));
@@ -75,13 +77,16 @@ void MainWindow::showPortClosed()
     setCommandButtonsEnabled(false);
 }
 
-void MainWindow::onPortError()
+void MainWindow::onPortError(QSerialPort::SerialPortError error)
 {
-    // A resource error is a device gone away (a USB adapter pulled out, the
-    // other end hung up). The port keeps reporting it until it is closed.
-    if (myCom->error() != QSerialPort::ResourceError || !myCom->isOpen())
+    // A device gone away (a USB adapter pulled out) is a resource error; a
+    // line whose other end hung up reads end-of-file, a read error. Either is
+    // reported again on every turn of the event loop until the port is closed.
+    if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || !myCom->isOpen())
         return;
-    const QString reason = myCom->errorString();
+    // End-of-file leaves no error of its own behind, only a stale errno.
+    const QString reason = error == QSerialPort::ReadError ? tr("the other end hung up")
+                                                           : myCom->errorString();
     myCom->close();
     ++xx;  // as though CLOSE had been pressed: the next press opens
     showPortClosed();
