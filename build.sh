@@ -54,7 +54,7 @@ test)
     build build
     ctest --test-dir build --output-on-failure -j "$jobs"
     build build-asan -DVELMORA_SANITIZE=ON
-    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --test-dir build-asan --output-on-failure -j "$jobs"
     ;;
 screenshot)

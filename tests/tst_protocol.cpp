@@ -1,4 +1,4 @@
-// The wire format without a window: checksum, 16-bit parsing, READ report.
+// The wire format without a window: 16-bit parsing and the READ report.
 #include "protocol/frame.h"
 #include "protocol/parameterblock.h"
 
@@ -11,33 +11,11 @@ class tst_Protocol : public QObject
     Q_OBJECT
 
 private slots:
-    void checksum_data();
-    void checksum();
     void parseShort_data();
     void parseShort();
     void report_data();
     void report();
 };
-
-void tst_Protocol::checksum_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("start");
-    QTest::addColumn<int>("stop");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("one byte is itself") << QByteArray::fromHex("aa0c55") << 1 << 1 << 0x0c;
-    QTest::newRow("empty range") << QByteArray::fromHex("aa0c55") << 2 << 1 << 0;
-    QTest::newRow("LIP frame") << QByteArray::fromHex("aa0500c0a80065") << 2 << 6 << 0x0d;
-}
-
-void tst_Protocol::checksum()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, start);
-    QFETCH(int, stop);
-    QFETCH(int, expected);
-    QCOMPARE(quint8(Protocol::checksum(bytes.constData(), start, stop)), quint8(expected));
-}
 
 void tst_Protocol::parseShort_data()
 {

@@ -48,12 +48,6 @@ QByteArray PtyPair::received()
     return m_received;
 }
 
-void PtyPair::clearReceived()
-{
-    drain();
-    m_received.clear();
-}
-
 bool PtyPair::send(const QByteArray &bytes)
 {
     qsizetype written = 0;

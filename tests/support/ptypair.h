@@ -20,7 +20,6 @@ public:
     // Bytes the program has written so far, gathered from the master without
     // blocking; meant for QTRY_COMPARE(pty.received(), expected).
     QByteArray received();
-    void clearReceived();
     // Writes to the program, as the device would.
     bool send(const QByteArray &bytes);
     // Closes the master: to the program the line hangs up.

@@ -34,7 +34,13 @@ public:
     {
         return window->findChild<Widget *>(QLatin1String(name));
     }
-    void press(const char *button) const { find<QPushButton>(button)->click(); }
+    void press(const char *button) const
+    {
+        auto *widget = find<QPushButton>(button);
+        if (!widget)
+            qFatal("no button named %s", button);
+        widget->click();
+    }
     void setField(const QString &name, const QString &text) const
     {
         window->findChild<QLineEdit *>(name)->setText(text);
