@@ -29,6 +29,15 @@ QStringList argumentList(int argc, char **argv)
     return arguments;
 }
 
+int finish(const CommandLine &commandLine)
+{
+    if (commandLine.exitCode == 0)
+        std::fputs(commandLine.output.toLocal8Bit().constData(), stdout);
+    else
+        std::fprintf(stderr, "velmora: %s\n", commandLine.output.toLocal8Bit().constData());
+    return commandLine.exitCode;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -37,16 +46,16 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
 
     // Before QApplication: --help and a bad option need no display.
-    const CommandLine commandLine = parseCommandLine(argumentList(argc, argv), SimulatorAvailable);
-    if (commandLine.action == CommandLine::Exit) {
-        if (commandLine.exitCode == 0)
-            std::fputs(commandLine.output.toLocal8Bit().constData(), stdout);
-        else
-            std::fprintf(stderr, "velmora: %s\n", commandLine.output.toLocal8Bit().constData());
-        return commandLine.exitCode;
-    }
+    CommandLine commandLine = parseCommandLine(argumentList(argc, argv), SimulatorAvailable);
+    if (commandLine.action == CommandLine::Exit && !commandLine.unknownOption)
+        return finish(commandLine);
 
     QApplication app(argc, argv);
+    if (commandLine.unknownOption) {
+        commandLine = parseCommandLine(QCoreApplication::arguments(), SimulatorAvailable);
+        if (commandLine.action == CommandLine::Exit)
+            return finish(commandLine);
+    }
     for (const PortMapping &mapping : commandLine.ports)
         PortMap::setDevice(mapping.comName, mapping.device);
 

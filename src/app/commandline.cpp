@@ -10,7 +10,9 @@ CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailab
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Configures the network parameters of a device over a serial line."));
-    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Displays help on commandline options."));
+    parser.addOption(helpOption);
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption portOption(
         QStringLiteral("port"),
@@ -37,11 +39,15 @@ CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailab
         return result;
     };
 
-    if (!parser.parse(arguments))
+    if (!parser.parse(arguments)) {
+        result.unknownOption = !parser.unknownOptionNames().isEmpty();
         return fail(parser.errorText());
+    }
     if (parser.isSet(helpOption)) {
         result.action = CommandLine::Exit;
-        result.output = parser.helpText();
+        // Without an application object Qt cannot know the program's name.
+        result.output = parser.helpText().replace(QLatin1String("<executable_name>"),
+                                                  QCoreApplication::applicationName());
         return result;
     }
     if (parser.isSet(versionOption)) {

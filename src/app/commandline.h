@@ -19,6 +19,9 @@ struct CommandLine
     Action action = Run;
     int exitCode = 0;
     QString output;  // for stdout when exiting with 0, for stderr otherwise
+    // An option unknown here may be one of Qt's own (-platform, -style), which
+    // only QApplication knows: parse again once it has taken those out.
+    bool unknownOption = false;
 
     QList<PortMapping> ports;
     bool trace = false;
