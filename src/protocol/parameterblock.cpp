@@ -1,5 +1,7 @@
 #include "parameterblock.h"
 
+#include "frame.h"
+
 #include <QStringList>
 
 namespace Protocol {
@@ -13,12 +15,6 @@ void appendOctets(QByteArray &bytes, const std::array<quint8, N> &octets)
         bytes.append(char(octet));
 }
 
-void append16(QByteArray &bytes, quint16 value)
-{
-    bytes.append(char(value >> 8));
-    bytes.append(char(value & 0xFF));
-}
-
 class BlockReader
 {
 public:
@@ -27,8 +23,8 @@ public:
     quint8 byte() { return quint8(m_bytes.at(m_offset++)); }
     quint16 word()
     {
-        const quint16 high = byte();
-        return quint16(high << 8 | byte());
+        m_offset += 2;
+        return fromBigEndian16(m_bytes.mid(m_offset - 2, 2));
     }
     template<size_t N>
     void octets(std::array<quint8, N> &out)
@@ -59,11 +55,11 @@ QByteArray ParameterBlock::toBytes() const
     appendOctets(bytes, localIp);
     appendOctets(bytes, mask);
     appendOctets(bytes, serverIp);
-    append16(bytes, port);
-    append16(bytes, serialNumber);
+    bytes.append(bigEndian16(port));
+    bytes.append(bigEndian16(serialNumber));
     appendOctets(bytes, mac);
     bytes.append(char(mode));
-    append16(bytes, t1);
+    bytes.append(bigEndian16(t1));
     appendOctets(bytes, reserved);
     appendOctets(bytes, gateway);
     Q_ASSERT(bytes.size() == Size);

@@ -79,6 +79,8 @@ private:
     void showMessage(const QString &text);
 
     // Frames: payloads from field texts, and the one write of a frame.
+    QByteArray fieldBytes(std::initializer_list<QLineEdit *> fields,
+                          quint8 (*convert)(const QString &)) const;
     QByteArray decimalBytes(std::initializer_list<QLineEdit *> fields) const;
     QByteArray hexBytes(std::initializer_list<QLineEdit *> fields) const;
     quint16 fieldNumber(QLineEdit *field);

@@ -38,20 +38,23 @@ char MainWindow::RCR_Fun(char *array, int Start, int Stop)
     return Protocol::checksum(array, Start, Stop);
 }
 
-QByteArray MainWindow::decimalBytes(std::initializer_list<QLineEdit *> fields) const
+QByteArray MainWindow::fieldBytes(std::initializer_list<QLineEdit *> fields,
+                                  quint8 (*convert)(const QString &)) const
 {
     QByteArray bytes;
     for (const QLineEdit *edit : fields)
-        bytes.append(char(Protocol::decimalByte(edit->text())));
+        bytes.append(char(convert(edit->text())));
     return bytes;
+}
+
+QByteArray MainWindow::decimalBytes(std::initializer_list<QLineEdit *> fields) const
+{
+    return fieldBytes(fields, Protocol::decimalByte);
 }
 
 QByteArray MainWindow::hexBytes(std::initializer_list<QLineEdit *> fields) const
 {
-    QByteArray bytes;
-    for (const QLineEdit *edit : fields)
-        bytes.append(char(Protocol::hexByte(edit->text())));
-    return bytes;
+    return fieldBytes(fields, Protocol::hexByte);
 }
 
 quint16 MainWindow::fieldNumber(QLineEdit *edit)
