@@ -47,7 +47,7 @@ run)
         echo "No display found: start Velmora from a desktop session (or under xvfb-run)." >&2
         exit 1
     fi
-    exec build/src/velmora "$@"
+    exec build/bin/velmora "$@"
     ;;
 test)
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
@@ -60,7 +60,7 @@ test)
 screenshot)
     build build -DVELMORA_BUILD_TESTS=OFF
     mkdir -p docs
-    QT_QPA_PLATFORM=offscreen build/tools/screenshot/velmora-screenshot docs/window.png
+    QT_QPA_PLATFORM=offscreen build/bin/velmora-screenshot docs/window.png
     echo "Wrote docs/window.png"
     ;;
 *)

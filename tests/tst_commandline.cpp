@@ -1,6 +1,6 @@
 // velmora's command line: port mappings, and the refusal of a bad one before
 // any window opens.
-#include "app/commandline.h"
+#include "velmora/commandline.h"
 
 #include <QProcess>
 #include <QtTest>

@@ -39,6 +39,11 @@ QString devicePath(const QString &comName)
     return mappings().value(comName, defaultDevice(comName));
 }
 
+QString resolve(const QString &portOrPath)
+{
+    return portNumber(portOrPath) != 0 ? devicePath(portOrPath) : portOrPath;
+}
+
 void setDevice(const QString &comName, const QString &device)
 {
     mappings().insert(comName, device);

@@ -16,6 +16,10 @@ int portNumber(const QString &comName);
 QString defaultDevice(const QString &comName);
 QString devicePath(const QString &comName);
 
+// A port of the list (COMn) opens its device; anything else is a device path
+// already (/dev/ttyUSB0, /dev/serial/by-id/...).
+QString resolve(const QString &portOrPath);
+
 void setDevice(const QString &comName, const QString &devicePath);
 void reset();
 

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 
 #include "link/portmap.h"
+#include "link/serialline.h"
 #include "link/wiretrace.h"
 #include "protocol/reply.h"
 
@@ -32,21 +33,13 @@ void MainWindow::openPort()
     refreshPortToolTips();
 
     myCom = std::make_unique<QSerialPort>(PortMap::devicePath(portname));
-    myCom->setBaudRate(QSerialPort::Baud115200);
-    myCom->setDataBits(QSerialPort::Data8);
-    myCom->setParity(QSerialPort::NoParity);
-    myCom->setStopBits(QSerialPort::OneStop);
-    myCom->setFlowControl(QSerialPort::NoFlowControl);
     connect(myCom.get(), &QSerialPort::errorOccurred, this, &MainWindow::onPortError);
-
-    if (!myCom->open(QIODevice::ReadWrite)) {
+    if (!SerialLine::open(*myCom)) {
         // Nothing opened, so nothing to close: the next press opens again.
         --xx;
         showMessage(tr("Port open failed: ") + myCom->errorString());
         return;
     }
-    // Whatever the line held before the open answers no command of ours.
-    myCom->clear(QSerialPort::Input);
 
     Open->setText(tr("CLOSE "));
     showMessage(tr("Port has open"));

@@ -1,4 +1,4 @@
-#include "app/commandline.h"
+#include "velmora/commandline.h"
 #include "link/portmap.h"
 #include "link/wiretrace.h"
 #include "window/mainwindow.h"
