@@ -40,6 +40,9 @@ void tst_CommandLine::refused_data()
     QTest::newRow("unknown option") << QStringList{"--baud", "9600"} << true;
     QTest::newRow("stray argument") << QStringList{"COM1"} << true;
     QTest::newRow("--simulate without a simulator") << QStringList{"--simulate"} << false;
+    QTest::newRow("--save-ports, nothing to save") << QStringList{"--save-ports"} << true;
+    QTest::newRow("--save-ports --forget-ports")
+        << QStringList{"--port", "COM1=/dev/ttyUSB0", "--save-ports", "--forget-ports"} << true;
 }
 
 void tst_CommandLine::refused()

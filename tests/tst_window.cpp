@@ -55,6 +55,9 @@ class tst_Window : public QObject
 private slots:
     void startup()
     {
+        // Remembered from an earlier run: one adapter still there, one gone.
+        PortMap::setSavedDevice(u"COM2"_s, u"/dev/null"_s);
+        PortMap::setSavedDevice(u"COM3"_s, u"/dev/velmora-unplugged"_s);
         WindowHarness h(u"/dev/velmora-test"_s);
         QCOMPARE(h.window->windowTitle(), u"Velmora V1.2"_s);
         h.window->show();
@@ -70,9 +73,12 @@ private slots:
         auto *ports = h.find<QComboBox>("ComBox");
         QCOMPARE(ports->count(), 20);
         QCOMPARE(ports->currentText(), u"COM1"_s);
+        QStringList tips = {u"COM1 /dev/velmora-test"_s, u"COM2 /dev/null"_s,
+                            u"COM3 /dev/velmora-unplugged (saved; device not present)"_s};
+        for (int i = tips.size(); i < 20; ++i)
+            tips << u"COM%1 /dev/ttyS%2"_s.arg(i + 1).arg(i);
         for (int i = 0; i < ports->count(); ++i)  // each with its device as tooltip
-            QCOMPARE(ports->itemText(i) + u' ' + ports->itemData(i, Qt::ToolTipRole).toString(),
-                     u"COM%1 %2"_s.arg(i + 1).arg(i ? u"/dev/ttyS%1"_s.arg(i) : u"/dev/velmora-test"_s));
+            QCOMPARE(ports->itemText(i) + u' ' + ports->itemData(i, Qt::ToolTipRole).toString(), tips.value(i));
         for (const QWidget *widget : QApplication::allWidgets())
             QVERIFY(widget->objectName() != u"Drive_Edit_Addr"_s || !widget->isVisible());
         // Tab through the parameter panel skips the command buttons while they are disabled.

@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "link/portmap.h"
+#include "link/portsettings.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -21,6 +22,14 @@ CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailab
             .arg(PortMap::defaultDevice(QStringLiteral("COM1"))),
         QStringLiteral("COMn=DEVICE"));
     parser.addOption(portOption);
+    const QCommandLineOption saveOption(
+        QStringLiteral("save-ports"),
+        QStringLiteral("Remember the --port mappings given for later runs of velmora and "
+                       "velmora-cli, then start."));
+    parser.addOption(saveOption);
+    const QCommandLineOption forgetOption(
+        QStringLiteral("forget-ports"), QStringLiteral("Forget the remembered port mappings and exit."));
+    parser.addOption(forgetOption);
     const QCommandLineOption traceOption(
         QStringLiteral("trace"),
         QStringLiteral("Print every frame sent (TX) and every reply read (RX) to stderr."));
@@ -66,7 +75,24 @@ CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailab
             return fail(error);
         result.ports.append(mapping);
     }
+    result.savePorts = parser.isSet(saveOption);
+    result.forgetPorts = parser.isSet(forgetOption);
+    if (result.savePorts && result.forgetPorts)
+        return fail(QStringLiteral("--save-ports and --forget-ports contradict each other"));
+    if (result.savePorts && result.ports.isEmpty())
+        return fail(QStringLiteral("--save-ports: give the mappings to save with --port COMn=DEVICE"));
     result.trace = parser.isSet(traceOption);
     result.simulate = simulatorAvailable && parser.isSet(simulateOption);
     return result;
+}
+
+bool applyPortOptions(const CommandLine &commandLine)
+{
+    PortSettings::applySaved();
+    PortSettings::Mappings given;
+    for (const PortMapping &mapping : commandLine.ports) {
+        PortMap::setDevice(mapping.comName, mapping.device);
+        given.insert(mapping.comName, mapping.device);
+    }
+    return !commandLine.savePorts || PortSettings::save(given);
 }

@@ -26,10 +26,16 @@ struct CommandLine
     QList<PortMapping> ports;
     bool trace = false;
     bool simulate = false;
+    bool savePorts = false;    // remember ports for later runs, then start
+    bool forgetPorts = false;  // forget the remembered ones, then exit
 };
 
 // arguments includes the program name, like QCoreApplication::arguments().
 CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailable);
+
+// The ports of this run: the saved mappings, then --port's over them; with
+// --save-ports, --port's are saved too. False if saving failed.
+bool applyPortOptions(const CommandLine &commandLine);
 
 // Exit status for a command line that cannot be run.
 constexpr int UsageError = 2;

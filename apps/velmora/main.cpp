@@ -1,5 +1,6 @@
 #include "velmora/commandline.h"
 #include "link/portmap.h"
+#include "link/portsettings.h"
 #include "link/wiretrace.h"
 #include "window/mainwindow.h"
 
@@ -29,13 +30,31 @@ QStringList argumentList(int argc, char **argv)
     return arguments;
 }
 
-int finish(const CommandLine &commandLine)
+void printError(const QString &message)
 {
-    if (commandLine.exitCode == 0)
-        std::fputs(commandLine.output.toLocal8Bit().constData(), stdout);
-    else
-        std::fprintf(stderr, "velmora: %s\n", commandLine.output.toLocal8Bit().constData());
-    return commandLine.exitCode;
+    std::fprintf(stderr, "velmora: %s\n", message.toLocal8Bit().constData());
+}
+
+// What ends the run before any window: --help, --version, a refusal,
+// --forget-ports. -1 to go on.
+int exitBeforeWindow(const CommandLine &commandLine)
+{
+    if (commandLine.action == CommandLine::Exit) {
+        if (commandLine.exitCode == 0)
+            std::fputs(commandLine.output.toLocal8Bit().constData(), stdout);
+        else
+            printError(commandLine.output);
+        return commandLine.exitCode;
+    }
+    if (commandLine.forgetPorts) {
+        if (!PortSettings::forget()) {
+            printError(QStringLiteral("cannot write %1").arg(PortSettings::fileName()));
+            return 1;
+        }
+        std::printf("Forgot the port mappings saved in %s\n", qPrintable(PortSettings::fileName()));
+        return 0;
+    }
+    return -1;
 }
 
 } // namespace
@@ -47,17 +66,23 @@ int main(int argc, char **argv)
 
     // Before QApplication: --help and a bad option need no display.
     CommandLine commandLine = parseCommandLine(argumentList(argc, argv), SimulatorAvailable);
-    if (commandLine.action == CommandLine::Exit && !commandLine.unknownOption)
-        return finish(commandLine);
+    if (!commandLine.unknownOption) {
+        if (const int exitCode = exitBeforeWindow(commandLine); exitCode >= 0)
+            return exitCode;
+    }
 
     QApplication app(argc, argv);
     if (commandLine.unknownOption) {
         commandLine = parseCommandLine(QCoreApplication::arguments(), SimulatorAvailable);
-        if (commandLine.action == CommandLine::Exit)
-            return finish(commandLine);
+        if (const int exitCode = exitBeforeWindow(commandLine); exitCode >= 0)
+            return exitCode;
     }
-    for (const PortMapping &mapping : commandLine.ports)
-        PortMap::setDevice(mapping.comName, mapping.device);
+    if (!applyPortOptions(commandLine)) {
+        printError(QStringLiteral("cannot save the port mappings in %1").arg(PortSettings::fileName()));
+    } else if (commandLine.savePorts) {
+        std::printf("Saved the --port mappings in %s\n", qPrintable(PortSettings::fileName()));
+        std::fflush(stdout);
+    }
 
 #ifdef VELMORA_HAS_SIMULATOR
     std::unique_ptr<PtyDevice> simulator;

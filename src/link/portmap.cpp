@@ -1,15 +1,25 @@
 #include "portmap.h"
 
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#ifdef Q_OS_WIN
+#include <QSerialPortInfo>
+#endif
 
 namespace PortMap {
 
 namespace {
 
-QHash<QString, QString> &mappings()
+struct Mapping
 {
-    static QHash<QString, QString> table;
+    QString device;
+    bool saved = false;
+};
+
+QHash<QString, Mapping> &mappings()
+{
+    static QHash<QString, Mapping> table;
     return table;
 }
 
@@ -36,7 +46,8 @@ QString defaultDevice(const QString &comName)
 
 QString devicePath(const QString &comName)
 {
-    return mappings().value(comName, defaultDevice(comName));
+    const auto found = mappings().constFind(comName);
+    return found != mappings().cend() ? found->device : defaultDevice(comName);
 }
 
 QString resolve(const QString &portOrPath)
@@ -46,12 +57,33 @@ QString resolve(const QString &portOrPath)
 
 void setDevice(const QString &comName, const QString &device)
 {
-    mappings().insert(comName, device);
+    mappings().insert(comName, {device, false});
+}
+
+void setSavedDevice(const QString &comName, const QString &device)
+{
+    mappings().insert(comName, {device, true});
+}
+
+bool isSaved(const QString &comName)
+{
+    return mappings().value(comName).saved;
 }
 
 void reset()
 {
     mappings().clear();
+}
+
+bool devicePresent(const QString &device)
+{
+#ifdef Q_OS_WIN
+    // \\.\COM3 is no file; the system's list of ports knows it.
+    return !QSerialPortInfo(device).isNull();
+#else
+    // Follows links: a /dev/serial/by-id/ name of an unplugged adapter is gone.
+    return QFileInfo::exists(device);
+#endif
 }
 
 bool parseMapping(const QString &text, QString *comName, QString *device, QString *error)

@@ -21,7 +21,14 @@ QString devicePath(const QString &comName);
 QString resolve(const QString &portOrPath);
 
 void setDevice(const QString &comName, const QString &devicePath);
+// The same for a mapping remembered from an earlier run, which may outlive
+// its device (an adapter unplugged): isSaved() lets the window say so.
+void setSavedDevice(const QString &comName, const QString &devicePath);
+bool isSaved(const QString &comName);
 void reset();
+
+// Whether a device path names a device that is there now.
+bool devicePresent(const QString &devicePath);
 
 // Parses "COMn=DEVICE"; on failure returns false and says why in error.
 bool parseMapping(const QString &text, QString *comName, QString *device, QString *error);

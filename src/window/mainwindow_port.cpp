@@ -95,8 +95,14 @@ void MainWindow::setCommandButtonsEnabled(bool enabled)
 
 void MainWindow::refreshPortToolTips()
 {
-    for (int i = 0; i < ComBox->count(); ++i)
-        ComBox->setItemData(i, PortMap::devicePath(ComBox->itemText(i)), Qt::ToolTipRole);
+    for (int i = 0; i < ComBox->count(); ++i) {
+        const QString name = ComBox->itemText(i);
+        QString tip = PortMap::devicePath(name);
+        // Remembered from an earlier run: the adapter may have been unplugged since.
+        if (PortMap::isSaved(name) && !PortMap::devicePresent(tip))
+            tip = tr("%1 (saved; device not present)").arg(tip);
+        ComBox->setItemData(i, tip, Qt::ToolTipRole);
+    }
 }
 
 void MainWindow::readMyCom()

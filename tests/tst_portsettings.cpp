@@ -1,0 +1,183 @@
+// Port mappings remembered between runs: what one program saves is what every
+// program applies at its next start, --port wins for one run, and an entry
+// that is not a mapping is skipped without stopping anything.
+#include "link/portmap.h"
+#include "link/portsettings.h"
+#include "velmora/commandline.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// "COM1=/dev/a* COM3=/dev/b": every port that does not open its default
+// device, * where the mapping is a saved one.
+QString portMapState()
+{
+    QStringList state;
+    for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
+        const QString name = u"COM%1"_s.arg(port);
+        if (PortMap::devicePath(name) != PortMap::defaultDevice(name))
+            state << name + u'=' + PortMap::devicePath(name) + (PortMap::isSaved(name) ? u"*"_s : QString());
+    }
+    return state.join(u' ');
+}
+
+QString savedState()
+{
+    QStringList state;
+    const PortSettings::Mappings saved = PortSettings::load();
+    for (auto it = saved.cbegin(); it != saved.cend(); ++it)
+        state << it.key() + u'=' + it.value();
+    return state.join(u' ');
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+} // namespace
+
+class tst_PortSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid());
+        // Before the first QSettings of the process, which keeps the location.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        QCOMPARE(PortSettings::fileName(), m_config.path() + u"/Velmora/velmora.conf"_s);
+    }
+    void init()
+    {
+        PortMap::reset();
+        QFile::remove(PortSettings::fileName());
+    }
+
+    void savedEntries_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("applied");
+        QTest::addColumn<int>("skipped");
+        QTest::newRow("mappings") << "[ports]\nCOM1=/dev/ttyUSB0\nCOM20=/dev/serial/by-id/usb-FTDI_A1-if00-port0\n"_ba
+                                  << u"COM1=/dev/ttyUSB0* COM20=/dev/serial/by-id/usb-FTDI_A1-if00-port0*"_s << 0;
+        QTest::newRow("not ports of the list") << "[ports]\nCOM21=/dev/a\nLPT1=/dev/lp0\nCOM01=/dev/b\nCOM2=/dev/c\n"_ba
+                                               << u"COM2=/dev/c*"_s << 3;
+        QTest::newRow("no device") << "[ports]\nCOM3=\n"_ba << QString() << 1;
+        QTest::newRow("two devices") << "[ports]\nCOM4=/dev/a, /dev/b\nCOM5=/dev/c\n"_ba << u"COM5=/dev/c*"_s << 1;
+        QTest::newRow("other groups") << "[General]\nCOM6=/dev/a\n[window]\nCOM7=/dev/b\n"_ba << QString() << 0;
+        QTest::newRow("not a settings file") << "\xff\xfe\x00garbage\n=\n[ports\n"_ba << QString() << 0;
+    }
+
+    void savedEntries()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, applied);
+        QFETCH(int, skipped);
+        writeFile(PortSettings::fileName(), file);
+        QStringList problems;
+        PortSettings::load(&problems);
+        QCOMPARE(problems.size(), skipped);
+        for (const QString &problem : problems)  // one line each, naming where
+            QVERIFY2(problem.startsWith(PortSettings::fileName()) && !problem.contains(u'\n'), qPrintable(problem));
+        PortSettings::applySaved();
+        QCOMPARE(portMapState(), applied);
+    }
+
+    void saveAndForget()
+    {
+        QVERIFY(PortSettings::save({{u"COM1"_s, u"/dev/a"_s}, {u"COM3"_s, u"/dev/b"_s}}));
+        QVERIFY(PortSettings::save({{u"COM1"_s, u"/dev/c"_s}}));  // adds to, replaces in what is saved
+        QCOMPARE(savedState(), u"COM1=/dev/c COM3=/dev/b"_s);
+        QVERIFY(PortSettings::forget());
+        QCOMPARE(savedState(), QString());
+
+        // Where the file cannot be written, saving says so.
+        const QString folder = QFileInfo(PortSettings::fileName()).path();
+        QVERIFY(QDir(folder).removeRecursively());
+        const auto restore = qScopeGuard([&] { QFile::remove(folder); });
+        writeFile(m_config.filePath(u"blocker"_s), "a file, not a folder");
+        QVERIFY(QFile::rename(m_config.filePath(u"blocker"_s), folder));
+        QVERIFY(!PortSettings::save({{u"COM1"_s, u"/dev/a"_s}}));
+    }
+
+    // What velmora does with its command line and the saved mappings.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("run");
+        QTest::addColumn<QString>("savedAfter");
+        QTest::newRow("saved only") << QStringList()
+                                    << u"COM1=/dev/saved1* COM2=/dev/saved2*"_s << u"COM1=/dev/saved1 COM2=/dev/saved2"_s;
+        QTest::newRow("--port overrides for the run") << QStringList{u"--port"_s, u"COM1=/dev/given"_s}
+                                    << u"COM1=/dev/given COM2=/dev/saved2*"_s << u"COM1=/dev/saved1 COM2=/dev/saved2"_s;
+        QTest::newRow("--save-ports") << QStringList{u"--port=COM1=/dev/given"_s, u"--port=COM3=/dev/new"_s, u"--save-ports"_s}
+                                      << u"COM1=/dev/given COM2=/dev/saved2* COM3=/dev/new"_s
+                                      << u"COM1=/dev/given COM2=/dev/saved2 COM3=/dev/new"_s;
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, run);
+        QFETCH(QString, savedAfter);
+        QVERIFY(PortSettings::save({{u"COM1"_s, u"/dev/saved1"_s}, {u"COM2"_s, u"/dev/saved2"_s}}));
+        const CommandLine parsed = parseCommandLine(QStringList{u"velmora"_s} + arguments, false);
+        QCOMPARE(parsed.action, CommandLine::Run);
+        QVERIFY(applyPortOptions(parsed));
+        QCOMPARE(portMapState(), run);
+        QCOMPARE(savedState(), savedAfter);
+    }
+
+    // velmora saves; any program of Velmora starting after it (velmora-cli
+    // resolves its --port COMn the same way) opens the same device.
+    void sharedBetweenPrograms()
+    {
+        writeFile(PortSettings::fileName(), "[ports]\nCOM99=/dev/broken\n");
+        QProcess velmora;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_CONFIG_HOME"_s, m_config.path());
+        velmora.setProcessEnvironment(environment);
+        const QString device = u"/dev/serial/by-id/usb-Velmora_Test_0001-if00-port0"_s;
+        velmora.start(QStringLiteral(VELMORA_PATH),
+                      {u"-platform"_s, u"offscreen"_s, u"--port"_s, u"COM3="_s + device, u"--save-ports"_s});
+        QTRY_COMPARE_WITH_TIMEOUT(savedState(), u"COM3="_s + device, 20000);
+        // The broken entry is named once, and the window starts all the same.
+        QVERIFY(!velmora.waitForFinished(500));
+        velmora.terminate();
+        QVERIFY(velmora.waitForFinished(10000));
+        QByteArrayList ours;  // Qt may add notes of its own
+        for (const QByteArray &line : velmora.readAllStandardError().split('\n'))
+            if (line.startsWith("velmora: "))
+                ours << line;
+        QCOMPARE(ours.size(), 1);
+        QVERIFY2(ours[0].contains("COM99=/dev/broken"), ours[0]);
+
+        PortSettings::applySaved();
+        QCOMPARE(PortMap::resolve(u"COM3"_s), device);
+
+        // Forgetting needs no display either.
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"no-such-platform"_s);
+        velmora.setProcessEnvironment(environment);
+        velmora.start(QStringLiteral(VELMORA_PATH), {u"--forget-ports"_s});
+        QVERIFY(velmora.waitForFinished(10000));
+        QCOMPARE(velmora.exitCode(), 0);
+        QCOMPARE(savedState(), QString());
+    }
+
+private:
+    QTemporaryDir m_config;
+};
+
+QTEST_GUILESS_MAIN(tst_PortSettings)
+#include "tst_portsettings.moc"
