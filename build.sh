@@ -5,12 +5,16 @@
 #                                      velmora (with a simulated device unless
 #                                      options are given)
 #   ./build.sh test                    install what is missing, build twice
-#                                      (plain, and with ASan+UBSan), run every test
+#                                      (plain, and with ASan+UBSan), run every
+#                                      test, build and check the package
+#   ./build.sh package                 build build/velmora_<version>_<arch>.deb
 #   ./build.sh screenshot              render docs/window.png, headless
 set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev)
+# The Debian package: manual pages, and the tools that build and check it.
+packages+=(help2man dpkg-dev file man-db desktop-file-utils appstream lintian)
 jobs=$(nproc)
 
 install_missing() {
@@ -53,9 +57,16 @@ test)
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
     build build
     ctest --test-dir build --output-on-failure -j "$jobs"
+    cpack --config build/CPackConfig.cmake >/dev/null
+    packaging/check-package build
     build build-asan -DVELMORA_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --test-dir build-asan --output-on-failure -j "$jobs"
+    ;;
+package)
+    build build -DVELMORA_BUILD_TESTS=OFF
+    cpack --config build/CPackConfig.cmake >/dev/null
+    echo "Built $(ls build/velmora_*.deb)"
     ;;
 screenshot)
     build build -DVELMORA_BUILD_TESTS=OFF
@@ -64,7 +75,7 @@ screenshot)
     echo "Wrote docs/window.png"
     ;;
 *)
-    echo "usage: $0 run [velmora options] | test | screenshot" >&2
+    echo "usage: $0 run [velmora options] | test | package | screenshot" >&2
     exit 2
     ;;
 esac

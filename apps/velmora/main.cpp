@@ -72,6 +72,8 @@ int main(int argc, char **argv)
     }
 
     QApplication app(argc, argv);
+    // Wayland matches the window to its menu entry by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VELMORA_APP_ID));
     if (commandLine.unknownOption) {
         commandLine = parseCommandLine(QCoreApplication::arguments(), SimulatorAvailable);
         if (const int exitCode = exitBeforeWindow(commandLine); exitCode >= 0)
