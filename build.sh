@@ -55,7 +55,8 @@ run)
     ;;
 test)
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
-    build build
+    # ON again after run or package: else stale test programs would run.
+    build build -DVELMORA_BUILD_TESTS=ON
     ctest --test-dir build --output-on-failure -j "$jobs"
     cpack --config build/CPackConfig.cmake >/dev/null
     packaging/check-package build
