@@ -7,6 +7,10 @@
 #   ./build.sh test                    install what is missing, build twice
 #                                      (plain, and with ASan+UBSan), run every test
 #   ./build.sh screenshot              render docs/window.png, headless
+#   ./build.sh bench [velmora-bench options]
+#                                      time velmora-cli set-all --verify against
+#                                      the simulated device, and count the READs
+#                                      the window loses on a line paced at 115200
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -63,8 +67,14 @@ screenshot)
     QT_QPA_PLATFORM=offscreen build/bin/velmora-screenshot docs/window.png
     echo "Wrote docs/window.png"
     ;;
+bench)
+    export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
+    build build -DVELMORA_BUILD_TESTS=OFF
+    build/bin/velmora-bench "$@"
+    build/bin/velmora-window-reads
+    ;;
 *)
-    echo "usage: $0 run [velmora options] | test | screenshot" >&2
+    echo "usage: $0 run [velmora options] | test | screenshot | bench [options]" >&2
     exit 2
     ;;
 esac
