@@ -35,10 +35,16 @@ Run cli(const QStringList &arguments)
             QString::fromLocal8Bit(process.readAllStandardError())};
 }
 
+DeviceOptions logging(DeviceOptions options)
+{
+    options.verbose = true;  // a log line per frame received
+    return options;
+}
+
 // A simulated device that counts the frames it received.
 struct Device
 {
-    explicit Device(DeviceOptions options = {}) : device((options.verbose = true, options))
+    explicit Device(const DeviceOptions &options = {}) : device(logging(options))
     {
         QObject::connect(&device, &PtyDevice::logLine, [this] { ++frames; });
         device.open();

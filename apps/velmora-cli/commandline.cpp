@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 #include <QFile>
 
-#include <memory>
 
 using Client::Writer;
 
@@ -120,15 +119,19 @@ bool readProfile(const QString &fileName, Client::ValueSet *values, QString *err
 
 CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailable)
 {
-    auto parsed = std::make_unique<Parser>(false, simulatorAvailable);
-    if (!parsed->parser.parse(arguments))
-        return failure(parsed->parser.errorText());
-    const QString first = parsed->parser.positionalArguments().value(0);
-    if (parsed->parser.isSet(parsed->profileFlag) && (first == QLatin1String("set-all") || !Commands.contains(first))) {
-        parsed = std::make_unique<Parser>(true, simulatorAvailable);
-        if (!parsed->parser.parse(arguments))
-            return failure(parsed->parser.errorText());
-    }
+    // read --profile is a flag, set-all --profile names a FILE: parse both
+    // ways and take the one that fits the command.
+    Parser withFlag(false, simulatorAvailable);
+    Parser withFile(true, simulatorAvailable);
+    const bool flagParsed = withFlag.parser.parse(arguments);
+    const bool fileParsed = withFile.parser.parse(arguments);
+    const QString first = withFlag.parser.positionalArguments().value(0);
+    const bool flagFits = flagParsed
+                          && (!withFlag.parser.isSet(withFlag.profileFlag)
+                              || (first != QLatin1String("set-all") && Commands.contains(first)));
+    const Parser *parsed = flagFits ? &withFlag : fileParsed ? &withFile : nullptr;
+    if (!parsed)
+        return failure((flagParsed ? withFile : withFlag).parser.errorText());
     const QCommandLineParser &parser = parsed->parser;
 
     CommandLine result;
