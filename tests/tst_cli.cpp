@@ -201,6 +201,7 @@ void tst_Cli::faults_data()
     QTest::addColumn<QString>("err");
 
     QTest::newRow("reply split by a pause") << "split" << QStringList{"read"} << 0 << 1 << "";
+    QTest::newRow("reply paced like a UART") << "paced" << QStringList{"read"} << 0 << 1 << "";
     QTest::newRow("late reply within the time-out")
         << "late" << QStringList{"--timeout", "1000", "read"} << 0 << 1 << "";
     QTest::newRow("silent device: 1 + retries frames")
@@ -224,6 +225,7 @@ void tst_Cli::faults()
     DeviceOptions options;
     options.splitAt = fault == QLatin1String("split") ? 20 : 0;
     options.delayMs = fault == QLatin1String("late") ? 300 : 0;
+    options.baud = fault == QLatin1String("paced") ? 115200 : 0;
     options.silent = fault == QLatin1String("silent");
     options.fail = fault == QLatin1String("fail");
     Device device(options);

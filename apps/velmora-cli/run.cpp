@@ -11,7 +11,6 @@
 #endif
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <cstdio>
 #include <memory>
@@ -121,12 +120,9 @@ int runRequest(const Request &request)
     }
 #endif
 
-    QFile traceOutput;
     std::unique_ptr<WireTrace> trace;
-    if (request.trace) {
-        traceOutput.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
-        trace = std::make_unique<WireTrace>(&traceOutput);
-    }
+    if (request.trace)
+        trace = WireTrace::toStandardError();
 
     Client::DeviceSession session;
     session.line().setTimeout(request.timeoutMs);
