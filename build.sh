@@ -9,6 +9,10 @@
 #                                      test, build and check the package
 #   ./build.sh package                 build build/velmora_<version>_<arch>.deb
 #   ./build.sh screenshot              render docs/window.png, headless
+#   ./build.sh bench [velmora-bench options]
+#                                      time velmora-cli set-all --verify against
+#                                      the simulated device, and count the READs
+#                                      the window loses on a line paced at 115200
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -75,8 +79,14 @@ screenshot)
     QT_QPA_PLATFORM=offscreen build/bin/velmora-screenshot docs/window.png
     echo "Wrote docs/window.png"
     ;;
+bench)
+    export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
+    build build -DVELMORA_BUILD_TESTS=OFF
+    build/bin/velmora-bench "$@"
+    build/bin/velmora-window-reads
+    ;;
 *)
-    echo "usage: $0 run [velmora options] | test | package | screenshot" >&2
+    echo "usage: $0 run [velmora options] | test | package | screenshot | bench [options]" >&2
     exit 2
     ;;
 esac

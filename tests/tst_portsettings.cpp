@@ -133,8 +133,7 @@ private slots:
         QCOMPARE(savedState(), savedAfter);
     }
 
-    // velmora saves; any program of Velmora starting after it (velmora-cli
-    // resolves its --port COMn the same way) opens the same device.
+    // velmora saves; velmora-cli, started after it, opens the same device.
     void sharedBetweenPrograms()
     {
         writeFile(PortSettings::fileName(), "[ports]\nCOM99=/dev/broken\n");
@@ -157,8 +156,14 @@ private slots:
         QCOMPARE(ours.size(), 1);
         QVERIFY2(ours[0].contains("COM99=/dev/broken"), ours[0]);
 
-        PortSettings::applySaved();
-        QCOMPARE(PortMap::resolve(u"COM3"_s), device);
+        // velmora-cli opens the saved device for COM3 (which is not there).
+        QProcess cli;
+        cli.setProcessEnvironment(environment);
+        cli.start(QStringLiteral(VELMORA_CLI_PATH), {u"--port"_s, u"COM3"_s, u"read"_s});
+        QVERIFY(cli.waitForFinished(10000));
+        QCOMPARE(cli.exitCode(), 3);
+        const QByteArray cliErrors = cli.readAllStandardError();
+        QVERIFY2(cliErrors.contains("\nvelmora-cli: cannot open " + device.toUtf8() + " (COM3)"), cliErrors);
 
         // Forgetting needs no display either.
         environment.insert(u"QT_QPA_PLATFORM"_s, u"no-such-platform"_s);

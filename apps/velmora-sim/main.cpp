@@ -97,7 +97,19 @@ DeviceOptions parseOptions(const QCoreApplication &app)
                                   QStringLiteral("Refuse every frame with the failure reply."));
     const QCommandLineOption verbose(QStringLiteral("verbose"),
                                      QStringLiteral("Log every frame received and its reply."));
-    parser.addOptions({delay, split, silent, fail, verbose});
+    const QCommandLineOption baud(
+        QStringLiteral("baud"),
+        QStringLiteral("Pace the line like a UART of <rate> baud: answer once the frame has had "
+                       "its line time, and send replies in chunks of at most 1 ms of line time."),
+        QStringLiteral("rate"));
+    QStringList keys;
+    for (const Protocol::BlockField &field : Protocol::blockFields())
+        keys << QLatin1String(field.key);
+    const QCommandLineOption ignore(
+        QStringLiteral("ignore"),
+        QStringLiteral("Acknowledge writes of <key> but keep its old value (%1).").arg(keys.join(QLatin1Char(' '))),
+        QStringLiteral("key"));
+    parser.addOptions({delay, split, silent, fail, verbose, baud, ignore});
     parser.process(app);
 
     DeviceOptions options;
@@ -106,9 +118,18 @@ DeviceOptions parseOptions(const QCoreApplication &app)
     options.silent = parser.isSet(silent);
     options.fail = parser.isSet(fail);
     options.verbose = parser.isSet(verbose);
-    if (options.delayMs < 0 || options.splitAt < 0) {
-        printLine(stderr, QStringLiteral("velmora-sim: --delay and --split take a number of 0 or more"));
+    options.baud = count(parser, baud);
+    if (options.delayMs < 0 || options.splitAt < 0 || options.baud < 0) {
+        printLine(stderr, QStringLiteral("velmora-sim: --delay, --split and --baud take a number of 0 or more"));
         std::exit(2);
+    }
+    if (parser.isSet(ignore)) {
+        options.ignoredField = Protocol::blockField(parser.value(ignore));
+        if (!options.ignoredField) {
+            printLine(stderr, QStringLiteral("velmora-sim: --ignore %1: not one of %2")
+                                  .arg(parser.value(ignore), keys.join(QLatin1Char(' '))));
+            std::exit(2);
+        }
     }
     if (!parser.positionalArguments().isEmpty()) {
         printLine(stderr, QStringLiteral("velmora-sim: unexpected argument ")

@@ -9,7 +9,6 @@
 #endif
 
 #include <QApplication>
-#include <QFile>
 
 #include <cstdio>
 #include <memory>
@@ -99,12 +98,9 @@ int main(int argc, char **argv)
     }
 #endif
 
-    QFile traceOutput;
     std::unique_ptr<WireTrace> trace;
-    if (commandLine.trace) {
-        traceOutput.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
-        trace = std::make_unique<WireTrace>(&traceOutput);
-    }
+    if (commandLine.trace)
+        trace = WireTrace::toStandardError();
 
     MainWindow window;
     window.setWireTrace(trace.get());

@@ -131,6 +131,7 @@ DeviceExchange DeviceModel::handleFrame(const QByteArray &frame)
     DeviceExchange exchange;
     exchange.frame = frame;
     exchange.reply = QByteArray(1, char(Protocol::AckByte));
+    const QByteArray before = m_parameters.toBytes();
     const QByteArray &payload = decoded.payload;
     switch (decoded.command->command) {
     case Command::Gateway:
@@ -170,6 +171,12 @@ DeviceExchange DeviceModel::handleFrame(const QByteArray &frame)
     case Command::Read:
         exchange.reply = m_parameters.toBytes();
         break;
+    }
+    if (m_ignoredField) {
+        const int offset = m_ignoredField->offset;
+        const int width = m_ignoredField->width;
+        m_parameters = Protocol::ParameterBlock::fromBytes(
+            m_parameters.toBytes().replace(offset, width, before.mid(offset, width)));
     }
     const bool isBlock = decoded.command->command == Command::Read;
     exchange.description = FrameLog::describeCommand(decoded)

@@ -38,6 +38,10 @@ public:
 
     // While set, every frame is refused and nothing changes.
     void setRefuseAll(bool refuse) { m_refuseAll = refuse; }
+    // Frames that write this value (its own command, SET ALL) are acknowledged
+    // but the value stays as it was: a read-back that differs from what was
+    // written. nullptr writes everything.
+    void setIgnoredField(const Protocol::BlockField *field) { m_ignoredField = field; }
 
     // Takes bytes in the order they came off the line, in pieces of any size.
     // Returns what became of every frame completed by them, in order.
@@ -61,4 +65,5 @@ private:
     quint8 m_exciterAddress = StartExciterAddress;
     QByteArray m_buffer;  // starts with a frame header whenever it is not empty
     bool m_refuseAll = false;
+    const Protocol::BlockField *m_ignoredField = nullptr;
 };

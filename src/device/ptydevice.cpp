@@ -32,12 +32,11 @@ PtyDevice::PtyDevice(const DeviceOptions &options, QObject *parent)
     : QObject(parent), m_options(options)
 {
     m_model.setRefuseAll(options.fail);
+    m_model.setIgnoredField(options.ignoredField);
     m_silenceTimer.setSingleShot(true);
     m_silenceTimer.setInterval(SilenceMs);
     connect(&m_silenceTimer, &QTimer::timeout, this, &PtyDevice::silenceElapsed);
-    m_replyTimer.setSingleShot(true);
-    m_replyTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_replyTimer, &QTimer::timeout, this, &PtyDevice::writeDueReplies);
+    connect(&m_replyTimer, &MicroTimer::timeout, this, &PtyDevice::writeDueReplies);
     m_clock.start();
 }
 
@@ -164,33 +163,61 @@ void PtyDevice::handle(const std::vector<DeviceExchange> &exchanges)
                                   : exchange.description);
         }
         if (!m_options.silent && !exchange.reply.isEmpty())
-            scheduleReply(exchange.reply);
+            scheduleReply(exchange);
     }
 }
 
-void PtyDevice::scheduleReply(const QByteArray &reply)
+qint64 PtyDevice::nowUs() const
 {
-    const qint64 due = m_clock.elapsed() + std::max(0, m_options.delayMs);
+    return m_clock.nsecsElapsed() / 1000;
+}
+
+qint64 PtyDevice::lineTimeUs(qsizetype bytes) const
+{
+    // Ten bits a byte on the line: start bit, eight data bits, stop bit.
+    return m_options.baud > 0 ? qint64(bytes) * 10 * 1000000 / m_options.baud : 0;
+}
+
+void PtyDevice::scheduleReply(const DeviceExchange &exchange)
+{
+    // The pty hands the frame over at once; a line would still be carrying it.
+    // And one UART sends one reply after the other.
+    const QByteArray &reply = exchange.reply;
+    const qint64 start = std::max(nowUs() + lineTimeUs(exchange.frame.size())
+                                      + std::max(0, m_options.delayMs) * qint64(1000),
+                                  m_lineFreeUs);
     if (m_options.splitAt > 0 && m_options.splitAt < reply.size()) {
-        m_schedule.push_back({due, reply.left(m_options.splitAt)});
-        m_schedule.push_back({due + SplitGapMs, reply.mid(m_options.splitAt)});
+        const qint64 firstDone = schedulePaced(reply.left(m_options.splitAt), start);
+        schedulePaced(reply.mid(m_options.splitAt), firstDone + SplitGapMs * qint64(1000));
     } else {
-        m_schedule.push_back({due, reply});
+        schedulePaced(reply, start);
     }
     writeDueReplies();
+}
+
+qint64 PtyDevice::schedulePaced(const QByteArray &bytes, qint64 startUs)
+{
+    // Each chunk goes out when its last byte would have crossed the line.
+    const qsizetype chunk = m_options.baud > 0 ? std::max(1, m_options.baud / 10 / 1000) : bytes.size();
+    for (qsizetype sent = 0; sent < bytes.size(); sent += chunk) {
+        const QByteArray part = bytes.mid(sent, chunk);
+        m_schedule.push_back({startUs + lineTimeUs(sent + part.size()), part});
+    }
+    m_lineFreeUs = startUs + lineTimeUs(bytes.size());
+    return m_lineFreeUs;
 }
 
 void PtyDevice::writeDueReplies()
 {
     // First in, first out: a reply never overtakes the rest of an earlier one.
-    const qint64 now = m_clock.elapsed();
-    while (!m_schedule.empty() && m_schedule.front().dueMs <= now) {
+    const qint64 now = nowUs();
+    while (!m_schedule.empty() && m_schedule.front().dueUs <= now) {
         m_output.append(m_schedule.front().bytes);
         m_schedule.pop_front();
     }
     flushOutput();
     if (!m_schedule.empty())
-        m_replyTimer.start(int(m_schedule.front().dueMs - now));
+        m_replyTimer.start(m_schedule.front().dueUs - now);
 }
 
 void PtyDevice::flushOutput()

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "devicemodel.h"
+#include "microtimer.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -23,6 +24,12 @@ struct DeviceOptions
     bool silent = false;   // apply frames but never answer
     bool fail = false;     // refuse every frame
     bool verbose = false;  // emit logLine for every frame and reply
+    // Pace the line like a UART of this many baud: a reply starts once the
+    // frame it answers has had the time to cross the line, and comes in
+    // chunks of at most 1 ms of line time. 0: as fast as the pty goes.
+    int baud = 0;
+    // Acknowledge writes of this value but keep it (DeviceModel::setIgnoredField).
+    const Protocol::BlockField *ignoredField = nullptr;
 };
 
 class PtyDevice : public QObject
@@ -58,7 +65,7 @@ signals:
 private:
     struct ScheduledWrite
     {
-        qint64 dueMs;
+        qint64 dueUs;
         QByteArray bytes;
     };
 
@@ -67,7 +74,10 @@ private:
     void readLine();
     void silenceElapsed();
     void handle(const std::vector<DeviceExchange> &exchanges);
-    void scheduleReply(const QByteArray &reply);
+    qint64 nowUs() const;
+    qint64 lineTimeUs(qsizetype bytes) const;
+    void scheduleReply(const DeviceExchange &exchange);
+    qint64 schedulePaced(const QByteArray &bytes, qint64 startUs);
     void writeDueReplies();
     void flushOutput();
 
@@ -82,8 +92,9 @@ private:
     std::unique_ptr<QSocketNotifier> m_readNotifier;
     std::unique_ptr<QSocketNotifier> m_writeNotifier;
     QTimer m_silenceTimer;
-    QTimer m_replyTimer;
+    MicroTimer m_replyTimer;
     QElapsedTimer m_clock;
     std::deque<ScheduledWrite> m_schedule;  // in the order the bytes go out
+    qint64 m_lineFreeUs = 0;                // when the last byte scheduled has crossed the line
     QByteArray m_output;                    // due, but not yet taken by the line
 };

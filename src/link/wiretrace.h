@@ -5,12 +5,18 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 
+#include <memory>
+
 class QIODevice;
 
 class WireTrace
 {
 public:
     explicit WireTrace(QIODevice *out);
+    ~WireTrace();
+
+    // The --trace of a program: to stderr, unbuffered.
+    static std::unique_ptr<WireTrace> toStandardError();
 
     void transmitted(const QByteArray &bytes) { write("TX", bytes); }
     void received(const QByteArray &bytes) { write("RX", bytes); }
@@ -19,5 +25,6 @@ private:
     void write(const char *direction, const QByteArray &bytes);
 
     QIODevice *m_out;
+    std::unique_ptr<QIODevice> m_ownedOut;
     QElapsedTimer m_clock;
 };

@@ -84,6 +84,32 @@ ParameterBlock ParameterBlock::fromBytes(const QByteArray &bytes)
     return block;
 }
 
+const std::array<BlockField, 10> &blockFields()
+{
+    static const std::array<BlockField, 10> fields = {{
+        {"lip", 0, 4, BlockField::Address, 255, Command::LocalIp},
+        {"mask", 4, 4, BlockField::Address, 255, Command::Mask},
+        {"sip", 8, 4, BlockField::Address, 255, Command::ServerIp},
+        {"port", 12, 2, BlockField::Number, 65535, Command::Port},
+        {"sn", 14, 2, BlockField::Number, 249, Command::SerialNumber},
+        {"mac", 16, 6, BlockField::Mac, 255, Command::Mac},
+        {"mode", 22, 1, BlockField::Number, 255, std::nullopt},
+        {"t1", 23, 2, BlockField::Number, 65535, Command::T1},
+        {"reserved", 25, 2, BlockField::HexPairs, 255, std::nullopt},
+        {"gateway", 27, 4, BlockField::Address, 255, Command::Gateway},
+    }};
+    return fields;
+}
+
+const BlockField *blockField(QStringView key)
+{
+    for (const BlockField &field : blockFields()) {
+        if (key == QLatin1String(field.key))
+            return &field;
+    }
+    return nullptr;
+}
+
 QString dottedDecimal(const quint8 *octets, int count)
 {
     return joined(octets, count, 10);

@@ -2,10 +2,14 @@
 // layout, the data block the device answers READ with.
 #pragma once
 
+#include "frame.h"
+
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 
 #include <array>
+#include <optional>
 
 namespace Protocol {
 
@@ -33,6 +37,31 @@ struct ParameterBlock
         return a.toBytes() == b.toBytes();
     }
 };
+
+// One value of the block: where it lies and how it is written as text. The
+// key names the value wherever a person types or reads it (velmora-cli,
+// profiles, velmora-sim --ignore).
+struct BlockField
+{
+    enum Type {
+        Address,   // dotted quad, "192.168.0.1"
+        Mac,       // six hex pairs, "00:1e:ce:00:79:01"
+        Number,    // unsigned, big-endian, 0 to maximum
+        HexPairs,  // bytes no command interprets, "00:00"
+    };
+
+    const char *key;
+    int offset;
+    int width;
+    Type type;
+    int maximum;  // Number only
+    std::optional<Command> command;  // the single command that writes it, if any
+};
+
+// Every value of the block, in block order.
+const std::array<BlockField, 10> &blockFields();
+// nullptr for a key that names no field.
+const BlockField *blockField(QStringView key);
 
 // The nine-line report of a READ data block: "LIP:..." to "GATE:...", lines
 // joined by "\r\n", none after the last.

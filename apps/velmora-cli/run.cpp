@@ -1,0 +1,144 @@
+#include "run.h"
+
+#include "client/devicesession.h"
+#include "client/formats.h"
+#include "client/profile.h"
+#include "link/portmap.h"
+#include "link/portsettings.h"
+#include "link/wiretrace.h"
+
+#ifdef VELMORA_HAS_SIMULATOR
+#include "device/ptydevice.h"
+#endif
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <memory>
+
+using Client::OperationResult;
+
+namespace {
+
+void print(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+}
+
+void printLines(const QStringList &lines)
+{
+    for (const QString &line : lines)
+        print(line + QLatin1Char('\n'));
+}
+
+QString formatted(const Request &request, const Protocol::ParameterBlock &block)
+{
+    switch (request.format) {
+    case Request::Json:
+        return QString::fromUtf8(Client::jsonText(block));
+    case Request::Profile:
+        return Client::profileText(block);
+    case Request::Report:
+        break;
+    }
+    return Client::reportText(block);
+}
+
+int exitCodeOf(OperationResult::Status status)
+{
+    switch (status) {
+    case OperationResult::Done:
+        return Success;
+    case OperationResult::Refused:
+        return DeviceRefused;
+    case OperationResult::NoAnswer:
+    case OperationResult::LineFailed:
+        return NoLine;
+    case OperationResult::Mismatch:
+        return VerifyMismatch;
+    }
+    return NoLine;
+}
+
+int report(const Request &request, const OperationResult &result)
+{
+    if (request.command == Request::Read) {
+        if (result.status == OperationResult::Done)
+            print(formatted(request, *result.device));
+    } else {
+        printLines(result.acknowledged);
+        printLines(result.differences);
+        if (result.status == OperationResult::Done && request.verify) {
+            const Client::ValueSet compared = request.command == Request::SetAll
+                                                  ? Client::ValueSet::allOf(*result.written)
+                                                  : request.values;
+            print(QStringLiteral("verified: %1\n").arg(compared.keys().join(QLatin1Char(' '))));
+        }
+    }
+    std::fflush(stdout);
+    if (result.status != OperationResult::Done)
+        printError(result.error);
+    return exitCodeOf(result.status);
+}
+
+void start(Client::DeviceSession &session, const Request &request, const Client::DeviceSession::Callback &done)
+{
+    switch (request.command) {
+    case Request::Read:
+        session.read(done);
+        return;
+    case Request::Set:
+        session.set(request.values, request.verify, done);
+        return;
+    case Request::SetAll:
+        session.setAll(request.values, request.verify, done);
+        return;
+    case Request::Reset:
+        session.reset(done);
+        return;
+    }
+}
+
+} // namespace
+
+void printError(const QString &message)
+{
+    std::fprintf(stderr, "velmora-cli: %s\n", message.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+int runRequest(const Request &request)
+{
+    // COMn opens what the window would open for it: the saved mapping first.
+    PortSettings::applySaved();
+#ifdef VELMORA_HAS_SIMULATOR
+    std::unique_ptr<PtyDevice> simulator;
+    if (request.simulate) {
+        simulator = std::make_unique<PtyDevice>();
+        if (!simulator->open()) {
+            printError(QStringLiteral("cannot start the simulated device: ") + simulator->errorString());
+            return NoLine;
+        }
+        PortMap::setDevice(QStringLiteral("COM1"), simulator->slavePath());
+    }
+#endif
+
+    std::unique_ptr<WireTrace> trace;
+    if (request.trace)
+        trace = WireTrace::toStandardError();
+
+    Client::DeviceSession session;
+    session.line().setTimeout(request.timeoutMs);
+    session.line().setRetries(request.retries);
+    session.line().setTrace(trace.get());
+    const QString device = PortMap::resolve(request.port);
+    if (!session.line().open(device)) {
+        const QString name = device == request.port ? device : QStringLiteral("%1 (%2)").arg(device, request.port);
+        printError(QStringLiteral("cannot open %1: %2").arg(name, session.line().errorString()));
+        return NoLine;
+    }
+    start(session, request, [&request](const OperationResult &result) {
+        QCoreApplication::exit(report(request, result));
+    });
+    return QCoreApplication::exec();
+}

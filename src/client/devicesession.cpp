@@ -1,0 +1,121 @@
+#include "devicesession.h"
+
+#include <utility>
+
+using Protocol::Command;
+
+namespace Client {
+
+DeviceSession::DeviceSession(QObject *parent) : QObject(parent) {}
+
+void DeviceSession::begin(Callback done)
+{
+    Q_ASSERT(!isBusy());
+    m_result = {};
+    m_done = std::move(done);
+}
+
+void DeviceSession::read(Callback done)
+{
+    begin(std::move(done));
+    send(Command::Read, {}, [this] { finish(OperationResult::Done); });
+}
+
+void DeviceSession::set(const ValueSet &values, bool verify, Callback done)
+{
+    begin(std::move(done));
+    setFrom(values, 0, verify);
+}
+
+void DeviceSession::setFrom(const ValueSet &values, size_t index, bool verify)
+{
+    if (index == values.values().size()) {
+        if (verify)
+            verifyThenFinish(values);
+        else
+            finish(OperationResult::Done);
+        return;
+    }
+    const Value &value = values.values().at(index);
+    Q_ASSERT(value.field->command);
+    send(*value.field->command, value.bytes, [this, values, index, verify] {
+        setFrom(values, index + 1, verify);
+    });
+}
+
+void DeviceSession::setAll(const ValueSet &values, bool verify, Callback done)
+{
+    begin(std::move(done));
+    send(Command::Read, {}, [this, values, verify] {
+        const Protocol::ParameterBlock block = values.appliedTo(*m_result.device);
+        m_result.written = block;
+        send(Command::SetAll, block.toBytes(), [this, block, verify] {
+            if (verify)
+                verifyThenFinish(ValueSet::allOf(block));
+            else
+                finish(OperationResult::Done);
+        });
+    });
+}
+
+void DeviceSession::reset(Callback done)
+{
+    begin(std::move(done));
+    send(Command::Reset, {}, [this] { finish(OperationResult::Done); });
+}
+
+void DeviceSession::verifyThenFinish(const ValueSet &written)
+{
+    send(Command::Read, {}, [this, written] {
+        m_result.differences = written.differences(*m_result.device);
+        if (m_result.differences.isEmpty())
+            finish(OperationResult::Done);
+        else
+            finish(OperationResult::Mismatch, QStringLiteral("verify: %1 of %2 values differ")
+                                                  .arg(m_result.differences.size())
+                                                  .arg(written.values().size()));
+    });
+}
+
+void DeviceSession::send(Command command, const QByteArray &payload, Next next)
+{
+    const Protocol::CommandInfo &info = Protocol::info(command);
+    const auto awaiting = command == Command::Read ? ReplyAssembler::Awaiting::Block
+                                                   : ReplyAssembler::Awaiting::Acknowledgement;
+    m_line.exchange(Protocol::buildFrame(command, payload), awaiting,
+                    [this, &info, next](const LineTransport::Result &reply) {
+        const QString name = QLatin1String(info.name);
+        switch (reply.verdict.kind) {
+        case ReplyAssembler::Verdict::Acknowledged:
+            m_result.acknowledged << QString::fromUtf8(info.successText);
+            next();
+            return;
+        case ReplyAssembler::Verdict::Block:
+            m_result.device = Protocol::ParameterBlock::fromBytes(reply.verdict.bytes);
+            next();
+            return;
+        case ReplyAssembler::Verdict::Refused:
+            finish(OperationResult::Refused, QStringLiteral("%1 refused: %2")
+                                                 .arg(name, QString::fromLatin1(reply.verdict.bytes.toHex(' '))));
+            return;
+        case ReplyAssembler::Verdict::NoAnswer:
+        case ReplyAssembler::Verdict::Pending:
+            break;
+        }
+        if (!reply.lineError.isEmpty())
+            finish(OperationResult::LineFailed, QStringLiteral("line failed during %1: %2").arg(name, reply.lineError));
+        else
+            finish(OperationResult::NoAnswer, QStringLiteral("no answer to %1 after %2 frame(s)")
+                                                  .arg(name).arg(reply.frames));
+    });
+}
+
+void DeviceSession::finish(OperationResult::Status status, const QString &error)
+{
+    m_result.status = status;
+    m_result.error = error;
+    const Callback done = std::exchange(m_done, nullptr);
+    done(m_result);
+}
+
+} // namespace Client

@@ -1,0 +1,78 @@
+// One serial line to one device: sends a frame and waits for its reply
+// without blocking, with a deadline, a quiet gap and retries, on the event
+// loop of its thread. Any number of lines can run side by side that way.
+#pragma once
+
+#include "replyassembler.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <functional>
+
+class WireTrace;
+
+namespace Client {
+
+class LineTransport : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Result
+    {
+        ReplyAssembler::Verdict verdict;
+        int frames = 0;     // how often the frame was sent
+        QString lineError;  // set when the line failed; verdict is then NoAnswer
+    };
+    using Callback = std::function<void(const Result &)>;
+
+    static constexpr int DefaultTimeoutMs = 1000;
+    static constexpr int DefaultRetries = 2;
+
+    explicit LineTransport(QObject *parent = nullptr);
+
+    // At 115200 8N1, with whatever the line held before dropped.
+    bool open(const QString &device);
+    QString errorString() const { return m_port.errorString(); }
+
+    // How long each frame waits for its whole reply, and how often a frame
+    // that got no reply at all is sent again. A refusal is never retried.
+    void setTimeout(int milliseconds) { m_timeoutMs = milliseconds; }
+    void setRetries(int retries) { m_retries = retries; }
+    void setTrace(WireTrace *trace) { m_trace = trace; }
+
+    // Sends frame and calls done once with its reply, never before this
+    // returns. One exchange at a time; done may start the next one.
+    void exchange(const QByteArray &frame, ReplyAssembler::Awaiting awaiting, Callback done);
+    bool isBusy() const { return bool(m_done); }
+
+private:
+    qint64 now() const { return m_clock.elapsed(); }
+    void send();
+    void failLater(const QString &error);
+    QByteArray takeInput();
+    void readLine();
+    void decide();
+    void lineFailed(QSerialPort::SerialPortError error);
+    void finish(const Result &result);
+
+    QSerialPort m_port;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    ReplyAssembler m_assembler;
+    WireTrace *m_trace = nullptr;
+    int m_timeoutMs = DefaultTimeoutMs;
+    int m_retries = DefaultRetries;
+
+    QByteArray m_frame;
+    ReplyAssembler::Awaiting m_awaiting = ReplyAssembler::Awaiting::Acknowledgement;
+    Callback m_done;
+    int m_frames = 0;
+    quint64 m_exchangeNumber = 0;
+    QString m_lineError;
+};
+
+} // namespace Client

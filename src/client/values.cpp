@@ -1,0 +1,264 @@
+#include "values.h"
+
+using Protocol::BlockField;
+
+namespace Client {
+
+namespace {
+
+// ASCII digits only: no sign, no blanks, no digits of other scripts.
+bool isDecimal(QStringView text)
+{
+    if (text.isEmpty())
+        return false;
+    for (QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+int hexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    return -1;
+}
+
+// A decimal number of at most maximum; leading zeros are fine.
+bool parseNumber(QStringView text, uint maximum, uint *number)
+{
+    bool ok = false;
+    *number = isDecimal(text) ? text.toUInt(&ok) : 0;
+    return ok && *number <= maximum;
+}
+
+bool parseAddress(const QString &text, QByteArray *bytes)
+{
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return false;
+    for (const QString &part : parts) {
+        uint octet = 0;
+        if (part.size() > 3 || !parseNumber(part, 255, &octet))
+            return false;
+        bytes->append(char(octet));
+    }
+    return true;
+}
+
+// count pairs of hex digits, joined by ':' or by '-' throughout.
+bool parseHexPairs(const QString &text, int count, QByteArray *bytes)
+{
+    if (text.size() != count * 3 - 1)
+        return false;
+    const QChar separator = count > 1 ? text.at(2) : QChar();
+    if (count > 1 && separator != QLatin1Char(':') && separator != QLatin1Char('-'))
+        return false;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0 && text.at(i * 3 - 1) != separator)
+            return false;
+        const int high = hexDigit(text.at(i * 3));
+        const int low = hexDigit(text.at(i * 3 + 1));
+        if (high < 0 || low < 0)
+            return false;
+        bytes->append(char(high << 4 | low));
+    }
+    return true;
+}
+
+bool parseNumberBytes(const QString &text, const BlockField &field, QByteArray *bytes)
+{
+    uint number = 0;
+    if (!parseNumber(text, uint(field.maximum), &number))
+        return false;
+    for (int i = field.width - 1; i >= 0; --i)
+        bytes->append(char(number >> (8 * i)));  // high byte first
+    return true;
+}
+
+QString expectation(const BlockField &field)
+{
+    switch (field.type) {
+    case BlockField::Address:
+        return QStringLiteral("expected four numbers 0 to 255 joined by dots");
+    case BlockField::Mac:
+    case BlockField::HexPairs:
+        return QStringLiteral("expected %1 hex pairs joined by ':' or '-'")
+            .arg(field.width == 6 ? QStringLiteral("six") : QStringLiteral("two"));
+    case BlockField::Number:
+        return QStringLiteral("expected a whole number from 0 to %1").arg(field.maximum);
+    }
+    return {};
+}
+
+bool parseValue(const BlockField &field, const QString &text, QByteArray *bytes)
+{
+    switch (field.type) {
+    case BlockField::Address:
+        return parseAddress(text, bytes);
+    case BlockField::Mac:
+    case BlockField::HexPairs:
+        return parseHexPairs(text, field.width, bytes);
+    case BlockField::Number:
+        return parseNumberBytes(text, field, bytes);
+    }
+    return false;
+}
+
+bool writes(Writer writer, const BlockField &field)
+{
+    return writer == Writer::SetAll || field.command.has_value();
+}
+
+} // namespace
+
+ValueSet ValueSet::allOf(const Protocol::ParameterBlock &block)
+{
+    const QByteArray bytes = block.toBytes();
+    ValueSet set;
+    for (const BlockField &field : Protocol::blockFields())
+        set.m_values.push_back({&field, bytes.mid(field.offset, field.width)});
+    return set;
+}
+
+bool ValueSet::contains(const BlockField *field) const
+{
+    for (const Value &value : m_values) {
+        if (value.field == field)
+            return true;
+    }
+    return false;
+}
+
+void ValueSet::insert(const Value &value)
+{
+    for (Value &existing : m_values) {
+        if (existing.field == value.field) {
+            existing = value;
+            return;
+        }
+    }
+    m_values.push_back(value);
+}
+
+void ValueSet::merge(const ValueSet &other)
+{
+    for (const Value &value : other.m_values)
+        insert(value);
+}
+
+Protocol::ParameterBlock ValueSet::appliedTo(const Protocol::ParameterBlock &block) const
+{
+    QByteArray bytes = block.toBytes();
+    for (const Value &value : m_values)
+        bytes.replace(value.field->offset, value.field->width, value.bytes);
+    return Protocol::ParameterBlock::fromBytes(bytes);
+}
+
+QStringList ValueSet::differences(const Protocol::ParameterBlock &device) const
+{
+    QStringList lines;
+    for (const Value &value : m_values) {
+        const QString held = valueText(*value.field, device);
+        const QString wrote = valueText(*value.field, value.bytes);
+        if (held != wrote)
+            lines << QStringLiteral("%1: wrote %2, device has %3")
+                         .arg(QLatin1String(value.field->key), wrote, held);
+    }
+    return lines;
+}
+
+QStringList ValueSet::keys() const
+{
+    QStringList names;
+    for (const Value &value : m_values)
+        names << QLatin1String(value.field->key);
+    return names;
+}
+
+QString valueText(const BlockField &field, const QByteArray &bytes)
+{
+    Q_ASSERT(bytes.size() == field.width);
+    const auto *octets = reinterpret_cast<const quint8 *>(bytes.constData());
+    switch (field.type) {
+    case BlockField::Address:
+        return Protocol::dottedDecimal(octets, field.width);
+    case BlockField::Mac:
+    case BlockField::HexPairs:
+        return QString::fromLatin1(bytes.toHex(':'));
+    case BlockField::Number: {
+        uint number = 0;
+        for (quint8 octet : bytes)
+            number = number << 8 | octet;
+        return QString::number(number);
+    }
+    }
+    return {};
+}
+
+QString valueText(const BlockField &field, const Protocol::ParameterBlock &block)
+{
+    return valueText(field, block.toBytes().mid(field.offset, field.width));
+}
+
+QString keyList(Writer writer)
+{
+    QStringList keys;
+    for (const BlockField &field : Protocol::blockFields()) {
+        if (writes(writer, field))
+            keys << QLatin1String(field.key);
+    }
+    return keys.join(QLatin1Char(' '));
+}
+
+bool parseAssignment(const QString &assignment, Writer writer, Value *value, QString *error)
+{
+    const qsizetype equals = assignment.indexOf(QLatin1Char('='));
+    if (equals < 0) {
+        *error = QStringLiteral("%1: expected KEY=VALUE").arg(assignment);
+        return false;
+    }
+    const QString key = assignment.left(equals).trimmed();
+    const QString text = assignment.mid(equals + 1).trimmed();
+    const QString given = key + QLatin1Char('=') + text;
+    const BlockField *field = Protocol::blockField(key);
+    if (!field) {
+        *error = QStringLiteral("%1: unknown key %2; the keys are %3").arg(given, key, keyList(writer));
+        return false;
+    }
+    if (!writes(writer, *field)) {
+        *error = QStringLiteral("%1: only set-all writes %2").arg(given, key);
+        return false;
+    }
+    value->field = field;
+    value->bytes.clear();
+    if (!parseValue(*field, text, &value->bytes)) {
+        *error = QStringLiteral("%1: %2").arg(given, expectation(*field));
+        return false;
+    }
+    return true;
+}
+
+bool parseAssignments(const QStringList &assignments, Writer writer, ValueSet *values, QString *error)
+{
+    for (const QString &assignment : assignments) {
+        Value value;
+        if (!parseAssignment(assignment, writer, &value, error))
+            return false;
+        if (values->contains(value.field)) {
+            *error = QStringLiteral("%1: %2 is given twice").arg(assignment.trimmed(),
+                                                                 QLatin1String(value.field->key));
+            return false;
+        }
+        values->insert(value);
+    }
+    return true;
+}
+
+} // namespace Client

@@ -1,0 +1,319 @@
+// velmora-cli as a technician runs it, against the simulated device over a
+// real pseudo-terminal: output, exit codes, and the frames that went out.
+#include "client/devicesession.h"
+#include "device/ptydevice.h"
+#include "link/wiretrace.h"
+#include "protocol/frame.h"
+#include "ptypair.h"
+
+#include <QBuffer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryFile>
+#include <QtTest>
+
+using Protocol::BlockField;
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs velmora-cli while this process's event loop keeps the device answering.
+Run cli(const QStringList &arguments)
+{
+    QProcess process;
+    QSignalSpy finished(&process, &QProcess::finished);
+    process.start(QStringLiteral(VELMORA_CLI_PATH), arguments);
+    if (!finished.wait(30000))
+        qWarning("velmora-cli %s did not finish", qPrintable(arguments.join(QLatin1Char(' '))));
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+DeviceOptions logging(DeviceOptions options)
+{
+    options.verbose = true;  // a log line per frame received
+    return options;
+}
+
+// A simulated device that counts the frames it received.
+struct Device
+{
+    explicit Device(const DeviceOptions &options = {}) : device(logging(options))
+    {
+        QObject::connect(&device, &PtyDevice::logLine, [this] { ++frames; });
+        device.open();
+    }
+    Run run(const QStringList &arguments) { return cli(QStringList{"--port", device.slavePath()} + arguments); }
+    QByteArray bytes() const { return device.model().parameters().toBytes(); }
+
+    PtyDevice device;
+    int frames = 0;
+};
+
+const QString StartReport = QStringLiteral(
+    "LIP:10.20.30.40\nMASK:255.255.0.0\nSIP:10.20.0.1\nMAC:2.56.4d.0.0.1\nPORT:5020\nSN:17\nMODE:1\nT1:30\nGATE:10.20.0.254\n");
+
+} // namespace
+
+class tst_Cli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void read_data();
+    void read();
+    void setEachKey_data();
+    void setEachKey();
+    void setAllKeepsWhatIsNotGiven();
+    void profileClonesDevice();
+    void verifyFindsMismatch_data();
+    void verifyFindsMismatch();
+    void faults_data();
+    void faults();
+    void strayBytesAreNotTheReply();
+    void badInput_data();
+    void badInput();
+};
+
+void tst_Cli::read_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("out");
+    QTest::newRow("report") << "" << StartReport;
+    QTest::newRow("json") << "--json"
+                          << "{\"gateway\":\"10.20.0.254\",\"lip\":\"10.20.30.40\",\"mac\":\"02:56:4d:00:00:01\","
+                             "\"mask\":\"255.255.0.0\",\"mode\":1,\"port\":5020,\"sip\":\"10.20.0.1\",\"sn\":17,\"t1\":30}\n";
+    QTest::newRow("profile") << "--profile"
+                             << "lip = 10.20.30.40\nmask = 255.255.0.0\nsip = 10.20.0.1\nport = 5020\nsn = 17\n"
+                                "mac = 02:56:4d:00:00:01\nmode = 1\nt1 = 30\nreserved = 00:00\ngateway = 10.20.0.254\n";
+}
+
+void tst_Cli::read()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, out);
+    Device device;
+    const Run run = device.run(format.isEmpty() ? QStringList{"read"} : QStringList{"read", format});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.out, out);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(device.frames, 1);
+}
+
+void tst_Cli::setEachKey_data()
+{
+    QTest::addColumn<QString>("assignment");
+    QTest::addColumn<QString>("acknowledged");
+    QTest::addColumn<QByteArray>("bytes");  // where the key's field lies in the block
+    QTest::newRow("lip") << "lip=192.168.0.101" << "LIP success" << QByteArray::fromHex("c0a80065");
+    QTest::newRow("mask") << "mask=255.255.255.0" << "MASK success" << QByteArray::fromHex("ffffff00");
+    QTest::newRow("sip") << "sip=192.168.0.201" << "SIP success" << QByteArray::fromHex("c0a800c9");
+    QTest::newRow("gateway") << "gateway=192.168.0.1" << "Gateway success" << QByteArray::fromHex("c0a80001");
+    QTest::newRow("port") << "port=8900" << "PORT success" << QByteArray::fromHex("22c4");
+    QTest::newRow("t1") << "t1=65535" << "T1 success" << QByteArray::fromHex("ffff");
+    QTest::newRow("sn") << "sn=249" << "SN success" << QByteArray::fromHex("00f9");
+    QTest::newRow("mac") << "mac=00-1E-CE-00-79-01" << "MAC success" << QByteArray::fromHex("001ece007901");
+}
+
+void tst_Cli::setEachKey()
+{
+    QFETCH(QString, assignment);
+    QFETCH(QString, acknowledged);
+    QFETCH(QByteArray, bytes);
+    Device device;
+    const QByteArray before = device.bytes();
+    const Run run = device.run({"set", assignment, "--verify"});
+    const QString key = assignment.section(QLatin1Char('='), 0, 0);
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.out, QStringLiteral("%1\nverified: %2\n").arg(acknowledged, key));
+    QCOMPARE(run.exitCode, 0);
+    const BlockField *field = Protocol::blockField(key);
+    QCOMPARE(device.bytes().toHex(), QByteArray(before).replace(field->offset, field->width, bytes).toHex());
+}
+
+void tst_Cli::setAllKeepsWhatIsNotGiven()
+{
+    Device device;
+    QCOMPARE(device.run({"set-all", "mode=7", "reserved=12:34"}).exitCode, 0);
+    const Run run = device.run({"--verify", "set-all", "port=1"});
+    QCOMPARE(run.out, QStringLiteral("SET ALL success\nverified: lip mask sip port sn mac mode t1 reserved gateway\n"));
+    QCOMPARE(run.exitCode, 0);
+    QByteArray expected = DeviceModel::startParameters().toBytes();
+    expected.replace(12, 2, QByteArray::fromHex("0001")).replace(22, 1, "\x07").replace(25, 2, "\x12\x34");
+    QCOMPARE(device.bytes().toHex(), expected.toHex());
+    QCOMPARE(device.frames, 5);  // READ, SET ALL; READ, SET ALL, READ
+}
+
+void tst_Cli::profileClonesDevice()
+{
+    Device original;
+    QCOMPARE(original.run({"set-all", "lip=1.2.3.4", "mask=5.6.7.8", "sip=9.10.11.12", "port=3341", "sn=200",
+                           "mac=aa:bb:cc:dd:ee:ff", "mode=77", "t1=4000", "reserved=a5:5a", "gateway=13.14.15.16"})
+                 .exitCode,
+             0);
+    const Run profile = original.run({"read", "--profile"});
+    QCOMPARE(profile.exitCode, 0);
+    QTemporaryFile file;
+    QVERIFY(file.open());
+    file.write(profile.out.toUtf8());
+    file.close();
+
+    Device clone;
+    QCOMPARE(clone.run({"set-all", "--profile", file.fileName()}).exitCode, 0);
+    QCOMPARE(clone.bytes().toHex(), original.bytes().toHex());
+}
+
+void tst_Cli::verifyFindsMismatch_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("out");
+    QTest::newRow("set") << QStringList{"set", "sn=3", "port=1", "--verify"}
+                         << "SN success\nPORT success\nport: wrote 1, device has 5020\n";
+    QTest::newRow("set-all") << QStringList{"set-all", "port=1", "--verify"}
+                             << "SET ALL success\nport: wrote 1, device has 5020\n";
+}
+
+void tst_Cli::verifyFindsMismatch()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, out);
+    DeviceOptions options;
+    options.ignoredField = Protocol::blockField(u"port");
+    Device device(options);
+    const Run run = device.run(arguments);
+    QCOMPARE(run.out, out);
+    QVERIFY2(run.err.startsWith(QLatin1String("velmora-cli: verify: 1 of ")), qPrintable(run.err));
+    QCOMPARE(run.exitCode, 4);
+}
+
+void tst_Cli::faults_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<QString>("err");
+
+    QTest::newRow("reply split by a pause") << "split" << QStringList{"read"} << 0 << 1 << "";
+    QTest::newRow("reply paced like a UART") << "paced" << QStringList{"read"} << 0 << 1 << "";
+    QTest::newRow("late reply within the time-out")
+        << "late" << QStringList{"--timeout", "1000", "read"} << 0 << 1 << "";
+    QTest::newRow("silent device: 1 + retries frames")
+        << "silent" << QStringList{"--timeout", "100", "--retries", "2", "set", "port=1"} << 3 << 3
+        << "velmora-cli: no answer to PORT after 3 frame(s)\n";
+    QTest::newRow("refusal, no retry") << "fail" << QStringList{"set", "port=1", "sn=2"} << 1 << 1
+                                       << "velmora-cli: PORT refused: 31 03\n";
+    QTest::newRow("refused READ") << "fail" << QStringList{"--timeout", "200", "read"} << 1 << 1
+                                  << "velmora-cli: READ refused: 31 0c\n";
+    QTest::newRow("missing port") << "" << QStringList{"--port", "/dev/no-such-line", "read"} << 3 << 0
+                                  << "velmora-cli: cannot open /dev/no-such-line: No such file or directory\n";
+}
+
+void tst_Cli::faults()
+{
+    QFETCH(QString, fault);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(int, frames);
+    QFETCH(QString, err);
+    DeviceOptions options;
+    options.splitAt = fault == QLatin1String("split") ? 20 : 0;
+    options.delayMs = fault == QLatin1String("late") ? 300 : 0;
+    options.baud = fault == QLatin1String("paced") ? 115200 : 0;
+    options.silent = fault == QLatin1String("silent");
+    options.fail = fault == QLatin1String("fail");
+    Device device(options);
+
+    const Run run = device.run(arguments);
+    QCOMPARE(run.err, err);
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(device.frames, frames);
+    if (exitCode == 0)
+        QCOMPARE(run.out, StartReport);
+}
+
+void tst_Cli::strayBytesAreNotTheReply()
+{
+    PtyPair pty;
+    QBuffer traced;
+    traced.open(QIODevice::WriteOnly);
+    WireTrace trace(&traced);
+    Client::DeviceSession session;
+    session.line().setTrace(&trace);
+    QVERIFY(session.line().open(pty.slavePath()));
+
+    // Bytes while nothing is awaited, then more right behind an acknowledgement.
+    QVERIFY(pty.send("\x31\x31"));
+    QTRY_VERIFY(traced.data().contains("RX 31 31"));
+    Client::ValueSet values;
+    QString error;
+    QVERIFY(Client::parseAssignments({"port=8900", "sn=3"}, Client::Writer::SingleCommands, &values, &error));
+    std::optional<Client::OperationResult> result;
+    session.set(values, false, [&](const Client::OperationResult &r) { result = r; });
+
+    const QByteArray portFrame = QByteArray::fromHex("aa030322c4e555");
+    QTRY_COMPARE(pty.received(), portFrame);
+    QVERIFY(pty.send("\x30\x31\x31"));
+    QTRY_COMPARE(pty.received(), portFrame + QByteArray::fromHex("aa0304000307" "55"));
+    QVERIFY(pty.send("\x30"));
+    QTRY_VERIFY(result);
+    QCOMPARE(result->error, QString());
+    QCOMPARE(result->acknowledged, QStringList({"PORT success", "SN success"}));
+}
+
+void tst_Cli::badInput_data()
+{
+    QTest::addColumn<QStringList>("arguments");  // PROFILE stands for a file holding profile
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<QString>("err");
+
+    const auto row = [](const char *name, const QStringList &arguments, const char *err, const char *profile = "") {
+        QTest::newRow(name) << arguments << QString::fromUtf8(profile) << QString::fromUtf8(err);
+    };
+    row("port out of range", {"set", "port=70000"}, "port=70000: expected a whole number from 0 to 65535");
+    row("octet out of range", {"set", "lip=1.2.3.256"}, "lip=1.2.3.256: expected four numbers 0 to 255 joined by dots");
+    row("five mac pairs", {"set-all", "mac=00:1e:ce:00:79"},
+        "mac=00:1e:ce:00:79: expected six hex pairs joined by ':' or '-'");
+    row("sn 250", {"set", "sn=250"}, "sn=250: expected a whole number from 0 to 249");
+    row("unknown key", {"set", "port=1", "speed=9600"},
+        "speed=9600: unknown key speed; the keys are lip mask sip port sn mac t1 gateway");
+    row("key given twice", {"set-all", "port=1", "port=2"}, "port=2: port is given twice");
+    row("mode by set", {"set", "mode=1"}, "mode=1: only set-all writes mode");
+    row("no value", {"set", "port"}, "port: expected KEY=VALUE");
+    row("profile line without =", {"set-all", "--profile", "PROFILE"}, "PROFILE:2: port 8900: expected KEY=VALUE",
+        "# bench\nport 8900\n");
+    row("profile value", {"set-all", "--profile", "PROFILE", "port=1"},
+        "PROFILE:1: sn=300: expected a whole number from 0 to 249", "sn = 300\n");
+    row("profile missing", {"set-all", "--profile", "/no/such.conf"}, "/no/such.conf: No such file or directory");
+    row("unknown command", {"write", "port=1"}, "unknown command write; the commands are read set set-all reset");
+    row("verify with read", {"read", "--verify"}, "--verify goes with set and set-all, not with read");
+    row("bad time-out", {"--timeout", "0", "read"}, "--timeout 0: expected milliseconds from 1 to 3600000");
+}
+
+void tst_Cli::badInput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, profile);
+    QFETCH(QString, err);
+    QTemporaryFile file;
+    QVERIFY(file.open());
+    file.write(profile.toUtf8());
+    file.close();
+    arguments.replaceInStrings(QStringLiteral("PROFILE"), file.fileName());
+
+    PtyPair pty;
+    const Run run = cli(QStringList{"--port", pty.slavePath()} + arguments);
+    QCOMPARE(run.err, QStringLiteral("velmora-cli: %1\n").arg(err.replace(QLatin1String("PROFILE"), file.fileName())));
+    QCOMPARE(run.out, QString());
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(pty.received(), QByteArray());
+}
+
+QTEST_GUILESS_MAIN(tst_Cli)
+#include "tst_cli.moc"
