@@ -3,47 +3,16 @@
 #include "device/devicemodel.h"
 #include "device/ptydevice.h"
 #include "protocol/parameterblock.h"
+#include "shell/stopsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QStringList>
 
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
-
-// Signals are turned into a byte on this pipe and so into an ordinary event
-// of the event loop, where quitting is safe.
-int signalPipe[2] = {-1, -1};
-
-extern "C" void onStopSignal(int)
-{
-    const int savedErrno = errno;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
-    errno = savedErrno;
-}
-
-bool installStopSignals()
-{
-    if (::pipe(signalPipe) != 0)
-        return false;
-    for (int fd : signalPipe) {
-        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    }
-    struct sigaction action = {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
-}
 
 // Flushed at once: whoever started this program may be reading a pipe.
 void printLine(FILE *stream, const QString &line)
@@ -148,12 +117,12 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
     const DeviceOptions options = parseOptions(app);
 
-    if (!installStopSignals()) {
+    StopSignals stopSignals;
+    if (!stopSignals.install()) {
         printLine(stderr, QStringLiteral("velmora-sim: cannot handle signals"));
         return 1;
     }
-    QSocketNotifier stopNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stopNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    QObject::connect(&stopSignals, &StopSignals::received, &app, &QCoreApplication::quit);
 
     PtyDevice device(options);
     QObject::connect(&device, &PtyDevice::logLine, &app,

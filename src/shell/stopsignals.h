@@ -1,0 +1,35 @@
+// SIGINT (Ctrl-C) and SIGTERM as an ordinary event of the event loop, where
+// acting on them is safe: a program finishes what it is doing, then quits.
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+class QSocketNotifier;
+
+class StopSignals : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit StopSignals(QObject *parent = nullptr);
+    // Gives both signals back their default action.
+    ~StopSignals() override;
+
+    // Catches both signals from now on; one instance per program. False
+    // where that is not possible (no POSIX signals), and then they end the
+    // program at once as before.
+    bool install();
+
+    // The exit status of a program a signal stopped, as a shell reports it.
+    static int exitStatus(int signal) { return 128 + signal; }
+
+signals:
+    void received(int signal);
+
+private:
+    void takeSignals();
+
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
