@@ -1,60 +1,18 @@
 // velmora-cli as a technician runs it, against the simulated device over a
 // real pseudo-terminal: output, exit codes, and the frames that went out.
 #include "client/devicesession.h"
-#include "device/ptydevice.h"
+#include "clirun.h"
 #include "link/wiretrace.h"
 #include "protocol/frame.h"
 #include "ptypair.h"
 
 #include <QBuffer>
-#include <QProcess>
-#include <QSignalSpy>
 #include <QTemporaryFile>
 #include <QtTest>
 
 using Protocol::BlockField;
 
 namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// Runs velmora-cli while this process's event loop keeps the device answering.
-Run cli(const QStringList &arguments)
-{
-    QProcess process;
-    QSignalSpy finished(&process, &QProcess::finished);
-    process.start(QStringLiteral(VELMORA_CLI_PATH), arguments);
-    if (!finished.wait(30000))
-        qWarning("velmora-cli %s did not finish", qPrintable(arguments.join(QLatin1Char(' '))));
-    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
-}
-
-DeviceOptions logging(DeviceOptions options)
-{
-    options.verbose = true;  // a log line per frame received
-    return options;
-}
-
-// A simulated device that counts the frames it received.
-struct Device
-{
-    explicit Device(const DeviceOptions &options = {}) : device(logging(options))
-    {
-        QObject::connect(&device, &PtyDevice::logLine, [this] { ++frames; });
-        device.open();
-    }
-    Run run(const QStringList &arguments) { return cli(QStringList{"--port", device.slavePath()} + arguments); }
-    QByteArray bytes() const { return device.model().parameters().toBytes(); }
-
-    PtyDevice device;
-    int frames = 0;
-};
 
 const QString StartReport = QStringLiteral(
     "LIP:10.20.30.40\nMASK:255.255.0.0\nSIP:10.20.0.1\nMAC:2.56.4d.0.0.1\nPORT:5020\nSN:17\nMODE:1\nT1:30\nGATE:10.20.0.254\n");
@@ -291,7 +249,7 @@ void tst_Cli::badInput_data()
     row("profile value", {"set-all", "--profile", "PROFILE", "port=1"},
         "PROFILE:1: sn=300: expected a whole number from 0 to 249", "sn = 300\n");
     row("profile missing", {"set-all", "--profile", "/no/such.conf"}, "/no/such.conf: No such file or directory");
-    row("unknown command", {"write", "port=1"}, "unknown command write; the commands are read set set-all reset");
+    row("unknown command", {"write", "port=1"}, "unknown command write; the commands are read set set-all reset plan batch");
     row("verify with read", {"read", "--verify"}, "--verify goes with set and set-all, not with read");
     row("bad time-out", {"--timeout", "0", "read"}, "--timeout 0: expected milliseconds from 1 to 3600000");
 }

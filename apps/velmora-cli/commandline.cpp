@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include "batch/plangenerator.h"
 #include "client/linetransport.h"
 #include "client/profile.h"
 
@@ -15,8 +16,8 @@ namespace {
 constexpr int MaxTimeoutMs = 3600 * 1000;
 constexpr int MaxRetries = 100;
 
-const QStringList Commands = {QStringLiteral("read"), QStringLiteral("set"), QStringLiteral("set-all"),
-                              QStringLiteral("reset")};
+const QStringList Commands = {QStringLiteral("read"),  QStringLiteral("set"),  QStringLiteral("set-all"),
+                              QStringLiteral("reset"), QStringLiteral("plan"), QStringLiteral("batch")};
 
 QString description()
 {
@@ -30,13 +31,21 @@ QString description()
                "                              read the device, put the values (the profile's, then\n"
                "                              the arguments') over what it holds, write it all at once\n"
                "  reset                       restart the device\n"
+               "  plan --count N [--fixed KEY,...] KEY=VALUE...\n"
+               "                              print a CSV plan of N devices: the values given are\n"
+               "                              the first row's and count up by one a row, an id too\n"
+               "  batch PLAN.csv --log LOG.csv [--port PORT]... [--auto | --no-prompt]\n"
+               "                              give each row of the plan to a device (set-all,\n"
+               "                              verified), on each port at once, and record each\n"
+               "                              device in the log; run again, it resumes\n"
                "\n"
                "Keys: %1; set-all also takes %2.\n"
                "A profile has one \"key = value\" a line; read --profile writes one.\n"
                "\n"
                "Exit status: 0 done (and verified), 1 the device refused, 2 bad command line or\n"
                "value (nothing was sent), 3 the port cannot be opened or no answer, 4 --verify\n"
-               "found a difference.")
+               "found a difference. batch: 0 every row ok or skipped, 1 any other result, 2 bad\n"
+               "plan or log, 3 a port cannot be opened, 130 or 143 stopped by SIGINT or SIGTERM.")
         .arg(Client::keyList(Writer::SingleCommands), QStringLiteral("mode reserved"));
 }
 
@@ -49,11 +58,14 @@ struct Parser
         parser.addOption(help);
         parser.addOption(version);
         parser.addOption(profileTakesFile ? profileFile : profileFlag);
-        parser.addOptions({port, timeout, retries, trace, json, verify});
+        parser.addOptions({port, timeout, retries, trace, json, verify, count, fixed, log, autoWait, noPrompt,
+                           allowDuplicates, allowOddAddresses});
         if (simulatorAvailable)
             parser.addOption(simulate);
-        parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, set, set-all or reset"),
-                                     QStringLiteral("COMMAND [KEY=VALUE...]"));
+        parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("%1, %2 or %3")
+                                         .arg(Commands.mid(0, Commands.size() - 2).join(QLatin1String(", ")),
+                                              Commands.at(Commands.size() - 2), Commands.last()),
+                                     QStringLiteral("COMMAND [ARGUMENTS...]"));
     }
 
     QCommandLineParser parser;
@@ -64,7 +76,7 @@ struct Parser
     const QCommandLineOption port{
         QStringLiteral("port"),
         QStringLiteral("The serial port: COM1 to COM20, as the window opens it, or a device path "
-                       "(/dev/ttyUSB0). Default COM1."),
+                       "(/dev/ttyUSB0). Default COM1. batch takes several, one device on each at a time."),
         QStringLiteral("PORT")};
     const QCommandLineOption simulate{
         QStringLiteral("simulate"), QStringLiteral("Talk to a built-in simulated device on COM1.")};
@@ -87,6 +99,25 @@ struct Parser
                                          QStringLiteral("FILE")};
     const QCommandLineOption verify{QStringLiteral("verify"),
                                     QStringLiteral("set, set-all: read back and compare what was written.")};
+    const QCommandLineOption count{QStringLiteral("count"), QStringLiteral("plan: how many rows."),
+                                   QStringLiteral("N")};
+    const QCommandLineOption fixed{QStringLiteral("fixed"),
+                                   QStringLiteral("plan: keys whose value every row repeats (a mask, a gateway)."),
+                                   QStringLiteral("KEY,...")};
+    const QCommandLineOption log{QStringLiteral("log"),
+                                 QStringLiteral("batch: the record, appended to; rows it has as ok are skipped."),
+                                 QStringLiteral("LOG.csv")};
+    const QCommandLineOption autoWait{QStringLiteral("auto"),
+                                      QStringLiteral("batch: no keyboard; after each device wait until the port "
+                                                     "stops answering, then until the next device answers.")};
+    const QCommandLineOption noPrompt{QStringLiteral("no-prompt"),
+                                      QStringLiteral("batch: take the next row at once (a fixture changes devices).")};
+    const QCommandLineOption allowDuplicates{
+        QStringLiteral("allow-duplicates"), QStringLiteral("batch: let rows share a lip, mac or sn.")};
+    const QCommandLineOption allowOddAddresses{
+        QStringLiteral("allow-odd-addresses"),
+        QStringLiteral("batch: let a lip be its subnet's network or broadcast address, a gateway lie outside "
+                       "the subnet, a mask have gaps.")};
 };
 
 CommandLine failure(const QString &message)
@@ -105,14 +136,69 @@ bool parseCount(const QString &text, int minimum, int maximum, int *value)
     return ok && *value >= minimum && *value <= maximum;
 }
 
-bool readProfile(const QString &fileName, Client::ValueSet *values, QString *error)
+bool readFile(const QString &fileName, QByteArray *bytes, QString *error)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("%1: %2").arg(fileName, file.errorString());
         return false;
     }
-    return Client::parseProfile(QString::fromUtf8(file.readAll()), fileName, values, error);
+    *bytes = file.readAll();
+    return true;
+}
+
+bool readProfile(const QString &fileName, Client::ValueSet *values, QString *error)
+{
+    QByteArray bytes;
+    return readFile(fileName, &bytes, error) && Client::parseProfile(QString::fromUtf8(bytes), fileName, values, error);
+}
+
+CommandLine planCommand(const QCommandLineParser &parser, const Parser &options, const QStringList &assignments)
+{
+    int count = 0;
+    if (!parser.isSet(options.count))
+        return failure(QStringLiteral("plan needs --count N"));
+    if (!parseCount(parser.value(options.count), 1, Batch::MaxGeneratedRows, &count))
+        return failure(QStringLiteral("--count %1: expected a number from 1 to %2")
+                           .arg(parser.value(options.count)).arg(Batch::MaxGeneratedRows));
+    QStringList fixed;
+    for (const QString &keys : parser.values(options.fixed))
+        fixed << keys.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    CommandLine result;
+    result.exit = true;
+    QString error;
+    if (!Batch::generatePlan(assignments, fixed, count, &result.output, &error))
+        return failure(error);
+    return result;
+}
+
+CommandLine batchCommand(const QCommandLineParser &parser, const Parser &options, const QStringList &arguments,
+                         CommandLine result)
+{
+    Request &request = result.request;
+    if (arguments.size() != 1)
+        return failure(arguments.isEmpty() ? QStringLiteral("batch needs a PLAN.csv")
+                                           : QStringLiteral("batch takes one plan: %1").arg(arguments.at(1)));
+    if (!parser.isSet(options.log))
+        return failure(QStringLiteral("batch needs --log LOG.csv, its record"));
+    if (parser.isSet(options.autoWait) && parser.isSet(options.noPrompt))
+        return failure(QStringLiteral("batch takes --auto or --no-prompt, not both"));
+    request.planFile = arguments.first();
+    request.logFile = parser.value(options.log);
+    request.waiting = parser.isSet(options.autoWait)   ? Batch::Waiting::Auto
+                      : parser.isSet(options.noPrompt) ? Batch::Waiting::None
+                                                       : Batch::Waiting::Prompt;
+    Batch::PlanChecks checks;
+    checks.allowDuplicates = parser.isSet(options.allowDuplicates);
+    checks.allowOddAddresses = parser.isSet(options.allowOddAddresses);
+    QByteArray bytes;
+    QString error;
+    if (!readFile(request.planFile, &bytes, &error))
+        return failure(error);
+    QStringList errors;
+    if (!Batch::readPlan(bytes, request.planFile, checks, &request.plan, &errors))
+        return failure(errors.join(QLatin1Char('\n')));
+    return result;
 }
 
 } // namespace
@@ -158,8 +244,10 @@ CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailab
     request.verify = parser.isSet(parsed->verify);
     request.trace = parser.isSet(parsed->trace);
     request.simulate = simulatorAvailable && parser.isSet(parsed->simulate);
-    if (parser.isSet(parsed->port))
-        request.port = parser.value(parsed->port);
+    if (parser.isSet(parsed->port)) {
+        request.ports = parser.values(parsed->port);  // batch: a lane each
+        request.port = request.ports.last();          // others: the last one given
+    }
     if (parser.isSet(parsed->timeout)
         && !parseCount(parser.value(parsed->timeout), 1, MaxTimeoutMs, &request.timeoutMs))
         return failure(QStringLiteral("--timeout %1: expected milliseconds from 1 to %2")
@@ -182,6 +270,13 @@ CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailab
         {json, "--json", bit(Request::Read), "read"},
         {profile, "--profile", bit(Request::Read) | bit(Request::SetAll), "read and set-all"},
         {request.verify, "--verify", bit(Request::Set) | bit(Request::SetAll), "set and set-all"},
+        {parser.isSet(parsed->count), "--count", bit(Request::GeneratePlan), "plan"},
+        {parser.isSet(parsed->fixed), "--fixed", bit(Request::GeneratePlan), "plan"},
+        {parser.isSet(parsed->log), "--log", bit(Request::RunBatch), "batch"},
+        {parser.isSet(parsed->autoWait), "--auto", bit(Request::RunBatch), "batch"},
+        {parser.isSet(parsed->noPrompt), "--no-prompt", bit(Request::RunBatch), "batch"},
+        {parser.isSet(parsed->allowDuplicates), "--allow-duplicates", bit(Request::RunBatch), "batch"},
+        {parser.isSet(parsed->allowOddAddresses), "--allow-odd-addresses", bit(Request::RunBatch), "batch"},
     };
     for (const auto &option : belongings) {
         if (option.given && !(option.commands & bit(request.command)))
@@ -190,6 +285,17 @@ CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailab
     }
     if (json && profile)
         return failure(QStringLiteral("read takes --json or --profile, not both"));
+    if (request.command == Request::GeneratePlan) {
+        for (const QCommandLineOption *option : {&parsed->port, &parsed->timeout, &parsed->retries, &parsed->trace,
+                                                 &parsed->simulate}) {
+            if ((option != &parsed->simulate || request.simulate) && parser.isSet(*option))
+                return failure(QStringLiteral("plan talks to no device: --%1 does not go with it")
+                                   .arg(option->names().first()));
+        }
+        return planCommand(parser, *parsed, positional);
+    }
+    if (request.command == Request::RunBatch)
+        return batchCommand(parser, *parsed, positional, result);
     request.format = json ? Request::Json : profile ? Request::Profile : Request::Report;
     if (request.command == Request::Set && positional.isEmpty())
         return failure(QStringLiteral("set needs at least one KEY=VALUE"));

@@ -2,6 +2,8 @@
 // device. Everything is checked here, before the line is opened.
 #pragma once
 
+#include "batch/batchrun.h"
+#include "batch/plan.h"
 #include "client/values.h"
 
 #include <QString>
@@ -13,11 +15,12 @@ enum ExitCode {
     UsageError = 2,      // bad command line, value or profile: nothing was sent
     NoLine = 3,          // the port cannot be opened, or no answer after the retries
     VerifyMismatch = 4,  // --verify found a value the device does not hold
+    RowsNotOk = 1,       // batch: a row that was not skipped is not ok
 };
 
 struct Request
 {
-    enum Command { Read, Set, SetAll, Reset };
+    enum Command { Read, Set, SetAll, Reset, GeneratePlan, RunBatch };
     enum Format { Report, Json, Profile };
 
     Command command = Read;
@@ -25,19 +28,27 @@ struct Request
     Client::ValueSet values; // set, set-all (a profile's values and then the arguments')
     bool verify = false;
     QString port = QStringLiteral("COM1");
+    QStringList ports = {port};  // batch: a lane each
     bool simulate = false;
     int timeoutMs = 1000;
     int retries = 2;
     bool trace = false;
+
+    // batch
+    QString planFile;
+    Batch::Plan plan;  // read and checked
+    QString logFile;
+    Batch::Waiting waiting = Batch::Waiting::Prompt;
 };
 
 struct CommandLine
 {
     bool exit = false;  // nothing to run: print output, exit with exitCode
     int exitCode = Success;
-    QString output;     // for stdout on Success, else a one-line error for stderr
+    QString output;     // for stdout on Success, else error lines for stderr
     Request request;
 };
 
-// arguments includes the program name. Reads a profile file if one is given.
+// arguments includes the program name. Reads a profile file or a batch's
+// plan if one is given; plan's rows are the output.
 CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailable);

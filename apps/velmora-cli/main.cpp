@@ -1,4 +1,5 @@
 // velmora-cli: the device's protocol from a shell, with exit codes.
+#include "batch.h"
 #include "commandline.h"
 #include "run.h"
 
@@ -22,7 +23,8 @@ int main(int argc, char **argv)
 
     const CommandLine commandLine = parseCommandLine(QCoreApplication::arguments(), SimulatorAvailable);
     if (!commandLine.exit)
-        return runRequest(commandLine.request);
+        return commandLine.request.command == Request::RunBatch ? runBatch(commandLine.request)
+                                                                : runRequest(commandLine.request);
     if (commandLine.exitCode != Success) {
         printError(commandLine.output);
         return commandLine.exitCode;

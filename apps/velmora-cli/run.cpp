@@ -96,32 +96,48 @@ void start(Client::DeviceSession &session, const Request &request, const Client:
     case Request::Reset:
         session.reset(done);
         return;
+    case Request::GeneratePlan:  // no device needed
+    case Request::RunBatch:      // runBatch()
+        break;
     }
+    Q_UNREACHABLE();
 }
 
 } // namespace
 
 void printError(const QString &message)
 {
-    std::fprintf(stderr, "velmora-cli: %s\n", message.toLocal8Bit().constData());
+    for (const QString &line : message.split(QLatin1Char('\n')))
+        std::fprintf(stderr, "velmora-cli: %s\n", line.toLocal8Bit().constData());
     std::fflush(stderr);
 }
 
-int runRequest(const Request &request)
+bool prepareLines(const Request &request, std::unique_ptr<QObject> *simulator)
 {
     // COMn opens what the window would open for it: the saved mapping first.
     PortSettings::applySaved();
 #ifdef VELMORA_HAS_SIMULATOR
-    std::unique_ptr<PtyDevice> simulator;
     if (request.simulate) {
-        simulator = std::make_unique<PtyDevice>();
-        if (!simulator->open()) {
-            printError(QStringLiteral("cannot start the simulated device: ") + simulator->errorString());
-            return NoLine;
+        auto device = std::make_unique<PtyDevice>();
+        if (!device->open()) {
+            printError(QStringLiteral("cannot start the simulated device: ") + device->errorString());
+            return false;
         }
-        PortMap::setDevice(QStringLiteral("COM1"), simulator->slavePath());
+        PortMap::setDevice(QStringLiteral("COM1"), device->slavePath());
+        *simulator = std::move(device);
     }
+#else
+    Q_UNUSED(request);
+    Q_UNUSED(simulator);
 #endif
+    return true;
+}
+
+int runRequest(const Request &request)
+{
+    std::unique_ptr<QObject> simulator;
+    if (!prepareLines(request, &simulator))
+        return NoLine;
 
     std::unique_ptr<WireTrace> trace;
     if (request.trace)

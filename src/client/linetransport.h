@@ -36,6 +36,7 @@ public:
 
     // At 115200 8N1, with whatever the line held before dropped.
     bool open(const QString &device);
+    bool isOpen() const { return m_port.isOpen(); }
     QString errorString() const { return m_port.errorString(); }
 
     // How long each frame waits for its whole reply, and how often a frame

@@ -127,13 +127,13 @@ ValueSet ValueSet::allOf(const Protocol::ParameterBlock &block)
     return set;
 }
 
-bool ValueSet::contains(const BlockField *field) const
+const Value *ValueSet::find(const BlockField *field) const
 {
     for (const Value &value : m_values) {
         if (value.field == field)
-            return true;
+            return &value;
     }
-    return false;
+    return nullptr;
 }
 
 void ValueSet::insert(const Value &value)

@@ -31,7 +31,9 @@ public:
 
     const std::vector<Value> &values() const { return m_values; }
     bool isEmpty() const { return m_values.empty(); }
-    bool contains(const Protocol::BlockField *field) const;
+    bool contains(const Protocol::BlockField *field) const { return find(field); }
+    // The value of field, or nullptr.
+    const Value *find(const Protocol::BlockField *field) const;
     // Replaces the value of the same key, if there is one.
     void insert(const Value &value);
     // Each value of other, over the value of the same key here.

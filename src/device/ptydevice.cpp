@@ -31,8 +31,7 @@ bool addFlags(int fd, int getCommand, int setCommand, int flags)
 PtyDevice::PtyDevice(const DeviceOptions &options, QObject *parent)
     : QObject(parent), m_options(options)
 {
-    m_model.setRefuseAll(options.fail);
-    m_model.setIgnoredField(options.ignoredField);
+    setPlugged(true);
     m_silenceTimer.setSingleShot(true);
     m_silenceTimer.setInterval(SilenceMs);
     connect(&m_silenceTimer, &QTimer::timeout, this, &PtyDevice::silenceElapsed);
@@ -95,6 +94,18 @@ bool PtyDevice::open()
     return true;
 }
 
+void PtyDevice::setPlugged(bool plugged)
+{
+    m_plugged = plugged;
+    m_silenceTimer.stop();
+    m_replyTimer.stop();
+    m_schedule.clear();
+    m_output.clear();
+    m_model = DeviceModel();
+    m_model.setRefuseAll(m_options.fail);
+    m_model.setIgnoredField(m_options.ignoredField);
+}
+
 void PtyDevice::close()
 {
     // Notifiers first: they must not watch a descriptor that is closed.
@@ -139,7 +150,7 @@ void PtyDevice::readLine()
         emit logLine(m_errorString);
         break;
     }
-    if (bytes.isEmpty())
+    if (bytes.isEmpty() || !m_plugged)
         return;
 
     handle(m_model.receive(bytes));

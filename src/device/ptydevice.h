@@ -54,6 +54,9 @@ public:
     QString errorString() const { return m_errorString; }
 
     const DeviceModel &model() const { return m_model; }
+    // Unplugs the device from the line, which then hears and answers nothing,
+    // or plugs in another one, fresh with the start values.
+    void setPlugged(bool plugged);
     // Replies, or parts of split replies, still waiting to be written.
     int pendingReplies() const { return int(m_schedule.size()); }
 
@@ -83,6 +86,7 @@ private:
 
     const DeviceOptions m_options;
     DeviceModel m_model;
+    bool m_plugged = true;
     int m_master = -1;
     // Held open so that the master never sees a hang-up while the program
     // closes and reopens its port.

@@ -1,0 +1,94 @@
+#include "batch.h"
+
+#include "run.h"
+#include "terminalprompt.h"
+
+#include "batch/batchlog.h"
+#include "link/portmap.h"
+#include "link/wiretrace.h"
+#include "shell/stopsignals.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+void printLine(const QString &line)
+{
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+} // namespace
+
+int runBatch(const Request &request)
+{
+    std::unique_ptr<QObject> simulator;
+    if (!prepareLines(request, &simulator))
+        return NoLine;
+
+    // Two names of one device would be two lanes on one line.
+    QStringList devices;
+    QStringList canonical;  // symbolic links followed: /dev/serial/by-id/... is /dev/ttyUSB0
+    for (const QString &port : request.ports) {
+        const QString device = PortMap::resolve(port);
+        const QString real = QFileInfo(device).canonicalFilePath();
+        canonical << (real.isEmpty() ? device : real);
+        if (canonical.count(canonical.last()) > 1) {
+            printError(QStringLiteral("--port %1: that device has a --port already").arg(port));
+            return UsageError;
+        }
+        devices << device;
+    }
+
+    std::unique_ptr<WireTrace> trace;
+    if (request.trace)
+        trace = WireTrace::toStandardError();
+    Batch::BatchLog log(request.plan);
+    Batch::BatchRun run(request.plan, log, request.waiting, {request.timeoutMs, request.retries, trace.get()});
+    for (int i = 0; i < request.ports.size(); ++i)
+        run.addLane(request.ports.at(i), devices.at(i));
+    QString error;
+    if (!run.openPorts(&error)) {
+        printError(error);
+        return NoLine;
+    }
+    QStringList errors;
+    QStringList warnings;
+    const bool logOpen = log.open(request.logFile, &errors, &warnings);
+    if (!warnings.isEmpty())
+        printError(warnings.join(QLatin1Char('\n')));
+    if (!logOpen) {
+        printError(errors.join(QLatin1Char('\n')));
+        return UsageError;
+    }
+
+    TerminalPrompt prompt;
+    run.setAsk([&prompt](const QString &question, std::function<void(Batch::Answer)> answered) {
+        prompt.ask(question, std::move(answered));
+    });
+    QObject::connect(&run, &Batch::BatchRun::progress, &printLine);
+    QObject::connect(&run, &Batch::BatchRun::problem, &printError);
+    QObject::connect(&run, &Batch::BatchRun::finished, &QCoreApplication::quit);
+
+    // The devices being written are finished and recorded first.
+    StopSignals stopSignals;
+    int caught = 0;
+    if (!stopSignals.install())
+        printError(QStringLiteral("cannot catch SIGINT and SIGTERM: they stop the batch at once"));
+    QObject::connect(&stopSignals, &StopSignals::received, &run, [&run, &caught](int signal) {
+        if (caught == 0)
+            caught = signal;
+        run.stop();
+    });
+
+    run.start();
+    QCoreApplication::exec();
+    if (caught != 0)
+        return StopSignals::exitStatus(caught);
+    if (run.logFailed())
+        return UsageError;
+    return run.allOk() ? Success : RowsNotOk;
+}

@@ -1,0 +1,83 @@
+#include "terminalprompt.h"
+
+#include "run.h"
+
+#include <QSocketNotifier>
+
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#define read _read
+constexpr int StdinFd = 0;
+#else
+#include <unistd.h>
+constexpr int StdinFd = STDIN_FILENO;
+#endif
+
+using Batch::Answer;
+
+TerminalPrompt::TerminalPrompt(QObject *parent) : QObject(parent) {}
+
+TerminalPrompt::~TerminalPrompt() = default;
+
+void TerminalPrompt::ask(const QString &question, std::function<void(Answer)> answered)
+{
+    if (!m_input) {
+        m_input = std::make_unique<QSocketNotifier>(StdinFd, QSocketNotifier::Read);
+        connect(m_input.get(), &QSocketNotifier::activated, this, &TerminalPrompt::readInput);
+    }
+    m_questions.push_back({question, std::move(answered)});
+    showFirst();
+}
+
+void TerminalPrompt::showFirst()
+{
+    if (m_shown || m_questions.empty())
+        return;
+    m_shown = true;
+    std::fprintf(stderr, "%s\n", m_questions.front().text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+void TerminalPrompt::readInput()
+{
+    // One read per notice never blocks, and stdin stays as the shell left it.
+    char bytes[256];
+    const auto n = ::read(StdinFd, bytes, sizeof bytes);
+    if (n == 0) {
+        m_input->setEnabled(false);
+        if (!m_questions.empty()) {
+            printError(QStringLiteral("stdin has ended: stopping"));
+            answer(Answer::Stop);
+        }
+        return;
+    }
+    if (n < 0)
+        return;  // interrupted; the notifier calls again
+    m_typed.append(bytes, int(n));
+    for (qsizetype end; (end = m_typed.indexOf('\n')) >= 0;) {
+        const QByteArray line = m_typed.left(end).trimmed().toLower();
+        m_typed.remove(0, end + 1);
+        if (m_questions.empty())
+            continue;  // typed ahead of any question: no device is connected for it
+        if (line.isEmpty() || line == "s" || line == "q") {
+            answer(line.isEmpty() ? Answer::Go : line == "s" ? Answer::Skip : Answer::Stop);
+        } else {
+            printError(QStringLiteral("answer Enter, s or q"));
+            m_shown = false;
+            showFirst();
+        }
+    }
+}
+
+void TerminalPrompt::answer(Answer answer)
+{
+    Question question = std::move(m_questions.front());
+    m_questions.pop_front();
+    m_shown = false;
+    if (answer == Answer::Stop)
+        m_questions.clear();  // asked of ports that stop now
+    question.answered(answer);  // may ask the next question
+    showFirst();
+}

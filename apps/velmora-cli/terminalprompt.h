@@ -1,0 +1,43 @@
+// The questions of velmora-cli batch, on the terminal: one at a time on
+// stderr, each answered by a line on stdin (Enter goes, s skips, q stops).
+// stdin is read through the event loop, so every port goes on working while
+// a question waits.
+#pragma once
+
+#include "batch/batchrun.h"
+
+#include <QObject>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+class QSocketNotifier;
+
+class TerminalPrompt : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TerminalPrompt(QObject *parent = nullptr);
+    ~TerminalPrompt() override;
+
+    // Batch::BatchRun::Ask: questions asked while one waits are queued.
+    void ask(const QString &question, std::function<void(Batch::Answer)> answered);
+
+private:
+    struct Question
+    {
+        QString text;
+        std::function<void(Batch::Answer)> answered;
+    };
+
+    void readInput();
+    void showFirst();
+    void answer(Batch::Answer answer);
+
+    std::deque<Question> m_questions;
+    bool m_shown = false;  // the first question is on the screen
+    std::unique_ptr<QSocketNotifier> m_input;
+    QByteArray m_typed;  // a line not ended yet
+};

@@ -1,0 +1,232 @@
+#include "batchlog.h"
+
+#include "csv.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+using Protocol::BlockField;
+
+namespace Batch {
+
+namespace {
+
+constexpr int ValuesColumn = 6;  // time,row,id,line,result,detail come first
+const Result Results[] = {Result::Ok, Result::Mismatch, Result::Refused, Result::NoAnswer, Result::Skipped};
+
+QString oneLine(QString text)
+{
+    return text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+}
+
+QString plannedText(const PlanRow &row, const BlockField *field)
+{
+    return Client::valueText(*field, row.values.find(field)->bytes);
+}
+
+#ifdef Q_OS_UNIX
+// A new file's name is on the disk only once its folder is.
+void syncFolderOf(const QString &fileName)
+{
+    const int folder = ::open(QFile::encodeName(QFileInfo(fileName).absolutePath()).constData(), O_RDONLY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+}
+#endif
+
+} // namespace
+
+QString resultName(Result result)
+{
+    switch (result) {
+    case Result::Ok:
+        return QStringLiteral("ok");
+    case Result::Mismatch:
+        return QStringLiteral("mismatch");
+    case Result::Refused:
+        return QStringLiteral("refused");
+    case Result::NoAnswer:
+        return QStringLiteral("no-answer");
+    case Result::Skipped:
+        return QStringLiteral("skipped");
+    }
+    return {};
+}
+
+BatchLog::BatchLog(const Plan &plan) : m_plan(plan) {}
+
+BatchLog::~BatchLog() = default;
+
+QStringList BatchLog::header() const
+{
+    QStringList columns = {QStringLiteral("time"), QStringLiteral("row"),    QStringLiteral("id"),
+                           QStringLiteral("line"), QStringLiteral("result"), QStringLiteral("detail")};
+    for (const BlockField *field : m_plan.fields)
+        columns << QLatin1String(field->key);
+    for (const BlockField &field : Protocol::blockFields())
+        columns << QLatin1String("read_") + QLatin1String(field.key);
+    return columns;
+}
+
+QString BatchLog::line(const Attempt &attempt, const QDateTime &time) const
+{
+    const PlanRow &row = m_plan.row(attempt.row);
+    QStringList fields = {time.toUTC().toString(Qt::ISODateWithMs), QString::number(attempt.row), csvField(row.id),
+                          csvField(oneLine(attempt.port)), resultName(attempt.result),
+                          csvField(oneLine(attempt.detail))};
+    for (const BlockField *field : m_plan.fields)
+        fields << plannedText(row, field);
+    for (const BlockField &field : Protocol::blockFields())
+        fields << (attempt.readBack ? Client::valueText(field, *attempt.readBack) : QString());
+    return fields.join(QLatin1Char(','));
+}
+
+bool BatchLog::open(const QString &fileName, QStringList *errors, QStringList *warnings)
+{
+    const bool existed = QFileInfo::exists(fileName);
+    m_file.setFileName(fileName);
+    if (!m_file.open(QIODevice::Append | QIODevice::Unbuffered)) {
+        *errors << QStringLiteral("%1: %2").arg(fileName, m_file.errorString());
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    // Two runs on one log would provision the same rows twice.
+    if (::flock(m_file.handle(), LOCK_EX | LOCK_NB) != 0) {
+        *errors << QStringLiteral("%1: in use by another velmora-cli batch").arg(fileName);
+        return false;
+    }
+#endif
+    QFile reader(fileName);
+    if (!reader.open(QIODevice::ReadOnly)) {
+        *errors << QStringLiteral("%1: %2").arg(fileName, reader.errorString());
+        return false;
+    }
+    const QByteArray bytes = reader.readAll();
+    if (!bytes.isEmpty())
+        return readRecords(bytes, errors, warnings);
+
+    if (!writeDurably(header().join(QLatin1Char(',')).toUtf8() + '\n')) {
+        *errors << QStringLiteral("%1: %2").arg(fileName, m_error);
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    if (!existed)
+        syncFolderOf(fileName);
+#else
+    Q_UNUSED(existed);
+#endif
+    return true;
+}
+
+bool BatchLog::readRecords(const QByteArray &bytes, QStringList *errors, QStringList *warnings)
+{
+    const QString name = m_file.fileName();
+    QList<QByteArray> lines = bytes.split('\n');
+    // Every line is written whole with its line end; one without it was cut
+    // off by a crash, and the next line must not be glued to it.
+    m_cutOff = !lines.last().isEmpty();
+    if (!m_cutOff)
+        lines.removeLast();
+
+    const QStringList expected = header();
+    for (int number = 1; number <= lines.size(); ++number) {
+        const QByteArray text = lines.at(number - 1).endsWith('\r') ? lines.at(number - 1).chopped(1)
+                                                                    : lines.at(number - 1);
+        if (text.isEmpty() && number > 1)
+            continue;
+        const CsvTable table = readCsv(text);
+        QStringList fields;
+        if (table.error.isEmpty() && table.records.size() == 1) {
+            for (const CsvField &field : table.records.front().fields)
+                fields << field.text;
+        }
+        if (number == 1) {
+            if (fields == expected && table.separator == QLatin1Char(','))
+                continue;
+            *errors << QStringLiteral("%1:1: the log's columns do not fit this plan; they would be: %2")
+                           .arg(name, expected.join(QLatin1Char(',')));
+            return false;
+        }
+        if (fields.size() != expected.size()) {
+            // Every line is written whole, so this one was cut off by a crash
+            // while it was being written: it records nothing for certain.
+            *warnings << QStringLiteral("%1:%2: an incomplete line, ignored").arg(name).arg(number);
+            continue;
+        }
+        bool isNumber = false;
+        const int row = fields.at(1).toInt(&isNumber);
+        if (!isNumber || row < 1 || row > m_plan.size()) {
+            *errors << QStringLiteral("%1:%2: row %3: the plan has rows 1 to %4")
+                           .arg(name).arg(number).arg(fields.at(1)).arg(m_plan.size());
+            return false;
+        }
+        if (!std::any_of(std::begin(Results), std::end(Results), [&](Result r) { return resultName(r) == fields.at(4); })) {
+            *errors << QStringLiteral("%1:%2: %3 is not a result").arg(name).arg(number).arg(fields.at(4));
+            return false;
+        }
+        if (fields.at(4) != resultName(Result::Ok))
+            continue;
+        const QString changed = mismatch(fields);
+        if (!changed.isEmpty()) {
+            *errors << QStringLiteral("%1:%2: %3 was provisioned with %4; a plan that changed needs a new log")
+                           .arg(name).arg(number).arg(m_plan.rowName(row), changed);
+            return false;
+        }
+        m_okRows.insert(row);
+    }
+    return true;
+}
+
+// How a log line of an ok row differs from the plan's row: "sn=4, the plan now has sn=5".
+QString BatchLog::mismatch(const QStringList &fields) const
+{
+    const PlanRow &row = m_plan.row(fields.at(1).toInt());
+    if (fields.at(2) != row.id)
+        return QStringLiteral("id %1, the plan now has id %2").arg(fields.at(2), row.id);
+    for (size_t i = 0; i < m_plan.fields.size(); ++i) {
+        const BlockField *field = m_plan.fields[i];
+        const QString logged = fields.at(ValuesColumn + int(i));
+        if (logged != plannedText(row, field))
+            return QStringLiteral("%1=%2, the plan now has %1=%3").arg(QLatin1String(field->key), logged, plannedText(row, field));
+    }
+    return {};
+}
+
+bool BatchLog::append(const Attempt &attempt)
+{
+    QByteArray bytes = line(attempt, QDateTime::currentDateTimeUtc()).toUtf8() + '\n';
+    if (std::exchange(m_cutOff, false))
+        bytes.prepend('\n');  // the cut-off line stays a line of its own
+    return writeDurably(bytes);
+}
+
+bool BatchLog::writeDurably(const QByteArray &bytes)
+{
+    if (m_file.write(bytes) != bytes.size()) {
+        m_error = m_file.errorString();
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    if (::fsync(m_file.handle()) != 0) {
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+#else
+    m_file.flush();
+#endif
+    return true;
+}
+
+} // namespace Batch

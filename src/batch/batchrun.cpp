@@ -1,0 +1,232 @@
+#include "batchrun.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+
+namespace Batch {
+
+BatchRun::BatchRun(const Plan &plan, BatchLog &log, Waiting waiting, const LineSettings &settings, QObject *parent)
+    : QObject(parent), m_plan(plan), m_log(log), m_waiting(waiting), m_settings(settings), m_results(size_t(plan.size()))
+{
+}
+
+BatchRun::~BatchRun() = default;
+
+void BatchRun::addLane(const QString &port, const QString &device)
+{
+    auto added = std::make_unique<Port>();
+    added->lane = std::make_unique<Lane>(port, device, m_settings);
+    connect(added->lane.get(), &Lane::sameDeviceAnswers, this, [this, port] {
+        emit progress(QStringLiteral("the device on %1 answers again with the values just written: "
+                                     "waiting for another device").arg(port));
+    });
+    m_ports.push_back(std::move(added));
+}
+
+bool BatchRun::openPorts(QString *error)
+{
+    if (m_waiting != Waiting::Auto) {
+        for (const auto &port : m_ports) {
+            if (!port->lane->open(error))
+                return false;
+        }
+    }
+    return true;
+}
+
+void BatchRun::start()
+{
+    for (int row = 1; row <= m_plan.size(); ++row) {
+        if (!m_log.okRows().contains(row))
+            m_pending.push_back(row);
+    }
+    if (!m_log.okRows().isEmpty())
+        emit progress(QStringLiteral("%1 records %2 of %3 rows as ok: they are not provisioned again")
+                          .arg(m_log.fileName()).arg(m_log.okRows().size()).arg(m_plan.size()));
+    for (const auto &port : m_ports)
+        next(*port);
+    finishIfDone();
+}
+
+void BatchRun::stop()
+{
+    if (m_stopping)
+        return;
+    m_stopping = true;
+    QStringList writing;
+    for (const auto &port : m_ports) {
+        if (port->state == Port::Provisioning) {
+            writing << port->lane->port();
+        } else if (port->state == Port::Waiting) {
+            port->lane->stopWaiting();
+            port->state = Port::Idle;
+        }
+    }
+    if (!writing.isEmpty())
+        emit progress(QStringLiteral("stopping once the device being written on %1 is done")
+                          .arg(writing.join(QLatin1String(", "))));
+    finishIfDone();
+}
+
+QString BatchRun::device(int row) const
+{
+    const QString id = m_plan.row(row).id;
+    const QString device = QStringLiteral("device %1 of %2").arg(row).arg(m_plan.size());
+    return id.isEmpty() ? device : QStringLiteral("%1 (id %2)").arg(device, id);
+}
+
+void BatchRun::next(Port &port)
+{
+    if (m_stopping || m_pending.empty()) {
+        port.state = Port::Idle;
+        finishIfDone();
+        return;
+    }
+    port.row = m_pending.front();
+    m_pending.pop_front();
+    switch (m_waiting) {
+    case Waiting::None:
+        begin(port);
+        return;
+    case Waiting::Prompt:
+        ask(port);
+        return;
+    case Waiting::Auto:
+        port.state = Port::Waiting;
+        emit progress(QStringLiteral("waiting for %1 on %2").arg(device(port.row), port.lane->port()));
+        port.lane->awaitArrival([this, &port] { begin(port); });
+        return;
+    }
+}
+
+void BatchRun::ask(Port &port)
+{
+    port.state = Port::Waiting;
+    const int row = port.row;
+    m_ask(QStringLiteral("Connect %1 to %2, then press Enter; s skips, q stops").arg(device(row), port.lane->port()),
+          [this, &port, row](Answer answer) {
+              if (m_stopping || port.state != Port::Waiting || port.row != row)
+                  return;  // asked before a stop
+              switch (answer) {
+              case Answer::Go:
+                  begin(port);
+                  return;
+              case Answer::Skip: {
+                  Attempt skipped;
+                  skipped.row = row;
+                  skipped.port = port.lane->port();
+                  skipped.result = Result::Skipped;
+                  record(skipped);
+                  next(port);
+                  return;
+              }
+              case Answer::Stop:
+                  stop();
+                  return;
+              }
+          });
+}
+
+void BatchRun::begin(Port &port)
+{
+    QString error;
+    if (!port.lane->open(&error)) {
+        if (m_waiting == Waiting::Prompt) {
+            emit problem(error);
+            ask(port);
+            return;
+        }
+        // Nothing more can be written on this port: its row goes to the others.
+        emit problem(error + QLatin1String("; no more devices on it"));
+        m_pending.push_front(port.row);
+        port.state = Port::Closed;
+        for (const auto &other : m_ports) {
+            if (other->state == Port::Idle)
+                next(*other);
+        }
+        finishIfDone();
+        return;
+    }
+    port.state = Port::Provisioning;
+    port.lane->provision(m_plan.row(port.row), [this, &port](const Attempt &attempt) { provisioned(port, attempt); });
+}
+
+void BatchRun::provisioned(Port &port, const Attempt &attempt)
+{
+    port.state = Port::Idle;
+    record(attempt);
+    if (m_waiting == Waiting::Auto && !m_stopping && !m_pending.empty()) {
+        port.state = Port::Waiting;
+        emit progress(QStringLiteral("waiting for the device on %1 to be unplugged").arg(port.lane->port()));
+        port.lane->awaitDeparture([this, &port] { next(port); });
+        return;
+    }
+    next(port);
+}
+
+void BatchRun::record(const Attempt &attempt)
+{
+    m_results[size_t(attempt.row - 1)] = attempt.result;
+    ++m_recorded;
+    const bool written = m_log.append(attempt);
+
+    QString outcome = resultName(attempt.result);
+    if (attempt.result != Result::Skipped)
+        outcome += QStringLiteral(" %1 ms").arg(attempt.ms);
+    if (!attempt.detail.isEmpty())
+        outcome += QLatin1String(": ") + attempt.detail;
+    emit progress(QStringLiteral("[%1/%2] %3 on %4: %5")
+                      .arg(m_log.okRows().size() + m_recorded)
+                      .arg(m_plan.size())
+                      .arg(m_plan.rowName(attempt.row), attempt.port, outcome));
+    if (!written) {
+        m_logFailed = true;
+        emit problem(QStringLiteral("cannot write %1: %2; not recorded: %3")
+                         .arg(m_log.fileName(), m_log.errorString(),
+                              m_log.line(attempt, QDateTime::currentDateTimeUtc())));
+        stop();
+    }
+}
+
+void BatchRun::finishIfDone()
+{
+    if (m_finished)
+        return;
+    for (const auto &port : m_ports) {
+        if (port->state == Port::Provisioning || port->state == Port::Waiting)
+            return;
+    }
+    m_finished = true;
+    emit progress(summary());
+    QMetaObject::invokeMethod(this, [this] { emit finished(); }, Qt::QueuedConnection);
+}
+
+int BatchRun::count(Result result) const
+{
+    return int(std::count(m_results.begin(), m_results.end(), result));
+}
+
+QString BatchRun::summary() const
+{
+    const int ok = int(m_log.okRows().size()) + count(Result::Ok);
+    const int others = count(Result::Mismatch) + count(Result::Refused) + count(Result::NoAnswer);
+    const int left = m_plan.size() - ok - others - count(Result::Skipped);
+    QStringList parts = {QStringLiteral("%1 ok").arg(ok), QStringLiteral("%1 mismatch").arg(count(Result::Mismatch))};
+    if (count(Result::Refused) > 0)
+        parts << QStringLiteral("%1 refused").arg(count(Result::Refused));
+    parts << QStringLiteral("%1 no answer").arg(count(Result::NoAnswer))
+          << QStringLiteral("%1 skipped").arg(count(Result::Skipped));
+    if (left > 0)
+        parts << QStringLiteral("%1 left").arg(left);
+    return QStringLiteral("%1 %2: %3")
+        .arg(m_plan.size())
+        .arg(m_plan.size() == 1 ? QStringLiteral("row") : QStringLiteral("rows"), parts.join(QLatin1String(", ")));
+}
+
+bool BatchRun::allOk() const
+{
+    return int(m_log.okRows().size()) + count(Result::Ok) + count(Result::Skipped) == m_plan.size();
+}
+
+} // namespace Batch

@@ -1,0 +1,101 @@
+// A batch: the rows of a plan provisioned on one or more ports at once, one
+// device per port at a time, rows handed out in plan order as ports become
+// free, each attempt recorded in the log before its port takes the next
+// row. Everything runs on the event loop; no threads.
+#pragma once
+
+#include "batchlog.h"
+#include "lane.h"
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace Batch {
+
+// How a port waits for its next device.
+enum class Waiting {
+    Prompt,  // asks the person at the bench
+    Auto,    // until the device there has gone and another one answers
+    None,    // not at all: a fixture changes devices, or a benchmark runs
+};
+
+enum class Answer { Go, Skip, Stop };
+
+class BatchRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Puts a question to the person at the bench and calls answered once
+    // with the answer, never before it returns.
+    using Ask = std::function<void(const QString &question, std::function<void(Answer)> answered)>;
+
+    // Rows the log records as ok are not provisioned again.
+    BatchRun(const Plan &plan, BatchLog &log, Waiting waiting, const LineSettings &settings,
+             QObject *parent = nullptr);
+    ~BatchRun() override;
+
+    // One lane per port, before start().
+    void addLane(const QString &port, const QString &device);
+    void setAsk(Ask ask) { m_ask = std::move(ask); }
+
+    // Opens every port, except for --auto, where ports are opened as
+    // devices come. False with the reason if one cannot be opened.
+    bool openPorts(QString *error);
+    // Hands out the first rows; the log is open by now.
+    void start();
+    // Starts no other device; the ones being written are finished and
+    // recorded, then finished() follows.
+    void stop();
+
+    // "50 rows: 48 ok, 1 mismatch, 1 no answer, 0 skipped".
+    QString summary() const;
+    // Every row that was not skipped is ok, this run or before.
+    bool allOk() const;
+    // The log could not be written; the run stopped then.
+    bool logFailed() const { return m_logFailed; }
+
+signals:
+    // A line for the person at the bench: a device's result, what a port
+    // waits for, and the summary last.
+    void progress(const QString &line);
+    // Something went wrong that is no device's result.
+    void problem(const QString &line);
+    // Emitted once, from the event loop.
+    void finished();
+
+private:
+    struct Port
+    {
+        std::unique_ptr<Lane> lane;
+        enum State { Idle, Waiting, Provisioning, Closed } state = Idle;
+        int row = 0;
+    };
+
+    void next(Port &port);
+    void ask(Port &port);
+    void begin(Port &port);
+    void provisioned(Port &port, const Attempt &attempt);
+    void record(const Attempt &attempt);
+    void finishIfDone();
+    int count(Result result) const;
+    QString device(int row) const;
+
+    const Plan &m_plan;
+    BatchLog &m_log;
+    const Waiting m_waiting;
+    const LineSettings m_settings;
+    Ask m_ask;
+    std::vector<std::unique_ptr<Port>> m_ports;
+    std::deque<int> m_pending;                    // rows not handed out yet, in plan order
+    std::vector<std::optional<Result>> m_results;  // of this run, by row
+    int m_recorded = 0;
+    bool m_stopping = false;
+    bool m_finished = false;
+    bool m_logFailed = false;
+};
+
+} // namespace Batch

@@ -1,0 +1,136 @@
+#include "lane.h"
+
+#include <utility>
+
+using Client::OperationResult;
+
+namespace Batch {
+
+namespace {
+
+Result resultOf(OperationResult::Status status)
+{
+    switch (status) {
+    case OperationResult::Done:
+        return Result::Ok;
+    case OperationResult::Mismatch:
+        return Result::Mismatch;
+    case OperationResult::Refused:
+        return Result::Refused;
+    case OperationResult::NoAnswer:
+    case OperationResult::LineFailed:
+        break;
+    }
+    return Result::NoAnswer;
+}
+
+} // namespace
+
+Lane::Lane(const QString &port, const QString &device, const LineSettings &settings, QObject *parent)
+    : QObject(parent), m_port(port), m_device(device), m_settings(settings)
+{
+    m_session.line().setTrace(settings.trace);
+    m_pollTimer.setSingleShot(true);
+    connect(&m_pollTimer, &QTimer::timeout, this, &Lane::poll);
+}
+
+bool Lane::open(QString *error)
+{
+    if (m_session.line().isOpen() || m_session.line().open(m_device))
+        return true;
+    const QString name = m_device == m_port ? m_device : QStringLiteral("%1 (%2)").arg(m_device, m_port);
+    *error = QStringLiteral("cannot open %1: %2").arg(name, m_session.line().errorString());
+    return false;
+}
+
+void Lane::provision(const PlanRow &row, std::function<void(const Attempt &)> done)
+{
+    m_session.line().setTimeout(m_settings.timeoutMs);
+    m_session.line().setRetries(m_settings.retries);
+    m_clock.start();
+    Attempt attempt;
+    attempt.row = row.number;
+    attempt.port = m_port;
+    m_session.setAll(row.values, true, [this, attempt, done](const OperationResult &result) mutable {
+        attempt.ms = m_clock.elapsed();
+        attempt.result = resultOf(result.status);
+        attempt.detail = result.status == OperationResult::Mismatch ? result.differences.join(QLatin1String("; "))
+                                                                    : result.error;
+        // The last READ came after the write only where the write was verified.
+        if (attempt.result == Result::Ok || attempt.result == Result::Mismatch)
+            attempt.readBack = result.device;
+        m_lastHeld = attempt.readBack;
+        done(attempt);
+    });
+}
+
+void Lane::awaitDeparture(Done done)
+{
+    await(Awaiting::Departure, PollIntervalMs, std::move(done));
+}
+
+void Lane::awaitArrival(Done done)
+{
+    await(Awaiting::Arrival, 0, std::move(done));
+}
+
+void Lane::await(Awaiting awaiting, int firstPollMs, Done done)
+{
+    m_awaiting = awaiting;
+    m_waitDone = std::move(done);
+    m_silentPolls = 0;
+    m_toldSame = false;
+    m_pollTimer.start(firstPollMs);
+}
+
+void Lane::stopWaiting()
+{
+    m_awaiting = Awaiting::Nothing;
+    m_waitDone = nullptr;
+    m_pollTimer.stop();
+}
+
+void Lane::poll()
+{
+    QString error;
+    if (!open(&error)) {  // an adapter that is part of the device goes with it
+        polled(false, std::nullopt);
+        return;
+    }
+    m_session.line().setTimeout(PollTimeoutMs);
+    m_session.line().setRetries(0);
+    m_session.read([this](const OperationResult &result) {
+        polled(result.status == OperationResult::Done || result.status == OperationResult::Refused,
+               result.status == OperationResult::Done ? result.device : std::nullopt);
+    });
+}
+
+void Lane::polled(bool answered, const std::optional<Protocol::ParameterBlock> &block)
+{
+    bool over = false;
+    switch (m_awaiting) {
+    case Awaiting::Nothing:
+        return;
+    case Awaiting::Departure:
+        m_silentPolls = answered ? 0 : m_silentPolls + 1;
+        over = m_silentPolls >= PollsToLeave;
+        break;
+    case Awaiting::Arrival:
+        if (answered && block && m_lastHeld && *block == *m_lastHeld) {
+            if (!std::exchange(m_toldSame, true))
+                emit sameDeviceAnswers();
+            break;
+        }
+        over = answered;
+        break;
+    }
+    if (!over) {
+        m_pollTimer.start(PollIntervalMs);
+        return;
+    }
+    m_awaiting = Awaiting::Nothing;
+    const Done done = std::exchange(m_waitDone, nullptr);
+    done();
+}
+
+} // namespace Batch

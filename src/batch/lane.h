@@ -1,0 +1,82 @@
+// One serial port of a batch and the device on it, one device at a time:
+// provisions a row (read, SET ALL with the row's values over what was read,
+// read back and compare), and for --auto watches the port to see a device
+// go and the next one come.
+#pragma once
+
+#include "batchlog.h"
+#include "client/devicesession.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <optional>
+
+class WireTrace;
+
+namespace Batch {
+
+struct LineSettings
+{
+    int timeoutMs = Client::LineTransport::DefaultTimeoutMs;
+    int retries = Client::LineTransport::DefaultRetries;
+    WireTrace *trace = nullptr;
+};
+
+class Lane : public QObject
+{
+    Q_OBJECT
+
+public:
+    // --auto asks the port a few times a second whether a device answers
+    // READ, and takes the device as gone after PollsToLeave unanswered polls
+    // in a row: one lost answer is no unplugged device.
+    static constexpr int PollIntervalMs = 250;
+    static constexpr int PollTimeoutMs = 150;
+    static constexpr int PollsToLeave = 2;
+
+    // port as the user named it, device the path it opens.
+    Lane(const QString &port, const QString &device, const LineSettings &settings, QObject *parent = nullptr);
+
+    const QString &port() const { return m_port; }
+    // Opens the port unless it is open; false with the reason in *error.
+    bool open(QString *error);
+
+    using Done = std::function<void()>;
+    // One operation at a time; done is called once, never before the call returns.
+    void provision(const PlanRow &row, std::function<void(const Attempt &)> done);
+    // Until the port has stopped answering: the device was unplugged.
+    void awaitDeparture(Done done);
+    // Until a device answers, one that does not hold what the last device
+    // was left with (that one came back after a hiccup).
+    void awaitArrival(Done done);
+    // Stops waiting; its done is not called.
+    void stopWaiting();
+
+signals:
+    // Waiting for a new device, the one just done answers again.
+    void sameDeviceAnswers();
+
+private:
+    enum class Awaiting { Nothing, Departure, Arrival };
+
+    void await(Awaiting awaiting, int firstPollMs, Done done);
+    void poll();
+    void polled(bool answered, const std::optional<Protocol::ParameterBlock> &block);
+
+    QString m_port;
+    QString m_device;
+    LineSettings m_settings;
+    Client::DeviceSession m_session;
+    QElapsedTimer m_clock;
+    QTimer m_pollTimer;
+    Awaiting m_awaiting = Awaiting::Nothing;
+    Done m_waitDone;
+    int m_silentPolls = 0;
+    bool m_toldSame = false;
+    std::optional<Protocol::ParameterBlock> m_lastHeld;  // what the last device was left with
+};
+
+} // namespace Batch
