@@ -10,9 +10,9 @@
 #   ./build.sh package                 build build/velmora_<version>_<arch>.deb
 #   ./build.sh screenshot              render docs/window.png, headless
 #   ./build.sh bench [velmora-bench options]
-#                                      time velmora-cli set-all --verify against
-#                                      the simulated device, and count the READs
-#                                      the window loses on a line paced at 115200
+#                                      time velmora-cli set-all --verify and batch
+#                                      against the simulated device, and count the
+#                                      READs the window loses on a line paced at 115200
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -83,6 +83,7 @@ bench)
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
     build build -DVELMORA_BUILD_TESTS=OFF
     build/bin/velmora-bench "$@"
+    build/bin/velmora-batch-bench
     build/bin/velmora-window-reads
     ;;
 *)
