@@ -4,6 +4,7 @@
 
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -29,6 +30,8 @@ void TerminalPrompt::ask(const QString &question, std::function<void(Answer)> an
     }
     m_questions.push_back({question, std::move(answered)});
     showFirst();
+    if (m_ended)  // nobody can answer any more
+        QMetaObject::invokeMethod(this, &TerminalPrompt::stopAsking, Qt::QueuedConnection);
 }
 
 void TerminalPrompt::showFirst()
@@ -45,16 +48,14 @@ void TerminalPrompt::readInput()
     // One read per notice never blocks, and stdin stays as the shell left it.
     char bytes[256];
     const auto n = ::read(StdinFd, bytes, sizeof bytes);
-    if (n == 0) {
+    if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        return;  // the notifier calls again
+    if (n <= 0) {  // the end, or a terminal that hung up
         m_input->setEnabled(false);
-        if (!m_questions.empty()) {
-            printError(QStringLiteral("stdin has ended: stopping"));
-            answer(Answer::Stop);
-        }
+        m_ended = true;
+        stopAsking();
         return;
     }
-    if (n < 0)
-        return;  // interrupted; the notifier calls again
     m_typed.append(bytes, int(n));
     for (qsizetype end; (end = m_typed.indexOf('\n')) >= 0;) {
         const QByteArray line = m_typed.left(end).trimmed().toLower();
@@ -69,6 +70,14 @@ void TerminalPrompt::readInput()
             showFirst();
         }
     }
+}
+
+void TerminalPrompt::stopAsking()
+{
+    if (m_questions.empty())
+        return;
+    printError(QStringLiteral("stdin has ended: stopping"));
+    answer(Answer::Stop);
 }
 
 void TerminalPrompt::answer(Answer answer)

@@ -35,9 +35,11 @@ private:
     void readInput();
     void showFirst();
     void answer(Batch::Answer answer);
+    void stopAsking();
 
     std::deque<Question> m_questions;
     bool m_shown = false;  // the first question is on the screen
     std::unique_ptr<QSocketNotifier> m_input;
     QByteArray m_typed;  // a line not ended yet
+    bool m_ended = false;
 };

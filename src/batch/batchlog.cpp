@@ -162,18 +162,18 @@ bool BatchLog::readRecords(const QByteArray &bytes, QStringList *errors, QString
         if (fields.size() != expected.size()) {
             // Every line is written whole, so this one was cut off by a crash
             // while it was being written: it records nothing for certain.
-            *warnings << QStringLiteral("%1:%2: an incomplete line, ignored").arg(name).arg(number);
+            *warnings << QStringLiteral("%1:%2: an incomplete line, ignored").arg(name, QString::number(number));
             continue;
         }
         bool isNumber = false;
         const int row = fields.at(1).toInt(&isNumber);
         if (!isNumber || row < 1 || row > m_plan.size()) {
             *errors << QStringLiteral("%1:%2: row %3: the plan has rows 1 to %4")
-                           .arg(name).arg(number).arg(fields.at(1)).arg(m_plan.size());
+                           .arg(name, QString::number(number), fields.at(1), QString::number(m_plan.size()));
             return false;
         }
         if (!std::any_of(std::begin(Results), std::end(Results), [&](Result r) { return resultName(r) == fields.at(4); })) {
-            *errors << QStringLiteral("%1:%2: %3 is not a result").arg(name).arg(number).arg(fields.at(4));
+            *errors << QStringLiteral("%1:%2: %3 is not a result").arg(name, QString::number(number), fields.at(4));
             return false;
         }
         if (fields.at(4) != resultName(Result::Ok))
@@ -181,7 +181,7 @@ bool BatchLog::readRecords(const QByteArray &bytes, QStringList *errors, QString
         const QString changed = mismatch(fields);
         if (!changed.isEmpty()) {
             *errors << QStringLiteral("%1:%2: %3 was provisioned with %4; a plan that changed needs a new log")
-                           .arg(name).arg(number).arg(m_plan.rowName(row), changed);
+                           .arg(name, QString::number(number), m_plan.rowName(row), changed);
             return false;
         }
         m_okRows.insert(row);

@@ -43,7 +43,8 @@ void BatchRun::start()
     }
     if (!m_log.okRows().isEmpty())
         emit progress(QStringLiteral("%1 records %2 of %3 rows as ok: they are not provisioned again")
-                          .arg(m_log.fileName()).arg(m_log.okRows().size()).arg(m_plan.size()));
+                          .arg(m_log.fileName(), QString::number(m_log.okRows().size()),
+                               QString::number(m_plan.size())));
     for (const auto &port : m_ports)
         next(*port);
     finishIfDone();

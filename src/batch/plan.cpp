@@ -3,6 +3,7 @@
 #include "csv.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 
@@ -22,7 +23,7 @@ public:
     ~Problems()
     {
         if (m_count > MaxErrors)
-            *m_errors << QStringLiteral("%1: %2 more errors").arg(m_fileName).arg(m_count - MaxErrors);
+            *m_errors << QStringLiteral("%1: %2 more errors").arg(m_fileName, QString::number(m_count - MaxErrors));
     }
 
     void add(int line, int column, QString message)
@@ -31,7 +32,8 @@ public:
             return;
         // One line each, whatever a quoted cell held.
         message.replace(QLatin1Char('\n'), QLatin1String("\\n")).replace(QLatin1Char('\r'), QLatin1String("\\r"));
-        *m_errors << QStringLiteral("%1:%2:%3: %4").arg(m_fileName).arg(line).arg(column).arg(message);
+        *m_errors << QStringLiteral("%1:%2:%3: %4")
+                            .arg(m_fileName, QString::number(line), QString::number(column), message);
     }
     void add(const CsvField &cell, const QString &message) { add(cell.line, cell.column, message); }
     bool any() const { return m_count > 0; }
@@ -65,12 +67,12 @@ std::vector<const BlockField *> readHeader(const CsvRecord &header, Problems &pr
 {
     const QString keys = Client::keyList(Client::Writer::SetAll);
     std::vector<const BlockField *> columns;
+    QSet<const BlockField *> named;
     bool hasId = false;
-    bool writes = false;
     for (const CsvField &cell : header.fields) {
         const QString name = cell.text.trimmed();
         const BlockField *field = Protocol::blockField(name);
-        const bool repeated = name == IdColumn ? hasId : std::count(columns.begin(), columns.end(), field) > 0;
+        const bool repeated = name == IdColumn ? hasId : named.contains(field);
         if (name.isEmpty())
             problems.add(cell, QStringLiteral("a column without a name; the first line names the columns: id %1").arg(keys));
         else if (name != IdColumn && !field)
@@ -78,10 +80,11 @@ std::vector<const BlockField *> readHeader(const CsvRecord &header, Problems &pr
         else if (repeated)
             problems.add(cell, QStringLiteral("%1 is given twice").arg(name));
         hasId = hasId || name == IdColumn;
-        writes = writes || field;
+        if (field)
+            named.insert(field);
         columns.push_back(field);
     }
-    if (!problems.any() && !writes)
+    if (!problems.any() && named.isEmpty())
         problems.add(header.line, 1, QStringLiteral("no value to write: the columns are id %1").arg(keys));
     return columns;
 }
@@ -127,7 +130,7 @@ void checkDuplicates(const std::vector<ReadRow> &rows, Problems &problems)
                 break;  // the plan has no such column
             if (lines.contains(*bytes))
                 problems.add(*row.cells.value(field), QStringLiteral("%1: also on line %2 (--allow-duplicates allows it)")
-                                                          .arg(row.given(field)).arg(lines.value(*bytes)));
+                                                          .arg(row.given(field), QString::number(lines.value(*bytes))));
             else
                 lines.insert(*bytes, row.row.line);
         }

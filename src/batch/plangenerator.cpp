@@ -123,9 +123,8 @@ bool generatePlan(const QStringList &assignments, const QStringList &fixedKeys, 
         if (maximum - column.first < quint64(count - 1)) {
             const QString first = cell(column, 0);
             *error = QStringLiteral("%1=%2: row %3 would step past %4")
-                         .arg(column.key, first)
-                         .arg(maximum - column.first + 2)
-                         .arg(column.field ? Client::valueText(*column.field, bytesOf(maximum, column.field->width))
+                         .arg(column.key, first, QString::number(maximum - column.first + 2),
+                              column.field ? Client::valueText(*column.field, bytesOf(maximum, column.field->width))
                                            : QString::number(maximum));
             return false;
         }

@@ -13,7 +13,7 @@ namespace {
 // The handler writes the signal's number to this pipe; the notifier reads it
 // on the event loop. Nothing else is safe inside a signal handler.
 int signalPipe[2] = {-1, -1};
-constexpr int Caught[] = {SIGINT, SIGTERM};
+constexpr int Caught[] = {SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void onStopSignal(int signal)
 {
@@ -33,6 +33,7 @@ StopSignals::~StopSignals()
         return;
     for (int signal : Caught)
         ::signal(signal, SIG_DFL);
+    ::signal(SIGPIPE, SIG_DFL);
     m_notifier.reset();
     for (int &fd : signalPipe) {
         ::close(fd);
@@ -54,7 +55,7 @@ bool StopSignals::install()
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    bool installed = true;
+    bool installed = ::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
     for (int signal : Caught)
         installed = ::sigaction(signal, &action, nullptr) == 0 && installed;
     return installed;

@@ -1,5 +1,8 @@
-// SIGINT (Ctrl-C) and SIGTERM as an ordinary event of the event loop, where
-// acting on them is safe: a program finishes what it is doing, then quits.
+// SIGINT (Ctrl-C), SIGTERM and SIGHUP (the terminal went away) as an
+// ordinary event of the event loop, where acting on them is safe: a program
+// finishes what it is doing, then quits. And SIGPIPE is ignored: a reader of
+// its output that has gone (| tee, stopped by the same Ctrl-C) must not stop
+// it halfway either.
 #pragma once
 
 #include <QObject>
@@ -14,10 +17,10 @@ class StopSignals : public QObject
 
 public:
     explicit StopSignals(QObject *parent = nullptr);
-    // Gives both signals back their default action.
+    // Gives the signals back their default action.
     ~StopSignals() override;
 
-    // Catches both signals from now on; one instance per program. False
+    // Catches the signals from now on; one instance per program. False
     // where that is not possible (no POSIX signals), and then they end the
     // program at once as before.
     bool install();
