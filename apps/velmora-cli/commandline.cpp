@@ -45,7 +45,8 @@ QString description()
                "Exit status: 0 done (and verified), 1 the device refused, 2 bad command line or\n"
                "value (nothing was sent), 3 the port cannot be opened or no answer, 4 --verify\n"
                "found a difference. batch: 0 every row ok or skipped, 1 any other result, 2 bad\n"
-               "plan or log, 3 a port cannot be opened, 130 or 143 stopped by SIGINT or SIGTERM.")
+               "plan or log, 3 a port cannot be opened, 130, 143 or 129 after SIGINT, SIGTERM or\n"
+               "SIGHUP.")
         .arg(Client::keyList(Writer::SingleCommands), QStringLiteral("mode reserved"));
 }
 
