@@ -59,7 +59,7 @@ void BatchRun::stop()
     for (const auto &port : m_ports) {
         if (port->state == Port::Provisioning) {
             writing << port->lane->port();
-        } else if (port->state == Port::Waiting) {
+        } else if (port->state == Port::AwaitingDevice) {
             port->lane->stopWaiting();
             port->state = Port::Idle;
         }
@@ -94,7 +94,7 @@ void BatchRun::next(Port &port)
         ask(port);
         return;
     case Waiting::Auto:
-        port.state = Port::Waiting;
+        port.state = Port::AwaitingDevice;
         emit progress(QStringLiteral("waiting for %1 on %2").arg(device(port.row), port.lane->port()));
         port.lane->awaitArrival([this, &port] { begin(port); });
         return;
@@ -103,11 +103,11 @@ void BatchRun::next(Port &port)
 
 void BatchRun::ask(Port &port)
 {
-    port.state = Port::Waiting;
+    port.state = Port::AwaitingDevice;
     const int row = port.row;
     m_ask(QStringLiteral("Connect %1 to %2, then press Enter; s skips, q stops").arg(device(row), port.lane->port()),
           [this, &port, row](Answer answer) {
-              if (m_stopping || port.state != Port::Waiting || port.row != row)
+              if (m_stopping || port.state != Port::AwaitingDevice || port.row != row)
                   return;  // asked before a stop
               switch (answer) {
               case Answer::Go:
@@ -158,7 +158,7 @@ void BatchRun::provisioned(Port &port, const Attempt &attempt)
     port.state = Port::Idle;
     record(attempt);
     if (m_waiting == Waiting::Auto && !m_stopping && !m_pending.empty()) {
-        port.state = Port::Waiting;
+        port.state = Port::AwaitingDevice;
         emit progress(QStringLiteral("waiting for the device on %1 to be unplugged").arg(port.lane->port()));
         port.lane->awaitDeparture([this, &port] { next(port); });
         return;
@@ -195,7 +195,7 @@ void BatchRun::finishIfDone()
     if (m_finished)
         return;
     for (const auto &port : m_ports) {
-        if (port->state == Port::Provisioning || port->state == Port::Waiting)
+        if (port->state == Port::Provisioning || port->state == Port::AwaitingDevice)
             return;
     }
     m_finished = true;

@@ -71,7 +71,7 @@ private:
     struct Port
     {
         std::unique_ptr<Lane> lane;
-        enum State { Idle, Waiting, Provisioning, Closed } state = Idle;
+        enum State { Idle, AwaitingDevice, Provisioning, Closed } state = Idle;
         int row = 0;
     };
 
