@@ -1,13 +1,13 @@
 // velmora-batch-bench: how fast velmora-cli batch provisions devices, on one
-// port and on several at once. Each port is a velmora-sim --baud 115200 of
-// its own, a process as a real device is a box of its own, so the devices'
-// pacing does not share velmora-cli's event loop; the batch runs with
-// --no-prompt and logs to a temporary folder on the disk.
+// port and on several at once. Each port is a velmora-sim --baud 115200
+// process of its own; the batch runs with --no-prompt and logs to a
+// temporary folder on the disk.
 //
 // Per device the line carries READ (5 + 31 bytes), SET ALL (36 + 1) and
 // READ (5 + 31): 109 bytes, 9.46 ms at 115200 baud.
 #include "batch/csv.h"
 #include "batch/plangenerator.h"
+#include "pacedsimulator.h"
 #include "stats.h"
 
 #include <QCommandLineParser>
@@ -43,17 +43,6 @@ struct Figures
     int ok = 0;
 };
 
-// Starts a simulated device paced like a UART at 115200 baud; its terminal in *path.
-std::unique_ptr<QProcess> startDevice(const QString &bin, QString *path)
-{
-    auto sim = std::make_unique<QProcess>();
-    sim->start(bin + QStringLiteral("/velmora-sim"), {QStringLiteral("--baud"), QStringLiteral("115200")});
-    if (!sim->waitForReadyRead(10000))
-        return nullptr;
-    *path = QString::fromLocal8Bit(sim->readLine().trimmed()).section(QLatin1Char(' '), -1);
-    return sim;
-}
-
 Figures runBatch(const QString &bin, const QString &folder, int lanes)
 {
     Figures figures;
@@ -62,7 +51,7 @@ Figures runBatch(const QString &bin, const QString &folder, int lanes)
                              folder + QStringLiteral("/log-%1.csv").arg(lanes), QStringLiteral("--no-prompt")};
     for (int i = 0; i < lanes; ++i) {
         QString path;
-        devices.push_back(startDevice(bin, &path));
+        devices.push_back(startPacedSimulator(&path));
         if (!devices.back()) {
             print(QStringLiteral("velmora-sim did not start"));
             return figures;

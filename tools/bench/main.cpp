@@ -11,6 +11,7 @@
 #include "client/devicesession.h"
 #include "device/ptydevice.h"
 #include "link/wiretrace.h"
+#include "pacedsimulator.h"
 #include "stats.h"
 
 #include <QBuffer>
@@ -103,13 +104,12 @@ Timings replyGaps(const QByteArray &log)
 Timings wholeCalls(int calls)
 {
     const QString bin = QCoreApplication::applicationDirPath();
-    QProcess sim;
-    sim.start(bin + QStringLiteral("/velmora-sim"), {QStringLiteral("--baud"), QStringLiteral("115200")});
-    if (!sim.waitForReadyRead(10000)) {
+    QString path;
+    const std::unique_ptr<QProcess> sim = startPacedSimulator(&path);
+    if (!sim) {
         print(QStringLiteral("velmora-sim did not start"));
         return {};
     }
-    const QString path = QString::fromLocal8Bit(sim.readLine().trimmed()).section(QLatin1Char(' '), -1);
     Timings timings;
     for (int n = 0; n < calls; ++n) {
         QProcess cli;
@@ -124,8 +124,8 @@ Timings wholeCalls(int calls)
             print(QStringLiteral("call %1: exit %2: %3").arg(n).arg(cli.exitCode())
                       .arg(QString::fromLocal8Bit(cli.readAllStandardError()).trimmed()));
     }
-    sim.terminate();
-    sim.waitForFinished(5000);
+    sim->terminate();
+    sim->waitForFinished(5000);
     return timings;
 }
 
