@@ -15,7 +15,7 @@ enum ExitCode {
     UsageError = 2,      // bad command line, value or profile: nothing was sent
     NoLine = 3,          // the port cannot be opened, or no answer after the retries
     VerifyMismatch = 4,  // --verify found a value the device does not hold
-    RowsNotOk = 1,       // batch: a row that was not skipped is not ok
+    RowsNotOk = 1,       // batch: a row that was not skipped is not ok (yet)
 };
 
 struct Request
