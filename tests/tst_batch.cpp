@@ -144,8 +144,7 @@ void tst_Batch::eachDeviceGetsItsRow()
                      qPrintable(batch.err));
         if (row > 1 && row != 4)
             devices << held(bench.device);
-        bench.device.setPlugged(false);
-        bench.device.setPlugged(true);
+        bench.device.replaceDevice();
         batch.process.write(row == 3 ? "s\n" : "\n");
     }
     QTRY_VERIFY(batch.finished());
@@ -276,8 +275,16 @@ void tst_Batch::autoWaitsForTheNextDevice()
     QTRY_VERIFY(bench.frames >= frames + 3);
     QCOMPARE(bench.device.model().parameters().serialNumber, 1);
 
+    // Gone for a moment, it comes back: still the device of row 1.
     bench.device.setPlugged(false);
     QTRY_VERIFY(batch.err.contains(QStringLiteral("waiting for device 2 of 2 (id A-2) on %1\n").arg(bench.path())));
+    bench.device.setPlugged(true);
+    QTRY_VERIFY(batch.err.contains(QStringLiteral("the device on %1 answers again with the values just written")
+                                       .arg(bench.path())));
+    QCOMPARE(bench.device.model().parameters().serialNumber, 1);
+
+    bench.device.setPlugged(false);
+    bench.device.replaceDevice();
     bench.device.setPlugged(true);
     QTRY_VERIFY(batch.finished());
     QCOMPARE(batch.process.exitCode(), 0);

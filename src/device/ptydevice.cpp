@@ -31,7 +31,7 @@ bool addFlags(int fd, int getCommand, int setCommand, int flags)
 PtyDevice::PtyDevice(const DeviceOptions &options, QObject *parent)
     : QObject(parent), m_options(options)
 {
-    setPlugged(true);
+    replaceDevice();
     m_silenceTimer.setSingleShot(true);
     m_silenceTimer.setInterval(SilenceMs);
     connect(&m_silenceTimer, &QTimer::timeout, this, &PtyDevice::silenceElapsed);
@@ -97,10 +97,14 @@ bool PtyDevice::open()
 void PtyDevice::setPlugged(bool plugged)
 {
     m_plugged = plugged;
-    m_silenceTimer.stop();
-    m_replyTimer.stop();
+    // Replies on their way go with the cable.
     m_schedule.clear();
     m_output.clear();
+    m_replyTimer.stop();
+}
+
+void PtyDevice::replaceDevice()
+{
     m_model = DeviceModel();
     m_model.setRefuseAll(m_options.fail);
     m_model.setIgnoredField(m_options.ignoredField);
@@ -173,7 +177,7 @@ void PtyDevice::handle(const std::vector<DeviceExchange> &exchanges)
             emit logLine(withheld ? exchange.description + QLatin1String(" (withheld)")
                                   : exchange.description);
         }
-        if (!m_options.silent && !exchange.reply.isEmpty())
+        if (!m_options.silent && m_plugged && !exchange.reply.isEmpty())
             scheduleReply(exchange);
     }
 }

@@ -54,9 +54,11 @@ public:
     QString errorString() const { return m_errorString; }
 
     const DeviceModel &model() const { return m_model; }
-    // Unplugs the device from the line, which then hears and answers nothing,
-    // or plugs in another one, fresh with the start values.
+    // Unplugs the device from the line, which then hears and answers
+    // nothing, or plugs it in again.
     void setPlugged(bool plugged);
+    // Another device in its place, fresh with the start values.
+    void replaceDevice();
     // Replies, or parts of split replies, still waiting to be written.
     int pendingReplies() const { return int(m_schedule.size()); }
 
