@@ -16,12 +16,13 @@ bool parseProfile(const QString &text, const QString &fileName, ValueSet *values
         Value value;
         QString problem;
         if (!parseAssignment(line.toString(), Writer::SetAll, &value, &problem)) {
-            *error = QStringLiteral("%1:%2: %3").arg(fileName).arg(number).arg(problem);
+            // One pass: a file name with "%2" in it must not take the line's place.
+            *error = QStringLiteral("%1:%2: %3").arg(fileName, QString::number(number), problem);
             return false;
         }
         if (values->contains(value.field)) {
             *error = QStringLiteral("%1:%2: %3 is given twice")
-                         .arg(fileName).arg(number).arg(QLatin1String(value.field->key));
+                         .arg(fileName, QString::number(number), QLatin1String(value.field->key));
             return false;
         }
         values->insert(value);
