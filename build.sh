@@ -5,12 +5,15 @@
 #                                      velmora (with a simulated device unless
 #                                      options are given)
 #   ./build.sh test                    install what is missing, build twice
-#                                      (plain, and with ASan+UBSan), run every test
+#                                      (plain, and with ASan+UBSan), run every test;
+#                                      build the fuzz targets with clang, run each briefly
+#   ./build.sh fuzz [SECONDS]          run every fuzz target longer (default 600 s each)
 #   ./build.sh screenshot              render docs/window.png, headless
 set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev)
+packages+=(clang libclang-rt-14-dev)  # fuzzing: clang and its libFuzzer
 jobs=$(nproc)
 
 install_missing() {
@@ -35,6 +38,13 @@ build() {
     cmake --build "$dir" -j "$jobs"
 }
 
+# The fuzz targets, with clang, in a folder of their own.
+build_fuzz() {
+    cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DVELMORA_WERROR=ON -DVELMORA_FUZZ=ON -DVELMORA_BUILD_TESTS=OFF >/dev/null
+    cmake --build build-fuzz -j "$jobs" --target fuzzers
+}
+
 command=${1:-run}
 [ $# -gt 0 ] && shift
 install_missing
@@ -56,6 +66,12 @@ test)
     build build-asan -DVELMORA_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --test-dir build-asan --output-on-failure -j "$jobs"
+    build_fuzz
+    ctest --test-dir build-fuzz --output-on-failure -j "$jobs"
+    ;;
+fuzz)
+    build_fuzz
+    fuzz/run build-fuzz "$@"
     ;;
 screenshot)
     build build -DVELMORA_BUILD_TESTS=OFF
@@ -64,7 +80,7 @@ screenshot)
     echo "Wrote docs/window.png"
     ;;
 *)
-    echo "usage: $0 run [velmora options] | test | screenshot" >&2
+    echo "usage: $0 run [velmora options] | test | fuzz [SECONDS] | screenshot" >&2
     exit 2
     ;;
 esac
