@@ -14,6 +14,7 @@ cd "$(dirname "$0")"
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev)
 packages+=(clang libclang-rt-14-dev)  # fuzzing: clang and its libFuzzer
+packages+=(xvfb xauth libqt6gui6)     # a test on a real X server; Qt's xcb platform is in libqt6gui6
 jobs=$(nproc)
 
 install_missing() {
