@@ -62,7 +62,7 @@ run)
     ;;
 test)
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
-    build build
+    build build -DVELMORA_BUILD_TESTS=ON  # also after run or screenshot left them off
     ctest --test-dir build --output-on-failure -j "$jobs"
     build build-asan -DVELMORA_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
