@@ -46,7 +46,8 @@ QString randomText(const QString &field, QRandomGenerator &rng)
         return QString();
     if (field == u"SN_Edit"_s)
         return pick == 1 ? u"0%1"_s.arg(rng.bounded(10)) : QString::number(rng.bounded(250));
-    return QString::number(rng.bounded(field.endsWith(u"_Edit"_s) ? 65536 : 256));
+    const bool octet = field.back().isDigit();  // Mask_Edit_2, not Port_Edit
+    return QString::number(rng.bounded(octet ? 256 : 65536));
 }
 
 // The bytes a command's fields stand for: one per address field, two (high
@@ -56,7 +57,8 @@ QByteArray valueOf(const WindowHarness &h, const char *fields)
     const QStringList all = names(fields);
     QByteArray bytes;
     for (const QString &name : all) {
-        const uint value = h.window->findChild<QLineEdit *>(name)->text().toUInt(nullptr, name.startsWith(u"MAC"_s) ? 16 : 10);
+        const QString text = h.window->findChild<QLineEdit *>(name)->text();
+        const uint value = text.toUInt(nullptr, name.startsWith(u"MAC"_s) ? 16 : 10);
         if (all.size() == 1)
             bytes += char(value >> 8);
         bytes += char(value);
