@@ -39,9 +39,11 @@ std::optional<uint> digitsValue(const QString &text, int base)
 {
     uint value = 0;
     for (const QChar c : text) {
-        const int digit = c.isDigit() ? c.digitValue()
-                          : base == 16 && QStringLiteral("abcdefABCDEF").contains(c) ? c.toLower().unicode() - 'a' + 10
-                                                                                     : -1;
+        int digit = -1;
+        if (c.isDigit())  // of any script, so that a rule letting one through is caught
+            digit = c.digitValue();
+        else if (base == 16 && c.toLower() >= u'a' && c.toLower() <= u'f')
+            digit = c.toLower().unicode() - 'a' + 10;
         if (digit < 0 || digit >= base || value > 0xFFFFFF)
             return std::nullopt;
         value = value * uint(base) + uint(digit);

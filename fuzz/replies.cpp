@@ -125,7 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QByteArray expected = reply.left(Protocol::ParameterBlock::Size);
         expected.replace(25, 2, QByteArray(2, '\0'));
         VELMORA_REQUIRE(readBack(*verdict.report) == expected);
-        VELMORA_REQUIRE(reportBox->toPlainText() == QString(*verdict.report).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        const QString shown = QString(*verdict.report).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        VELMORA_REQUIRE(reportBox->toPlainText() == shown);
     } else {
         VELMORA_REQUIRE(reportBox->toPlainText() == before);
     }

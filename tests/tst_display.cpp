@@ -74,7 +74,8 @@ private slots:
             environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
             return environment;
         }());
-        headless.start(QStringLiteral(VELMORA_SCREENSHOT_PATH), {dir.filePath(u"window.png"_s), dir.filePath(u"layout.json"_s)});
+        headless.start(QStringLiteral(VELMORA_SCREENSHOT_PATH),
+                       {dir.filePath(u"window.png"_s), dir.filePath(u"layout.json"_s)});
         QVERIFY(headless.waitForFinished(30000));
         QVERIFY2(headless.exitCode() == 0, headless.readAllStandardError().constData());
         QFile layout(dir.filePath(u"layout.json"_s));
