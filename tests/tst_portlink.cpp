@@ -158,8 +158,8 @@ private slots:
         QTRY_COMPARE(next.received(), ReadFrame);
     }
 
-    // A device that sends noise without pause, at twice the rate the line
-    // could carry at 16 times 115200 baud: every poll stays short, memory stays
+    // A device that sends noise without pause at 2 MiB/s, some 180 times what
+    // a line at 115200 baud carries: every poll stays short, memory stays
     // bounded, and once the noise stops READ works.
     void flood()
     {
