@@ -6,8 +6,10 @@
 #                                      options are given)
 #   ./build.sh test                    install what is missing, build twice
 #                                      (plain, and with ASan+UBSan), run every
-#                                      test, build and check the package
+#                                      test, build and check the package; build
+#                                      the fuzz targets with clang, run each briefly
 #   ./build.sh package                 build build/velmora_<version>_<arch>.deb
+#   ./build.sh fuzz [SECONDS]          run every fuzz target longer (default 600 s each)
 #   ./build.sh screenshot              render docs/window.png, headless
 #   ./build.sh bench [velmora-bench options]
 #                                      time velmora-cli set-all --verify and batch
@@ -19,6 +21,8 @@ cd "$(dirname "$0")"
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev)
 # The Debian package: manual pages, and the tools that build and check it.
 packages+=(help2man dpkg-dev file man-db desktop-file-utils appstream lintian)
+packages+=(clang libclang-rt-14-dev)  # fuzzing: clang and its libFuzzer
+packages+=(xvfb xauth libqt6gui6)     # a test on a real X server; Qt's xcb platform is in libqt6gui6
 jobs=$(nproc)
 
 install_missing() {
@@ -43,6 +47,13 @@ build() {
     cmake --build "$dir" -j "$jobs"
 }
 
+# The fuzz targets, with clang, in a folder of their own.
+build_fuzz() {
+    cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DVELMORA_WERROR=ON -DVELMORA_FUZZ=ON -DVELMORA_BUILD_TESTS=OFF >/dev/null
+    cmake --build build-fuzz -j "$jobs" --target fuzzers
+}
+
 command=${1:-run}
 [ $# -gt 0 ] && shift
 install_missing
@@ -59,14 +70,19 @@ run)
     ;;
 test)
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
-    # ON again after run or package: else stale test programs would run.
-    build build -DVELMORA_BUILD_TESTS=ON
+    build build -DVELMORA_BUILD_TESTS=ON  # also after run, package or screenshot left them off
     ctest --test-dir build --output-on-failure -j "$jobs"
     cpack --config build/CPackConfig.cmake >/dev/null
     packaging/check-package build
     build build-asan -DVELMORA_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --test-dir build-asan --output-on-failure -j "$jobs"
+    build_fuzz
+    ctest --test-dir build-fuzz --output-on-failure -j "$jobs"
+    ;;
+fuzz)
+    build_fuzz
+    fuzz/run build-fuzz "$@"
     ;;
 package)
     build build -DVELMORA_BUILD_TESTS=OFF
@@ -87,7 +103,7 @@ bench)
     build/bin/velmora-window-reads
     ;;
 *)
-    echo "usage: $0 run [velmora options] | test | package | screenshot | bench [options]" >&2
+    echo "usage: $0 run [velmora options] | test | package | fuzz [SECONDS] | screenshot | bench [options]" >&2
     exit 2
     ;;
 esac

@@ -1,12 +1,20 @@
 // The serial link against a real pseudo-terminal: OPEN and CLOSE, opens that
 // fail, a line that hangs up, and the 50 ms poll that reads the replies.
+#include "heapusage.h"
+#include "protocol/parameterblock.h"
 #include "ptypair.h"
 #include "windowharness.h"
 
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTimer>
 #include <QtTest>
+
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -18,6 +26,7 @@ namespace {
 
 const QString Opened = u"CLOSE  background-color:green; 11 enabled"_s;
 const QString Closed = u"OPEN background-color:red; 0 enabled"_s;
+const QByteArray ReadFrame = QByteArray::fromHex("aa010c0c55");
 
 // The OPEN button and how many of the eleven command buttons can be pressed.
 QString linkState(const WindowHarness &h)
@@ -27,6 +36,46 @@ QString linkState(const WindowHarness &h)
         enabled += button->isEnabled();
     return u"%1 %2 %3 enabled"_s.arg(h.window->Open->text(), h.window->Open->styleSheet()).arg(enabled);
 }
+
+// Watches the window's poll: the most processor time one run of it took, from
+// the timer's event to the end of its handlers (the watch's own slot, connected
+// last, runs last), how many polls in a row read nothing, and the most memory
+// held. Processor time, so that a busy machine's other work does not count.
+class PollWatch : public QObject
+{
+public:
+    PollWatch(QTimer *poll, const WindowHarness &h)
+    {
+        poll->installEventFilter(this);
+        connect(poll, &QTimer::timeout, this, [this, &h] {
+            longestMs = std::max(longestMs, double(threadTimeNs() - m_startNs) / 1e6);
+            quietPolls = h.window->Return_temp.isEmpty() ? quietPolls + 1 : 0;
+            heapPeak = std::max(heapPeak, heapInUse());
+        });
+    }
+
+    double longestMs = 0;
+    int quietPolls = 0;
+    qint64 heapPeak = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Timer)
+            m_startNs = threadTimeNs();
+        return false;
+    }
+
+private:
+    static qint64 threadTimeNs()
+    {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    }
+
+    qint64 m_startNs = 0;
+};
 
 } // namespace
 
@@ -52,17 +101,25 @@ private slots:
     void failedOpen_data()
     {
         QTest::addColumn<bool>("held");
-        QTest::newRow("no such device") << false;
-        QTest::newRow("held by another port") << true;
+        QTest::addColumn<bool>("openedBefore");
+        QTest::newRow("no such device") << false << false;
+        QTest::newRow("held by another port") << true << false;
+        QTest::newRow("taken by another port between two presses") << true << true;
     }
 
     void failedOpen()
     {
         QFETCH(bool, held);
+        QFETCH(bool, openedBefore);
         PtyPair pty;
+        WindowHarness h(held ? pty.slavePath() : u"/dev/velmora-no-such-port"_s);
+        if (openedBefore) {
+            h.press("Open");
+            QCOMPARE(linkState(h), Opened);
+            h.press("Open");
+        }
         QSerialPort holder(pty.slavePath());
         QVERIFY(!held || holder.open(QIODevice::ReadWrite));
-        WindowHarness h(held ? pty.slavePath() : u"/dev/velmora-no-such-port"_s);
         h.press("Open");
         QVERIFY2(h.message().contains(QRegularExpression(u"^Port open failed: \\S"_s)),
                  qPrintable(h.message()));
@@ -71,13 +128,25 @@ private slots:
         PortMap::setDevice(u"COM1"_s, pty.slavePath());
         h.press("Open");  // no press is spent on closing a port that never opened
         QCOMPARE(linkState(h), Opened);
+        h.press("READ");
+        QTRY_COMPARE(pty.received(), ReadFrame);
+    }
+
+    void lineHungUp_data()
+    {
+        QTest::addColumn<QByteArray>("pressed");  // just before the hang-up
+        QTest::newRow("idle") << QByteArray();
+        QTest::newRow("while a SET ALL frame is on its way") << QByteArray("Config_all");
     }
 
     void lineHungUp()
     {
+        QFETCH(QByteArray, pressed);
         PtyPair pty, next;
         WindowHarness h(pty.slavePath());
         h.press("Open");
+        if (!pressed.isEmpty())
+            h.press(pressed.constData());  // written once the event loop turns, to a line gone by then
         pty.hangUp();
         QTRY_VERIFY2(h.message().contains(QRegularExpression(u"^Port lost: \\S"_s)),
                      qPrintable(h.message()));
@@ -85,6 +154,60 @@ private slots:
         PortMap::setDevice(u"COM1"_s, next.slavePath());
         h.press("Open");
         QCOMPARE(linkState(h), Opened);
+        h.press("READ");
+        QTRY_COMPARE(next.received(), ReadFrame);
+    }
+
+    // A device that sends noise without pause at 2 MiB/s, some 180 times what
+    // a line at 115200 baud carries: every poll stays short, memory stays
+    // bounded, and once the noise stops READ works.
+    void flood()
+    {
+        constexpr int FloodMs = 3000, Chunk = 4096;
+        constexpr qint64 BytesPerSecond = 2 << 20;
+        PtyPair pty;
+        WindowHarness h(pty.slavePath());
+        h.press("Open");
+        PollWatch watch(h.window->findChild<QTimer *>(u"readTimer"_s), h);
+
+        const qint64 heapBefore = heapInUse();
+        std::atomic<bool> flooding = true, finished = false;
+        qint64 sent = 0;
+        std::thread device([&] {
+            QByteArray noise(64 * 1024, Qt::Uninitialized);
+            QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+            const auto start = std::chrono::steady_clock::now();
+            for (qsizetype at = 0; flooding && pty.send(QByteArray::fromRawData(noise.constData() + at, Chunk));
+                 at = (at + Chunk) % noise.size()) {
+                sent += Chunk;
+                std::this_thread::sleep_until(start + std::chrono::microseconds(sent * 1000000 / BytesPerSecond));
+            }
+            finished = true;
+        });
+        QElapsedTimer clock;
+        clock.start();
+        QTest::qWait(FloodMs);
+        flooding = false;
+        QTRY_VERIFY(finished);  // its last write may wait for the window to read
+        device.join();
+        const double mibPerSecond = double(sent) / (1 << 20) / (double(clock.elapsed()) / 1000);
+
+        QTRY_VERIFY(watch.quietPolls >= 2);  // all of it read, and judged
+        const double longestMs = watch.longestMs;
+        const qint64 heapGrowth = watch.heapPeak - heapBefore;
+        h.press("READ");
+        QTRY_COMPARE(pty.received(), ReadFrame);
+        Protocol::ParameterBlock block;
+        block.localIp = {10, 1, 2, 3};
+        QVERIFY(pty.send(block.toBytes()));
+        QTRY_COMPARE(h.message(), u"READ Success"_s);
+        QVERIFY(h.report().startsWith(u"LIP:10.1.2.3\n"_s));
+
+        qInfo("%.1f MiB/s for %d ms; longest poll %.2f ms of processor time; heap at most %lld bytes above the start",
+              mibPerSecond, FloodMs, longestMs, heapGrowth);
+        QVERIFY2(mibPerSecond >= 1, qPrintable(QString::number(mibPerSecond)));
+        QVERIFY2(longestMs < 10, qPrintable(QString::number(longestMs)));
+        QVERIFY2(heapGrowth < 4 << 20, qPrintable(QString::number(heapGrowth)));
     }
 
     void pollAfterReopen()

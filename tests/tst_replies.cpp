@@ -25,7 +25,6 @@ private slots:
     void judging_data();
     void judging();
     void emptyPollKeepsWaiting();
-    void replyGoesToTheNewerCommand();
     void readBlockSplitOverTwoPolls();
 };
 
@@ -81,19 +80,6 @@ void tst_Replies::emptyPollKeepsWaiting()
     h.window->decision_Fun();
     QCOMPARE(status, 2);
     QCOMPARE(h.message(), QString());
-}
-
-void tst_Replies::replyGoesToTheNewerCommand()
-{
-    PtyPair pty;
-    WindowHarness h(pty.slavePath());
-    h.press("Open");
-    h.press("Locat_ip");
-    h.press("Mask");
-    QTRY_COMPARE(pty.received().size(), 18);
-    QVERIFY(pty.send("0"));
-    QTRY_COMPARE(h.message(), QStringLiteral("MASK success"));
-    QCOMPARE(status, 0);
 }
 
 void tst_Replies::readBlockSplitOverTwoPolls()

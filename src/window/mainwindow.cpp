@@ -199,8 +199,6 @@ QGroupBox *MainWindow::createSecondExclusiveGroup()
     auto *hbox = new QHBoxLayout;
     Status_temp = new QStatusBar;
     Status_temp->setObjectName(QStringLiteral("Status_temp"));
-    // It sits inside a group box, not at the corner of the window.
-    Status_temp->setSizeGripEnabled(false);
     hbox->addWidget(Status_temp);
     groupBox->setLayout(hbox);
     return groupBox;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -53,10 +54,14 @@ bool PtyPair::send(const QByteArray &bytes)
     qsizetype written = 0;
     while (m_master >= 0 && written < bytes.size()) {
         const ssize_t n = ::write(m_master, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0 && errno != EAGAIN && errno != EINTR)
-            return false;
-        if (n > 0)
+        if (n > 0) {
             written += n;
+        } else if (errno == EAGAIN) {
+            pollfd room = {m_master, POLLOUT, 0};  // the line is full: wait until it is read
+            ::poll(&room, 1, 100);
+        } else if (errno != EINTR) {
+            return false;
+        }
     }
     return written == bytes.size();
 }

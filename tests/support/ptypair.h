@@ -20,7 +20,8 @@ public:
     // Bytes the program has written so far, gathered from the master without
     // blocking; meant for QTRY_COMPARE(pty.received(), expected).
     QByteArray received();
-    // Writes to the program, as the device would.
+    // Writes to the program, as the device would; waits while the line is full.
+    // Safe from a thread of its own while the test reads what was received.
     bool send(const QByteArray &bytes);
     // Closes the master: to the program the line hangs up.
     void hangUp();

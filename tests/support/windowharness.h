@@ -10,7 +10,18 @@
 #include <QStatusBar>
 #include <QTextEdit>
 
+#include <algorithm>
 #include <memory>
+
+// "Mask_Edit_#4 SN_Edit" -> Mask_Edit_0 .. Mask_Edit_3, SN_Edit.
+inline QStringList names(const char *list)
+{
+    QStringList all;
+    for (const QString &name : QString::fromLatin1(list).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        for (int i = 0, n = name.section(QLatin1Char('#'), 1).toInt(); i < std::max(n, 1); ++i)
+            all << (n ? name.section(QLatin1Char('#'), 0, 0) + QString::number(i) : name);
+    return all;
+}
 
 class WindowHarness
 {

@@ -1,10 +1,16 @@
 // Renders the window as a technician sees it after OPEN and READ against the
-// simulated device, for the README. Run with QT_QPA_PLATFORM=offscreen.
+// simulated device, for the README. Run with QT_QPA_PLATFORM=offscreen. Given
+// a second file, writes there where each named widget sits (widgetlayout.h),
+// for comparing this rendering with one on another platform.
+#include "widgetlayout.h"
+
 #include "device/ptydevice.h"
 #include "link/portmap.h"
 #include "window/mainwindow.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QJsonDocument>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTextEdit>
@@ -15,11 +21,12 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: velmora-screenshot OUTPUT.png\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: velmora-screenshot OUTPUT.png [LAYOUT.json]\n");
         return 2;
     }
     const QString output = QString::fromLocal8Bit(argv[1]);
+    QFile layout(argc == 3 ? QString::fromLocal8Bit(argv[2]) : QString());
 
     PtyDevice device;
     if (!device.open()) {
@@ -39,7 +46,11 @@ int main(int argc, char **argv)
     QObject::connect(&poll, &QTimer::timeout, &app, [&] {
         if (report->toPlainText().isEmpty())
             return;
-        exitCode = window.grab().save(output) ? 0 : 1;
+        const bool saved = window.grab().save(output)
+            && (layout.fileName().isEmpty()
+                || (layout.open(QIODevice::WriteOnly)
+                    && layout.write(QJsonDocument(widgetLayout(window)).toJson()) > 0));
+        exitCode = saved ? 0 : 1;
         app.quit();
     });
     poll.start(50);
