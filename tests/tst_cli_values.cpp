@@ -70,6 +70,7 @@ void tst_CliValues::assignments_data()
     row("unknown key", false, {"ip=1.2.3.4"}, "ip=1.2.3.4: unknown key ip; the keys are lip mask sip port sn mac t1 gateway");
     row("mode by set", false, {"mode=1"}, "mode=1: only set-all writes mode");
     row("no equals sign", false, {"port"}, "port: expected KEY=VALUE");
+    row("line break in a value", false, {"port=1\n2"}, "port=1\\n2: expected a whole number from 0 to 65535");
     row("given twice", true, {"port=1", "sn=2", "port=2"}, "port=2: port is given twice");
 }
 
@@ -99,6 +100,8 @@ void tst_CliValues::profile_data()
         << QStringLiteral("ip = 1.2.3.4")
         << "dev%1.conf:1: ip=1.2.3.4: unknown key ip; the keys are lip mask sip port sn mac mode t1 reserved gateway";
     QTest::newRow("given twice") << QStringLiteral("port = 1\nport = 2\n") << "dev%1.conf:2: port is given twice";
+    QTest::newRow("lines ended by CR alone") << QStringLiteral("port = 1\rsn = 2\r")
+                                             << "dev%1.conf:1: port=1\\rsn = 2: expected a whole number from 0 to 65535";
 }
 
 void tst_CliValues::profile()
