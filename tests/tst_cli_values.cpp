@@ -176,6 +176,11 @@ void tst_CliValues::reassembly_data()
                                            << QByteArray("\x31\x03") << 0;
     QTest::newRow("bytes after the gap are not the refusal's")
         << false << "1:31 40:03" << 50 << int(Verdict::Refused) << QByteArray("\x31") << 0;
+    const QByteArray noise(ReplyAssembler::MaxRefusalSize, '\x31');
+    const QString noisy = "1:" + QString::fromLatin1(noise.toHex()) + " 15:03";
+    QTest::newRow("bytes past a refusal's first 64 keep the line busy")
+        << false << noisy << 14 + quiet << int(Verdict::Pending) << none << 15 + quiet;
+    QTest::newRow("a refusal keeps its first 64 bytes") << false << noisy << 15 + quiet << int(Verdict::Refused) << noise << 0;
     QTest::newRow("nothing yet") << false << "" << 999 << int(Verdict::Pending) << none << 1000;
     QTest::newRow("nothing at the deadline") << false << "" << 1000 << int(Verdict::NoAnswer) << none << 1000;
     QTest::newRow("too late for the deadline") << false << "1000:30" << 1000 << int(Verdict::NoAnswer) << none << 1000;
