@@ -26,7 +26,7 @@ int lineCount(const QByteArray &bytes)
 {
     int lines = 1;
     for (qsizetype i = 0; i < bytes.size(); ++i)
-        lines += bytes[i] == '\n' || (bytes[i] == '\r' && bytes.mid(i + 1, 1) != "\n");
+        lines += bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n'));
     return lines;
 }
 

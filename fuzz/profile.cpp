@@ -12,6 +12,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 using namespace Client;
 
 namespace {

@@ -21,7 +21,7 @@
 #include "protocol/parameterblock.h"
 #include "protocol/reply.h"
 
-#include <cstring>
+#include <algorithm>
 #include <limits>
 
 using Client::ReplyAssembler;
@@ -47,9 +47,9 @@ public:
     QByteArray bytes(size_t count)
     {
         count = std::min(count, m_size - m_at);
-        const QByteArray taken(reinterpret_cast<const char *>(m_data + m_at), qsizetype(count));
+        const QByteArray piece(reinterpret_cast<const char *>(m_data + m_at), qsizetype(count));
         m_at += count;
-        return taken;
+        return piece;
     }
 
 private:
@@ -69,8 +69,8 @@ struct Exchange
 {
     ReplyAssembler::Awaiting awaiting;
     qint64 deadlineMs;
-    QByteArray taken;  // bytes fed while the verdict was pending
-    bool cameInTime = false;
+    QByteArray taken;         // bytes fed while the verdict was pending
+    bool cameInTime = false;  // a byte was fed before the deadline
     bool decided = false;
     Verdict verdict;
 };
@@ -154,10 +154,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         switch (step >> 6) {
         case 0: {
             const QByteArray bytes = input.bytes(input.byte());
-            if (!bytes.isEmpty() && assembler.verdict(nowMs).kind == Verdict::Pending) {
+            if (assembler.verdict(nowMs).kind == Verdict::Pending)
                 exchange.taken += bytes;
-                exchange.cameInTime = exchange.cameInTime || nowMs < exchange.deadlineMs;
-            }
+            exchange.cameInTime = exchange.cameInTime || (!bytes.isEmpty() && nowMs < exchange.deadlineMs);
             assembler.feed(bytes, nowMs);
             break;
         }
