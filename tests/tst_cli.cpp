@@ -2,6 +2,8 @@
 // real pseudo-terminal: output, exit codes, and the frames that went out.
 #include "client/devicesession.h"
 #include "clirun.h"
+#include "flood.h"
+#include "heapusage.h"
 #include "link/wiretrace.h"
 #include "protocol/frame.h"
 #include "ptypair.h"
@@ -35,6 +37,8 @@ private slots:
     void faults_data();
     void faults();
     void strayBytesAreNotTheReply();
+    void floodBeforeTheReply_data();
+    void floodBeforeTheReply();
     void badInput_data();
     void badInput();
 };
@@ -223,6 +227,53 @@ void tst_Cli::strayBytesAreNotTheReply()
     QTRY_VERIFY(result);
     QCOMPARE(result->error, QString());
     QCOMPARE(result->acknowledged, QStringList({"PORT success", "SN success"}));
+}
+
+void tst_Cli::floodBeforeTheReply_data()
+{
+    QTest::addColumn<bool>("read");  // else PORT, which a refusal answers
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("READ gets its block") << true << DeviceModel::startParameters().toBytes();
+    // Noise taken for part of it would show among its bytes.
+    QTest::newRow("a refusal is the device's alone") << false << QByteArray("\x31\x03");
+}
+
+// A device that sends noise without pause at 2 MiB/s, then stops and answers
+// the next frame: none of the noise is taken for the reply, and memory stays
+// bounded while it lasts.
+void tst_Cli::floodBeforeTheReply()
+{
+    QFETCH(bool, read);
+    QFETCH(QByteArray, reply);
+    using Client::ReplyAssembler;
+    PtyPair pty;
+    Client::LineTransport line;
+    QVERIFY(line.open(pty.slavePath()));
+
+    const qint64 heapBefore = heapInUse();
+    qint64 heapPeak = heapBefore;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] { heapPeak = std::max(heapPeak, heapInUse()); });
+    watch.start(5);
+    Flood flood(pty, 2 << 20);
+    QTest::qWait(2000);
+    const double mibPerSecond = flood.stop();
+    watch.stop();
+
+    const QByteArray frame = QByteArray::fromHex(read ? "aa010c0c55" : "aa030322c4e555");
+    std::optional<Client::LineTransport::Result> result;
+    line.exchange(frame, read ? ReplyAssembler::Awaiting::Block : ReplyAssembler::Awaiting::Acknowledgement,
+                  [&](const Client::LineTransport::Result &r) { result = r; });
+    QTRY_COMPARE(pty.received(), frame);
+    QVERIFY(pty.send(reply));
+    QTRY_VERIFY(result);
+    QCOMPARE(result->verdict.kind, read ? ReplyAssembler::Verdict::Block : ReplyAssembler::Verdict::Refused);
+    QCOMPARE(result->verdict.bytes.toHex(), reply.toHex());
+
+    const qint64 heapGrowth = heapPeak - heapBefore;
+    qInfo("%.1f MiB/s for 2 s; heap at most %lld bytes above the start", mibPerSecond, heapGrowth);
+    QVERIFY2(mibPerSecond >= 1, qPrintable(QString::number(mibPerSecond)));
+    QVERIFY2(heapGrowth < 1 << 20, qPrintable(QString::number(heapGrowth)));
 }
 
 void tst_Cli::badInput_data()

@@ -70,6 +70,7 @@ void tst_CliValues::assignments_data()
     row("unknown key", false, {"ip=1.2.3.4"}, "ip=1.2.3.4: unknown key ip; the keys are lip mask sip port sn mac t1 gateway");
     row("mode by set", false, {"mode=1"}, "mode=1: only set-all writes mode");
     row("no equals sign", false, {"port"}, "port: expected KEY=VALUE");
+    row("line break in a value", false, {"port=1\n2"}, "port=1\\n2: expected a whole number from 0 to 65535");
     row("given twice", true, {"port=1", "sn=2", "port=2"}, "port=2: port is given twice");
 }
 
@@ -99,6 +100,8 @@ void tst_CliValues::profile_data()
         << QStringLiteral("ip = 1.2.3.4")
         << "dev%1.conf:1: ip=1.2.3.4: unknown key ip; the keys are lip mask sip port sn mac mode t1 reserved gateway";
     QTest::newRow("given twice") << QStringLiteral("port = 1\nport = 2\n") << "dev%1.conf:2: port is given twice";
+    QTest::newRow("lines ended by CR alone") << QStringLiteral("port = 1\rsn = 2\r")
+                                             << "dev%1.conf:1: port=1\\rsn = 2: expected a whole number from 0 to 65535";
 }
 
 void tst_CliValues::profile()
@@ -173,6 +176,11 @@ void tst_CliValues::reassembly_data()
                                            << QByteArray("\x31\x03") << 0;
     QTest::newRow("bytes after the gap are not the refusal's")
         << false << "1:31 40:03" << 50 << int(Verdict::Refused) << QByteArray("\x31") << 0;
+    const QByteArray noise(ReplyAssembler::MaxRefusalSize, '\x31');
+    const QString noisy = "1:" + QString::fromLatin1(noise.toHex()) + " 15:03";
+    QTest::newRow("bytes past a refusal's first 64 keep the line busy")
+        << false << noisy << 14 + quiet << int(Verdict::Pending) << none << 15 + quiet;
+    QTest::newRow("a refusal keeps its first 64 bytes") << false << noisy << 15 + quiet << int(Verdict::Refused) << noise << 0;
     QTest::newRow("nothing yet") << false << "" << 999 << int(Verdict::Pending) << none << 1000;
     QTest::newRow("nothing at the deadline") << false << "" << 1000 << int(Verdict::NoAnswer) << none << 1000;
     QTest::newRow("too late for the deadline") << false << "1000:30" << 1000 << int(Verdict::NoAnswer) << none << 1000;

@@ -1,20 +1,17 @@
 // The serial link against a real pseudo-terminal: OPEN and CLOSE, opens that
 // fail, a line that hangs up, and the 50 ms poll that reads the replies.
+#include "flood.h"
 #include "heapusage.h"
 #include "protocol/parameterblock.h"
 #include "ptypair.h"
 #include "windowharness.h"
 
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTimer>
 #include <QtTest>
 
-#include <atomic>
-#include <chrono>
 #include <ctime>
-#include <thread>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -163,7 +160,7 @@ private slots:
     // bounded, and once the noise stops READ works.
     void flood()
     {
-        constexpr int FloodMs = 3000, Chunk = 4096;
+        constexpr int FloodMs = 3000;
         constexpr qint64 BytesPerSecond = 2 << 20;
         PtyPair pty;
         WindowHarness h(pty.slavePath());
@@ -171,26 +168,9 @@ private slots:
         PollWatch watch(h.window->findChild<QTimer *>(u"readTimer"_s), h);
 
         const qint64 heapBefore = heapInUse();
-        std::atomic<bool> flooding = true, finished = false;
-        qint64 sent = 0;
-        std::thread device([&] {
-            QByteArray noise(64 * 1024, Qt::Uninitialized);
-            QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
-            const auto start = std::chrono::steady_clock::now();
-            for (qsizetype at = 0; flooding && pty.send(QByteArray::fromRawData(noise.constData() + at, Chunk));
-                 at = (at + Chunk) % noise.size()) {
-                sent += Chunk;
-                std::this_thread::sleep_until(start + std::chrono::microseconds(sent * 1000000 / BytesPerSecond));
-            }
-            finished = true;
-        });
-        QElapsedTimer clock;
-        clock.start();
+        Flood flood(pty, BytesPerSecond);
         QTest::qWait(FloodMs);
-        flooding = false;
-        QTRY_VERIFY(finished);  // its last write may wait for the window to read
-        device.join();
-        const double mibPerSecond = double(sent) / (1 << 20) / (double(clock.elapsed()) / 1000);
+        const double mibPerSecond = flood.stop();
 
         QTRY_VERIFY(watch.quietPolls >= 2);  // all of it read, and judged
         const double longestMs = watch.longestMs;

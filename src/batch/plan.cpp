@@ -31,9 +31,8 @@ public:
         if (++m_count > MaxErrors)
             return;
         // One line each, whatever a quoted cell held.
-        message.replace(QLatin1Char('\n'), QLatin1String("\\n")).replace(QLatin1Char('\r'), QLatin1String("\\r"));
         *m_errors << QStringLiteral("%1:%2:%3: %4")
-                            .arg(m_fileName, QString::number(line), QString::number(column), message);
+                            .arg(m_fileName, QString::number(line), QString::number(column), Client::oneLine(message));
     }
     void add(const CsvField &cell, const QString &message) { add(cell.line, cell.column, message); }
     bool any() const { return m_count > 0; }

@@ -45,7 +45,7 @@ void ReplyAssembler::feed(const QByteArray &bytes, qint64 nowMs)
         m_bytes = bytes.left(1);
         m_whole = true;
     } else {
-        m_bytes.append(bytes);
+        m_bytes.append(bytes.left(MaxRefusalSize - m_bytes.size()));
     }
 }
 

@@ -40,11 +40,18 @@ public:
     // acknowledgements and READ blocks are judged the moment they are whole.
     static constexpr qint64 QuietGapMs = 20;
 
+    // How many bytes of a refusal are kept. A device's failure replies have
+    // at most 5; a line that keeps sending (noise, a device talking at another
+    // speed) keeps a refusal from being whole until the deadline, which may be
+    // an hour away, and its first bytes tell as much as all of them.
+    static constexpr int MaxRefusalSize = 64;
+
     // A frame has gone out at sentMs; its reply is due within timeoutMs.
     void start(Awaiting awaiting, qint64 sentMs, qint64 timeoutMs);
 
     // Bytes that came at nowMs. Bytes after a verdict, or after the
-    // deadline, are not part of the reply and are dropped.
+    // deadline, are not part of the reply and are dropped; so are those of a
+    // refusal beyond MaxRefusalSize, though they still keep the line busy.
     void feed(const QByteArray &bytes, qint64 nowMs);
 
     // What the reply is at nowMs, if nothing else comes before then.

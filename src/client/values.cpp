@@ -217,31 +217,33 @@ QString keyList(Writer writer)
     return keys.join(QLatin1Char(' '));
 }
 
+QString oneLine(QString text)
+{
+    return text.replace(QLatin1Char('\n'), QLatin1String("\\n")).replace(QLatin1Char('\r'), QLatin1String("\\r"));
+}
+
 bool parseAssignment(const QString &assignment, Writer writer, Value *value, QString *error)
 {
-    const qsizetype equals = assignment.indexOf(QLatin1Char('='));
-    if (equals < 0) {
-        *error = QStringLiteral("%1: expected KEY=VALUE").arg(assignment);
+    // A value may come from a file or a quoted cell, line breaks and all.
+    const auto fail = [error](const QString &message) {
+        *error = oneLine(message);
         return false;
-    }
+    };
+    const qsizetype equals = assignment.indexOf(QLatin1Char('='));
+    if (equals < 0)
+        return fail(QStringLiteral("%1: expected KEY=VALUE").arg(assignment));
     const QString key = assignment.left(equals).trimmed();
     const QString text = assignment.mid(equals + 1).trimmed();
     const QString given = key + QLatin1Char('=') + text;
     const BlockField *field = Protocol::blockField(key);
-    if (!field) {
-        *error = QStringLiteral("%1: unknown key %2; the keys are %3").arg(given, key, keyList(writer));
-        return false;
-    }
-    if (!writes(writer, *field)) {
-        *error = QStringLiteral("%1: only set-all writes %2").arg(given, key);
-        return false;
-    }
+    if (!field)
+        return fail(QStringLiteral("%1: unknown key %2; the keys are %3").arg(given, key, keyList(writer)));
+    if (!writes(writer, *field))
+        return fail(QStringLiteral("%1: only set-all writes %2").arg(given, key));
     value->field = field;
     value->bytes.clear();
-    if (!parseValue(*field, text, &value->bytes)) {
-        *error = QStringLiteral("%1: %2").arg(given, expectation(*field));
-        return false;
-    }
+    if (!parseValue(*field, text, &value->bytes))
+        return fail(QStringLiteral("%1: %2").arg(given, expectation(*field)));
     return true;
 }
 
@@ -252,8 +254,8 @@ bool parseAssignments(const QStringList &assignments, Writer writer, ValueSet *v
         if (!parseAssignment(assignment, writer, &value, error))
             return false;
         if (values->contains(value.field)) {
-            *error = QStringLiteral("%1: %2 is given twice").arg(assignment.trimmed(),
-                                                                 QLatin1String(value.field->key));
+            *error = oneLine(QStringLiteral("%1: %2 is given twice").arg(assignment.trimmed(),
+                                                                         QLatin1String(value.field->key)));
             return false;
         }
         values->insert(value);

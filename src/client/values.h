@@ -55,6 +55,9 @@ QString valueText(const Protocol::BlockField &field, const Protocol::ParameterBl
 // The keys a writer takes, space-separated, for messages and help.
 QString keyList(Writer writer);
 
+// text with its line breaks written as \n and \r, for a message of one line.
+QString oneLine(QString text);
+
 // One "key=value" (blanks around either are dropped). On failure returns false
 // and a one-line error in *error that names the key and the value.
 bool parseAssignment(const QString &assignment, Writer writer, Value *value, QString *error);
