@@ -185,16 +185,7 @@ private slots:
         QTest::addColumn<QString>("fault");  // how the device misbehaves, if at all
         QTest::addColumn<QString>("message");
 
-        QTest::newRow("gateway") << "master" << "" << "Gateway success";
-        QTest::newRow("local ip") << "Locat_ip" << "" << "LIP success";
-        QTest::newRow("mask") << "Mask" << "" << "MASK success";
-        QTest::newRow("server ip") << "Sever_ip" << "" << "SIP success";
-        QTest::newRow("mac") << "MAC_addr" << "" << "MAC success";
-        QTest::newRow("port") << "Port" << "" << "PORT success";
-        QTest::newRow("t1") << "Distance_time_T1" << "" << "T1 success";
-        QTest::newRow("sn") << "SN" << "" << "SN success";
-        QTest::newRow("reset") << "Reset" << "" << "RESET success";
-        QTest::newRow("read") << "READ" << "" << "READ Success";
+        // Each command's own verdict, from a device that behaves, is the soak's to check.
         QTest::newRow("failing set all") << "Config_all" << "fail" << "Failed ";
         QTest::newRow("failing read") << "READ" << "fail" << "Failed ";
         QTest::newRow("late port") << "Port" << "late" << "PORT success";
@@ -216,6 +207,8 @@ private slots:
         const WindowHarness &h = bench.h;
         QVERIFY2(h.isOpen(), qPrintable(h.message()));
 
+        if (button == u"READ"_s)  // a report from before, emptied at the press
+            h.find<QTextEdit>("READ_Edit")->setText(u"an earlier report"_s);
         const QDeadlineTimer replyDue(options.delayMs);
         h.press(qPrintable(button));
         QTRY_COMPARE(h.message(), message);
