@@ -1,6 +1,7 @@
-// Port mappings remembered between runs: what one program saves is what every
-// program applies at its next start, --port wins for one run, and an entry
-// that is not a mapping is skipped without stopping anything.
+// velmora's command line and the port mappings it remembers between runs:
+// what one program saves is what every program applies at its next start,
+// --port wins for one run, an entry that is not a mapping is skipped without
+// stopping anything, and a command line that cannot run is refused in one line.
 #include "link/portmap.h"
 #include "link/portsettings.h"
 #include "velmora/commandline.h"
@@ -108,16 +109,27 @@ private slots:
     void commandLine_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("run");
+        QTest::addColumn<QString>("run");  // the ports of the run, or "refused"
         QTest::addColumn<QString>("savedAfter");
-        QTest::newRow("saved only") << QStringList()
-                                    << u"COM1=/dev/saved1* COM2=/dev/saved2*"_s << u"COM1=/dev/saved1 COM2=/dev/saved2"_s;
-        QTest::newRow("--port overrides for the run") << QStringList{u"--port"_s, u"COM1=/dev/given"_s}
-                                    << u"COM1=/dev/given COM2=/dev/saved2*"_s << u"COM1=/dev/saved1 COM2=/dev/saved2"_s;
+        const QString saved = u"COM1=/dev/saved1 COM2=/dev/saved2"_s;
+        const auto refused = [&](const char *name, const QStringList &arguments) {
+            QTest::newRow(name) << arguments << u"refused"_s << saved;
+        };
+        QTest::newRow("saved only") << QStringList() << u"COM1=/dev/saved1* COM2=/dev/saved2*"_s << saved;
+        QTest::newRow("--port overrides for the run") << QStringList{u"--port"_s, u"COM1=/dev/given"_s, u"--trace"_s}
+                                                      << u"COM1=/dev/given COM2=/dev/saved2*"_s << saved;
         // Added to what is saved, replacing only the same port.
         QTest::newRow("--save-ports") << QStringList{u"--port=COM1=/dev/given"_s, u"--port=COM3=/dev/new"_s, u"--save-ports"_s}
                                       << u"COM1=/dev/given COM2=/dev/saved2* COM3=/dev/new"_s
                                       << u"COM1=/dev/given COM2=/dev/saved2 COM3=/dev/new"_s;
+        refused("not a port of the list", {u"--port"_s, u"COM21=/dev/ttyS20"_s});
+        refused("no device", {u"--port"_s, u"COM1="_s});
+        refused("no equals sign", {u"--port"_s, u"COM1"_s});
+        refused("unknown option", {u"--baud"_s, u"9600"_s});
+        refused("stray argument", {u"COM1"_s});
+        refused("--simulate without a simulator", {u"--simulate"_s});
+        refused("--save-ports, nothing to save", {u"--save-ports"_s});
+        refused("--save-ports --forget-ports", {u"--port"_s, u"COM1=/dev/a"_s, u"--save-ports"_s, u"--forget-ports"_s});
     }
 
     void commandLine()
@@ -127,13 +139,21 @@ private slots:
         QFETCH(QString, savedAfter);
         QVERIFY(PortSettings::save({{u"COM1"_s, u"/dev/saved1"_s}, {u"COM2"_s, u"/dev/saved2"_s}}));
         const CommandLine parsed = parseCommandLine(QStringList{u"velmora"_s} + arguments, false);
-        QCOMPARE(parsed.action, CommandLine::Run);
-        QVERIFY(applyPortOptions(parsed));
-        QCOMPARE(portMapState(), run);
+        if (run == u"refused"_s) {
+            QCOMPARE(parsed.action, CommandLine::Exit);
+            QCOMPARE(parsed.exitCode, UsageError);
+            QVERIFY2(!parsed.output.isEmpty() && !parsed.output.trimmed().contains(u'\n'), qPrintable(parsed.output));
+        } else {
+            QCOMPARE(parsed.action, CommandLine::Run);
+            QCOMPARE(parsed.trace, arguments.contains(u"--trace"_s));
+            QVERIFY(applyPortOptions(parsed));
+        }
+        QCOMPARE(portMapState(), run == u"refused"_s ? QString() : run);
         QCOMPARE(savedState(), savedAfter);
     }
 
     // velmora saves; velmora-cli, started after it, opens the same device.
+    // What velmora refuses or forgets it does before any window: no display is needed.
     void sharedBetweenPrograms()
     {
         writeFile(PortSettings::fileName(), "[ports]\nCOM99=/dev/broken\n");
@@ -165,9 +185,13 @@ private slots:
         const QByteArray cliErrors = cli.readAllStandardError();
         QVERIFY2(cliErrors.contains("\nvelmora-cli: cannot open " + device.toUtf8() + " (COM3)"), cliErrors);
 
-        // Forgetting needs no display either.
         environment.insert(u"QT_QPA_PLATFORM"_s, u"no-such-platform"_s);
         velmora.setProcessEnvironment(environment);
+        velmora.start(QStringLiteral(VELMORA_PATH), {u"--port"_s, u"COM21=/dev/ttyUSB0"_s});
+        QVERIFY(velmora.waitForFinished(10000));
+        QCOMPARE(velmora.exitCode(), 2);
+        QCOMPARE(velmora.readAllStandardError(),
+                 "velmora: --port COM21=/dev/ttyUSB0: COM21 is not a port of the list, COM1 to COM20\n"_ba);
         velmora.start(QStringLiteral(VELMORA_PATH), {u"--forget-ports"_s});
         QVERIFY(velmora.waitForFinished(10000));
         QCOMPARE(velmora.exitCode(), 0);
