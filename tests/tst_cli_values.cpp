@@ -33,8 +33,6 @@ private slots:
     void assignments();
     void profile_data();
     void profile();
-    void profileClonesEveryByte();
-    void differences();
     void reassembly_data();
     void reassembly();
 };
@@ -55,22 +53,16 @@ void tst_CliValues::assignments_data()
     row("numbers at their limits", false, {"port=65535", "t1=0", "sn=249"}, "ffff000000f9");
     row("mode and reserved for set-all", true, {"mode=255", "reserved=12-34"}, "ff1234");
 
+    // Refusals; those that tst_cli shows end to end are not repeated here.
     row("three octets", false, {"lip=1.2.3"}, "lip=1.2.3: expected four numbers 0 to 255 joined by dots");
-    row("octet above 255", false, {"sip=1.2.3.256"}, "sip=1.2.3.256: expected four numbers 0 to 255 joined by dots");
     row("empty octet", false, {"mask=255..255.0"}, "mask=255..255.0: expected four numbers 0 to 255 joined by dots");
-    row("five pairs", false, {"mac=00:1e:ce:00:79"}, "mac=00:1e:ce:00:79: expected six hex pairs joined by ':' or '-'");
     row("mixed separators", false, {"mac=00:1e-ce:00:79:01"},
         "mac=00:1e-ce:00:79:01: expected six hex pairs joined by ':' or '-'");
     row("not hex", false, {"mac=0g:1e:ce:00:79:01"}, "mac=0g:1e:ce:00:79:01: expected six hex pairs joined by ':' or '-'");
     row("port 65536", false, {"port=65536"}, "port=65536: expected a whole number from 0 to 65535");
     row("signed", false, {"t1=+5"}, "t1=+5: expected a whole number from 0 to 65535");
     row("empty", false, {"t1="}, "t1=: expected a whole number from 0 to 65535");
-    row("sn 250", false, {"sn=250"}, "sn=250: expected a whole number from 0 to 249");
     row("reserved of three bytes", true, {"reserved=00:00:00"}, "reserved=00:00:00: expected two hex pairs joined by ':' or '-'");
-    row("unknown key", false, {"ip=1.2.3.4"}, "ip=1.2.3.4: unknown key ip; the keys are lip mask sip port sn mac t1 gateway");
-    row("mode by set", false, {"mode=1"}, "mode=1: only set-all writes mode");
-    row("no equals sign", false, {"port"}, "port: expected KEY=VALUE");
-    row("given twice", true, {"port=1", "sn=2", "port=2"}, "port=2: port is given twice");
 }
 
 void tst_CliValues::assignments()
@@ -92,7 +84,6 @@ void tst_CliValues::profile_data()
     QTest::newRow("comments, blank lines, CRLF, byte-order mark")
         << QStringLiteral("\ufeff# bench 3\r\n\r\n  # indented\r\nport = 8900\r\nmode=2\r\n") << "22c402";
     QTest::newRow("only comments") << QStringLiteral("# nothing\n") << "";
-    QTest::newRow("no equals sign") << QStringLiteral("# one\nport 8900\n") << "dev%1.conf:2: port 8900: expected KEY=VALUE";
     QTest::newRow("bad value") << QStringLiteral("lip = 1.2.3.4\n\nsn = 300")
                                << "dev%1.conf:3: sn=300: expected a whole number from 0 to 249";
     QTest::newRow("unknown key")
@@ -110,35 +101,6 @@ void tst_CliValues::profile()
     // A file name is no format string: its "%1" stays as it is.
     const bool ok = parseProfile(text, QStringLiteral("dev%1.conf"), &values, &error);
     QCOMPARE(::outcome(ok, values, error), outcome);
-}
-
-void tst_CliValues::profileClonesEveryByte()
-{
-    QByteArray bytes;
-    for (int i = 0; i < Protocol::ParameterBlock::Size; ++i)
-        bytes += char(0xe0 + i);  // every byte its own, unlike a zero block
-    bytes.replace(14, 2, QByteArray::fromHex("00c8"));  // but an SN within range: 200
-    const auto block = Protocol::ParameterBlock::fromBytes(bytes);
-
-    ValueSet values;
-    QString error;
-    QVERIFY2(parseProfile(profileText(block), QStringLiteral("p"), &values, &error), qPrintable(error));
-    QCOMPARE(values.appliedTo({}).toBytes().toHex(), bytes.toHex());
-}
-
-void tst_CliValues::differences()
-{
-    ValueSet written;
-    QString error;
-    QVERIFY(parseAssignments({"mac=00:1e:ce:00:79:01", "port=8900", "sn=3"}, Writer::SingleCommands, &written, &error));
-    const Protocol::ParameterBlock device = written.appliedTo({});
-    QCOMPARE(written.differences(device), QStringList());
-
-    ValueSet held;
-    QVERIFY(parseAssignments({"mac=00:1e:ce:00:79:02", "port=8901"}, Writer::SingleCommands, &held, &error));
-    QCOMPARE(written.differences(held.appliedTo(device)),
-             QStringList({"mac: wrote 00:1e:ce:00:79:01, device has 00:1e:ce:00:79:02",
-                          "port: wrote 8900, device has 8901"}));
 }
 
 void tst_CliValues::reassembly_data()
@@ -181,8 +143,6 @@ void tst_CliValues::reassembly_data()
     QTest::newRow("block beginning with 0x30") << true << pieces(block30, {1, 31}) << 2 << int(Verdict::Block) << block30 << 0;
     QTest::newRow("block and more") << true << "1:" + QString::fromLatin1((block + block).toHex()) << 1
                                     << int(Verdict::Block) << block << 0;
-    QTest::newRow("short answer to READ waits for the deadline")
-        << true << "1:310c" << 500 << int(Verdict::Pending) << none << 1000;
     QTest::newRow("short answer to READ is a refusal")
         << true << "1:310c" << 1000 << int(Verdict::Refused) << QByteArray("\x31\x0c") << 0;
     QTest::newRow("lone 0x30 to READ is a refusal") << true << "1:30" << 1000 << int(Verdict::Refused) << QByteArray("0") << 0;
