@@ -9,10 +9,11 @@
 #include <QtTest>
 
 using namespace Batch;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-// "1 A-1 lip=10.0.0.1 sn=1|2 ...": a plan's rows, to compare plans read from different files.
+// "1 A-1 lip=10.0.0.1 sn=1|2 ...": a plan's rows, numbered, with their ids and values.
 QString dump(const Plan &plan)
 {
     QStringList rows;
@@ -21,7 +22,8 @@ QString dump(const Plan &plan)
         for (const Client::Value &value : row.values.values())
             values << QLatin1String(value.field->key) + QLatin1Char('=') + Client::valueText(*value.field, value.bytes);
         values.sort();
-        rows << QStringLiteral("%1 %2 %3").arg(row.number).arg(row.id, values.join(QLatin1Char(' ')));
+        const QString id = row.id.isEmpty() ? QString() : row.id + QLatin1Char(' ');
+        rows << QStringLiteral("%1 %2%3").arg(row.number).arg(id, values.join(QLatin1Char(' ')));
     }
     return rows.join(QLatin1Char('|'));
 }
@@ -54,10 +56,8 @@ class tst_BatchPlan : public QObject
 private slots:
     void generate_data();
     void generate();
-    void dialects_data();
-    void dialects();
-    void refused_data();
-    void refused();
+    void read_data();
+    void read();
     void log_data();
     void log();
 };
@@ -111,36 +111,25 @@ void tst_BatchPlan::generate()
     QCOMPARE(csv.isEmpty(), !ok);
 }
 
-void tst_BatchPlan::dialects_data()
-{
-    QTest::addColumn<QByteArray>("text");
-    // Two devices: the first id holds a separator and quotes.
-    QTest::newRow("commas, LF") << QByteArray("id,lip,sn\n\"A \"\"1\"\", left\",10.0.0.1,1\nB-2,10.0.0.2,2\n");
-    QTest::newRow("semicolons, CRLF, byte-order mark, every field quoted")
-        << QByteArray("\xef\xbb\xbf\"id\";\"lip\";\"sn\"\r\n\"A \"\"1\"\", left\";\"10.0.0.1\";\"1\"\r\n"
-                      "\"B-2\";\"10.0.0.2\";\"2\"\r\n");
-    QTest::newRow("blank rows, blanks around values, CR, no last line end")
-        << QByteArray("id;lip;sn\r\r;;\r\"A \"\"1\"\", left\"; 10.0.0.1 ;1\r;;\rB-2;10.0.0.2;2");
-}
-
-void tst_BatchPlan::dialects()
-{
-    QFETCH(QByteArray, text);
-    QString errors;
-    const Plan plan = readOrFail(text, {}, &errors);
-    QCOMPARE(errors, QString());
-    QCOMPARE(dump(plan), QStringLiteral("1 A \"1\", left lip=10.0.0.1 sn=1|2 B-2 lip=10.0.0.2 sn=2"));
-}
-
-void tst_BatchPlan::refused_data()
+void tst_BatchPlan::read_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("allow");  // "duplicates", "odd addresses"
-    QTest::addColumn<QString>("errors");
+    QTest::addColumn<QString>("outcome");  // the rows read, or the errors
+
+    // As people and spreadsheets write them: two devices, the first id holds a separator and quotes.
+    const QString twoDevices = u"1 A \"1\", left lip=10.0.0.1 sn=1|2 B-2 lip=10.0.0.2 sn=2"_s;
+    QTest::newRow("commas, LF") << QByteArray("id,lip,sn\n\"A \"\"1\"\", left\",10.0.0.1,1\nB-2,10.0.0.2,2\n")
+                                << QString() << twoDevices;
+    QTest::newRow("semicolons, CRLF, byte-order mark, every field quoted")
+        << QByteArray("\xef\xbb\xbf\"id\";\"lip\";\"sn\"\r\n\"A \"\"1\"\", left\";\"10.0.0.1\";\"1\"\r\n"
+                      "\"B-2\";\"10.0.0.2\";\"2\"\r\n") << QString() << twoDevices;
+    QTest::newRow("blank rows, blanks around values, CR, no last line end")
+        << QByteArray("id;lip;sn\r\r;;\r\"A \"\"1\"\", left\"; 10.0.0.1 ;1\r;;\rB-2;10.0.0.2;2") << QString() << twoDevices;
 
     const QString columns = QStringLiteral("the first line names the columns: id lip mask sip port sn mac mode t1 reserved gateway");
-    const auto row = [](const char *name, const char *text, const QString &errors, const char *allow = "") {
-        QTest::newRow(name) << QByteArray(text) << QString::fromLatin1(allow) << errors;
+    const auto row = [](const char *name, const char *text, const QString &outcome, const char *allow = "") {
+        QTest::newRow(name) << QByteArray(text) << QString::fromLatin1(allow) << outcome;
     };
     row("bad value", "lip,sn\n10.0.0.1,1\n10.0.0.2,300\n", "plan.csv:3:10: sn=300: expected a whole number from 0 to 249");
     row("every error at once", "lip,sn\n10.0.0,1\n\n10.0.0.2,-1\n",
@@ -164,7 +153,7 @@ void tst_BatchPlan::refused_data()
         "plan.csv:4:1: lip=10.0.0.1: also on line 2 (--allow-duplicates allows it)");
     row("same mac written otherwise", "sn,mac\n1,00:1e:ce:00:00:01\n2,00-1E-CE-00-00-01\n",
         "plan.csv:3:3: mac=00-1E-CE-00-00-01: also on line 2 (--allow-duplicates allows it)");
-    row("same lip allowed", "lip\n10.0.0.1\n10.0.0.1\n", {}, "duplicates");
+    row("same lip allowed", "lip\n10.0.0.1\n10.0.0.1\n", "1 lip=10.0.0.1|2 lip=10.0.0.1", "duplicates");
     row("network address", "lip,mask\n10.0.1.0,255.255.255.0\n",
         "plan.csv:2:1: lip=10.0.1.0: the network address of 10.0.1.0/24 (--allow-odd-addresses allows it)");
     row("broadcast address", "mask,lip\n255.255.0.0,10.0.255.255\n",
@@ -173,21 +162,23 @@ void tst_BatchPlan::refused_data()
         "plan.csv:2:24: gateway=10.0.1.1: outside 10.0.0.0/24, the subnet of lip and mask (--allow-odd-addresses allows it)");
     row("mask with gaps", "lip,mask\n10.0.0.5,255.0.255.0\n",
         "plan.csv:2:10: mask=255.0.255.0: not a subnet mask, its ones must come first (--allow-odd-addresses allows it)");
-    row("both ends of a /31 are hosts", "lip,mask\n10.0.0.0,255.255.255.254\n10.0.0.1,255.255.255.254\n", {});
-    row("odd addresses allowed", "lip,mask,gateway\n10.0.0.0,255.0.255.0,1.1.1.1\n", {}, "odd addresses");
+    row("both ends of a /31 are hosts", "lip,mask\n10.0.0.0,255.255.255.254\n10.0.0.1,255.255.255.254\n",
+        "1 lip=10.0.0.0 mask=255.255.255.254|2 lip=10.0.0.1 mask=255.255.255.254");
+    row("odd addresses allowed", "lip,mask,gateway\n10.0.0.0,255.0.255.0,1.1.1.1\n",
+        "1 gateway=1.1.1.1 lip=10.0.0.0 mask=255.0.255.0", "odd addresses");
 }
 
-void tst_BatchPlan::refused()
+void tst_BatchPlan::read()
 {
     QFETCH(QByteArray, text);
     QFETCH(QString, allow);
-    QFETCH(QString, errors);
+    QFETCH(QString, outcome);
     PlanChecks checks;
     checks.allowDuplicates = allow == QLatin1String("duplicates");
     checks.allowOddAddresses = allow == QLatin1String("odd addresses");
-    QString found;
-    readOrFail(text, checks, &found);
-    QCOMPARE(found, errors);
+    QString errors;
+    const Plan plan = readOrFail(text, checks, &errors);
+    QCOMPARE(errors.isEmpty() ? dump(plan) : errors, outcome);
 }
 
 void tst_BatchPlan::log_data()
