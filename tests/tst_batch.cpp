@@ -1,5 +1,6 @@
 // velmora-cli batch as a bench runs it: simulated devices on real
 // pseudo-terminals, a plan, a log, and what every device holds afterwards.
+// Each test runs in a fresh folder of its own, where plan.csv and log.csv lie.
 #include "batch/csv.h"
 #include "client/values.h"
 #include "clirun.h"
@@ -14,18 +15,16 @@ namespace {
 
 // The log as records of column name to value; empty unless every line is whole.
 using Record = QMap<QString, QString>;
-QList<Record> readLog(const QString &fileName)
+QList<Record> readLog()
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
+    QFile file(QStringLiteral("log.csv"));
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     const Batch::CsvTable table = Batch::readCsv(bytes);
-    if (!bytes.endsWith('\n') || !table.error.isEmpty() || table.records.empty())
+    if (!bytes.endsWith('\n') || !table.error.isEmpty())
         return {};
     QList<Record> records;
-    const auto &header = table.records.front().fields;
     for (size_t r = 1; r < table.records.size(); ++r) {
+        const auto &header = table.records.front().fields;
         const auto &fields = table.records[r].fields;
         if (fields.size() != header.size())
             return {};
@@ -64,6 +63,13 @@ QByteArray plan(int rows)
     for (int n = 1; n <= rows; ++n)
         text += QStringLiteral("A-%1,10.0.0.%1,%1,%2\n").arg(n).arg(8000 + n).toUtf8();
     return text;
+}
+
+void writeFile(const char *name, const QByteArray &text)
+{
+    QFile file(QString::fromLatin1(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
 }
 
 DeviceOptions fault(const QString &name)
@@ -112,31 +118,21 @@ private slots:
     void refusedBeforeAnything();
 
 private:
-    QString writePlan(const QByteArray &text);
     std::unique_ptr<QTemporaryDir> m_folder;
-    QString m_log;
 };
 
 void tst_Batch::init()
 {
     m_folder = std::make_unique<QTemporaryDir>();
-    m_log = m_folder->filePath(QStringLiteral("log.csv"));
-}
-
-QString tst_Batch::writePlan(const QByteArray &text)
-{
-    const QString fileName = m_folder->filePath(QStringLiteral("plan.csv"));
-    QFile file(fileName);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(text);
-    return fileName;
+    QVERIFY(QDir::setCurrent(m_folder->path()));
 }
 
 void tst_Batch::eachDeviceGetsItsRow()
 {
     // At each question a new device is plugged in, and the third is skipped.
+    writeFile("plan.csv", plan(4));
     Device bench;
-    BatchProcess batch({writePlan(plan(4)), "--log", m_log, "--port", bench.path()});
+    BatchProcess batch({"plan.csv", "--log", "log.csv", "--port", bench.path()});
     QList<Record> devices;  // what each device held when the next came
     for (int row = 1; row <= 4; ++row) {
         QTRY_VERIFY2(batch.err.contains(QStringLiteral("Connect device %1 of 4 (id A-%1) to %2, then press Enter; "
@@ -152,7 +148,7 @@ void tst_Batch::eachDeviceGetsItsRow()
 
     QCOMPARE(batch.summary(), QStringLiteral("4 rows: 3 ok, 0 mismatch, 0 no answer, 1 skipped"));
     QCOMPARE(batch.process.exitCode(), 0);
-    const QList<Record> log = readLog(m_log);
+    const QList<Record> log = readLog();
     QCOMPARE(log.size(), 4);
     for (int i = 0, device = 0; i < 4; ++i) {
         const QString n = QString::number(i + 1);
@@ -181,8 +177,9 @@ void tst_Batch::lanes()
 {
     QFETCH(QStringList, devices);
     QFETCH(int, rows);
+    writeFile("plan.csv", plan(rows));
     std::vector<std::unique_ptr<Device>> bench;
-    QStringList arguments = {writePlan(plan(rows)), "--log", m_log, "--no-prompt", "--timeout", "100", "--retries", "0"};
+    QStringList arguments = {"plan.csv", "--log", "log.csv", "--no-prompt", "--timeout", "100", "--retries", "0"};
     QMap<QString, QString> results;  // by port
     for (const QString &result : devices) {
         bench.push_back(std::make_unique<Device>(fault(result)));
@@ -192,7 +189,7 @@ void tst_Batch::lanes()
     BatchProcess batch(arguments);
     QTRY_VERIFY_WITH_TIMEOUT(batch.finished(), 20000);
 
-    const QList<Record> log = readLog(m_log);
+    const QList<Record> log = readLog();
     QCOMPARE(log.size(), rows);
     QSet<QString> rowsSeen;
     QMap<QString, int> counts;
@@ -212,7 +209,6 @@ void tst_Batch::lanes()
             continue;  // refused or silent: never written
         QCOMPARE(lastReadBack.value(device->path()), held(device->device));
     }
-    QCOMPARE(QSet<QString>(results.keyBegin(), results.keyEnd()).size(), devices.size());
     QCOMPARE(batch.err.count(QRegularExpression(QStringLiteral("^\\[\\d+/%1\\] row \\d+ \\(A-\\d+\\) on ").arg(rows),
                                                 QRegularExpression::MultilineOption)),
              rows);
@@ -227,13 +223,14 @@ void tst_Batch::lanes()
 void tst_Batch::resumes()
 {
     // The first run writes some rows on a device that keeps its port: mismatches.
-    const QString planFile = writePlan(plan(6));
+    writeFile("plan.csv", plan(6));
+    const QStringList batch = {"batch", "plan.csv", "--log", "log.csv", "--no-prompt"};
     Device good;
     Device ignoring(fault("mismatch"));
-    const Run first = cli({"batch", planFile, "--log", m_log, "--no-prompt", "--port", good.path(), "--port", ignoring.path()});
+    const Run first = cli(batch + QStringList{"--port", good.path(), "--port", ignoring.path()});
     QCOMPARE(first.exitCode, 1);
     QSet<QString> failed;
-    for (const Record &record : readLog(m_log)) {
+    for (const Record &record : readLog()) {
         if (record.value("result") != QLatin1String("ok"))
             failed << record.value("row");
     }
@@ -241,12 +238,12 @@ void tst_Batch::resumes()
 
     // Run again: only the rows not ok yet, and then nothing at all.
     Device fresh;
-    const Run second = cli({"batch", planFile, "--log", m_log, "--no-prompt", "--port", fresh.path()});
+    const Run second = cli(batch + QStringList{"--port", fresh.path()});
     QCOMPARE(second.exitCode, 0);
-    QVERIFY2(second.err.startsWith(QStringLiteral("%1 records %2 of 6 rows as ok: they are not provisioned again\n")
-                                       .arg(m_log).arg(6 - failed.size())),
+    QVERIFY2(second.err.startsWith(
+                 QStringLiteral("log.csv records %1 of 6 rows as ok: they are not provisioned again\n").arg(6 - failed.size())),
              qPrintable(second.err));
-    const QList<Record> log = readLog(m_log);
+    const QList<Record> log = readLog();
     QSet<QString> retried;
     for (const Record &record : log.mid(6)) {
         QCOMPARE(record.value("result"), QStringLiteral("ok"));
@@ -256,17 +253,18 @@ void tst_Batch::resumes()
     QCOMPARE(log.size(), 6 + failed.size());
 
     const int frames = fresh.frames;
-    const Run third = cli({"batch", planFile, "--log", m_log, "--no-prompt", "--port", fresh.path()});
+    const Run third = cli(batch + QStringList{"--port", fresh.path()});
     QCOMPARE(third.exitCode, 0);
     QVERIFY(third.err.endsWith(QStringLiteral("6 rows: 6 ok, 0 mismatch, 0 no answer, 0 skipped\n")));
     QCOMPARE(fresh.frames, frames);
-    QCOMPARE(readLog(m_log).size(), log.size());
+    QCOMPARE(readLog().size(), log.size());
 }
 
 void tst_Batch::autoWaitsForTheNextDevice()
 {
+    writeFile("plan.csv", plan(2));
     Device bench;
-    BatchProcess batch({writePlan(plan(2)), "--log", m_log, "--auto", "--port", bench.path()});
+    BatchProcess batch({"plan.csv", "--log", "log.csv", "--auto", "--port", bench.path()});
     QTRY_VERIFY2(batch.err.contains(QStringLiteral("[1/2] row 1 (A-1) on %1: ok").arg(bench.path())), qPrintable(batch.err));
     QTRY_VERIFY(batch.err.contains(QStringLiteral("waiting for the device on %1 to be unplugged\n").arg(bench.path())));
 
@@ -289,7 +287,7 @@ void tst_Batch::autoWaitsForTheNextDevice()
     QTRY_VERIFY(batch.finished());
     QCOMPARE(batch.process.exitCode(), 0);
     QCOMPARE(bench.device.model().parameters().serialNumber, 2);
-    QCOMPARE(readLog(m_log).size(), 2);
+    QCOMPARE(readLog().size(), 2);
 }
 
 void tst_Batch::stopSignal_data()
@@ -304,9 +302,10 @@ void tst_Batch::stopSignal()
 {
     QFETCH(int, signal);
     QFETCH(int, exitCode);
+    writeFile("plan.csv", plan(20));
     Device first(fault("slow"));
     Device second(fault("slow"));
-    BatchProcess batch({writePlan(plan(20)), "--log", m_log, "--no-prompt", "--port", first.path(), "--port", second.path()});
+    BatchProcess batch({"plan.csv", "--log", "log.csv", "--no-prompt", "--port", first.path(), "--port", second.path()});
     QTRY_VERIFY(batch.err.contains(QLatin1String("[1/20]")));
     QCOMPARE(::kill(pid_t(batch.process.processId()), signal), 0);
     QTRY_VERIFY(batch.finished());
@@ -318,7 +317,7 @@ void tst_Batch::stopSignal()
     // Each device holds what the last line of its port says: the one being
     // written when the signal came was finished and recorded.
     QMap<QString, Record> last;
-    for (const Record &record : readLog(m_log))
+    for (const Record &record : readLog())
         last.insert(record.value("line"), readBack(record));
     QCOMPARE(last.size(), 2);
     QCOMPARE(last.value(first.path()), held(first.device));
@@ -329,22 +328,22 @@ void tst_Batch::refusedBeforeAnything_data()
 {
     QTest::addColumn<QByteArray>("plan");
     QTest::addColumn<QByteArray>("log");
-    QTest::addColumn<QStringList>("arguments");  // @PLAN, @LOG and @LINE stand for the files and the line
+    QTest::addColumn<QStringList>("arguments");  // @LINE stands for the line
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("err");
 
-    const QStringList batch = {"batch", "@PLAN", "--log", "@LOG", "--port", "@LINE", "--no-prompt"};
+    const QStringList batch = {"batch", "plan.csv", "--log", "log.csv", "--port", "@LINE", "--no-prompt"};
     QTest::newRow("bad plan") << QByteArray("lip,sn\n10.0.0.1,300\n") << QByteArray() << batch << 2
-                              << "@PLAN:2:10: sn=300: expected a whole number from 0 to 249";
+                              << "plan.csv:2:10: sn=300: expected a whole number from 0 to 249";
     QTest::newRow("log of another plan")
         << plan(2) << QByteArray("time,row\n") << batch << 2
-        << "@LOG:1: the log's columns do not fit this plan; they would be: time,row,id,line,result,detail,lip,port,sn,"
+        << "log.csv:1: the log's columns do not fit this plan; they would be: time,row,id,line,result,detail,lip,port,sn,"
            "read_lip,read_mask,read_sip,read_port,read_sn,read_mac,read_mode,read_t1,read_reserved,read_gateway";
     QTest::newRow("one line, two ports") << plan(2) << QByteArray() << batch + QStringList{"--port", "@LINE"} << 2
                                          << "--port @LINE: that device has a --port already";
     QTest::newRow("--auto and --no-prompt") << plan(2) << QByteArray() << batch + QStringList{"--auto"} << 2
                                             << "batch takes --auto or --no-prompt, not both";
-    QTest::newRow("no log") << plan(2) << QByteArray() << QStringList{"batch", "@PLAN", "--port", "@LINE"} << 2
+    QTest::newRow("no log") << plan(2) << QByteArray() << QStringList{"batch", "plan.csv", "--port", "@LINE"} << 2
                             << "batch needs --log LOG.csv, its record";
     QTest::newRow("port missing") << plan(2) << QByteArray() << batch + QStringList{"--port", "/dev/no-such-line"} << 3
                                   << "cannot open /dev/no-such-line: No such file or directory";
@@ -357,25 +356,17 @@ void tst_Batch::refusedBeforeAnything()
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, err);
-    const QString planFile = writePlan(plan);
-    if (!log.isEmpty()) {
-        QFile file(m_log);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(log);
-    }
+    writeFile("plan.csv", plan);
+    if (!log.isEmpty())
+        writeFile("log.csv", log);
     PtyPair line;
-    const QStringList names = {"@PLAN", "@LOG", "@LINE"};
-    const QStringList values = {planFile, m_log, line.slavePath()};
-    for (int i = 0; i < names.size(); ++i) {
-        arguments.replaceInStrings(names[i], values[i]);
-        err.replace(names[i], values[i]);
-    }
+    arguments.replaceInStrings(QStringLiteral("@LINE"), line.slavePath());
 
     const Run run = cli(arguments);
-    QCOMPARE(run.err, QStringLiteral("velmora-cli: %1\n").arg(err));
+    QCOMPARE(run.err, QStringLiteral("velmora-cli: %1\n").arg(err.replace(QStringLiteral("@LINE"), line.slavePath())));
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(line.received(), QByteArray());
-    QFile file(m_log);
+    QFile file(QStringLiteral("log.csv"));
     QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), log);
 }
 
