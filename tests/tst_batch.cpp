@@ -4,6 +4,7 @@
 #include "batch/csv.h"
 #include "client/values.h"
 #include "clirun.h"
+#include "files.h"
 #include "ptypair.h"
 
 #include <QTemporaryDir>
@@ -17,8 +18,7 @@ namespace {
 using Record = QMap<QString, QString>;
 QList<Record> readLog()
 {
-    QFile file(QStringLiteral("log.csv"));
-    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const QByteArray bytes = readFile(QStringLiteral("log.csv"));
     const Batch::CsvTable table = Batch::readCsv(bytes);
     if (!bytes.endsWith('\n') || !table.error.isEmpty())
         return {};
@@ -65,13 +65,6 @@ QByteArray plan(int rows)
     return text;
 }
 
-void writeFile(const char *name, const QByteArray &text)
-{
-    QFile file(QString::fromLatin1(name));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(text);
-}
-
 DeviceOptions fault(const QString &name)
 {
     DeviceOptions options;
@@ -115,7 +108,7 @@ private slots:
     void eachDeviceGetsItsRow()
     {
         // At each question a new device is plugged in, and the third is skipped.
-        writeFile("plan.csv", plan(4));
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(4)));
         Device bench;
         BatchProcess batch({"plan.csv", "--log", "log.csv", "--port", bench.path()});
         QList<Record> devices;  // what each device held when the next came
@@ -162,7 +155,7 @@ private slots:
     {
         QFETCH(QStringList, devices);
         QFETCH(int, rows);
-        writeFile("plan.csv", plan(rows));
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(rows)));
         std::vector<std::unique_ptr<Device>> bench;
         QStringList arguments = {"plan.csv", "--log", "log.csv", "--no-prompt", "--timeout", "100", "--retries", "0"};
         QMap<QString, QString> results;  // by port
@@ -208,7 +201,7 @@ private slots:
     void resumes()
     {
         // The first run writes some rows on a device that keeps its port: mismatches.
-        writeFile("plan.csv", plan(6));
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(6)));
         const QStringList batch = {"batch", "plan.csv", "--log", "log.csv", "--no-prompt"};
         Device good;
         Device ignoring(fault("mismatch"));
@@ -247,7 +240,7 @@ private slots:
 
     void autoWaitsForTheNextDevice()
     {
-        writeFile("plan.csv", plan(2));
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(2)));
         Device bench;
         BatchProcess batch({"plan.csv", "--log", "log.csv", "--auto", "--port", bench.path()});
         QTRY_VERIFY2(batch.err.contains(QStringLiteral("[1/2] row 1 (A-1) on %1: ok").arg(bench.path())), qPrintable(batch.err));
@@ -287,7 +280,7 @@ private slots:
     {
         QFETCH(int, signal);
         QFETCH(int, exitCode);
-        writeFile("plan.csv", plan(20));
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(20)));
         Device first(fault("slow"));
         Device second(fault("slow"));
         BatchProcess batch({"plan.csv", "--log", "log.csv", "--no-prompt", "--port", first.path(), "--port", second.path()});
@@ -341,9 +334,8 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QString, err);
-        writeFile("plan.csv", plan);
-        if (!log.isEmpty())
-            writeFile("log.csv", log);
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan));
+        QVERIFY(log.isEmpty() || writeFile(QStringLiteral("log.csv"), log));
         PtyPair line;
         arguments.replaceInStrings(QStringLiteral("@LINE"), line.slavePath());
 
@@ -351,8 +343,7 @@ private slots:
         QCOMPARE(run.err, QStringLiteral("velmora-cli: %1\n").arg(err.replace(QStringLiteral("@LINE"), line.slavePath())));
         QCOMPARE(run.exitCode, exitCode);
         QCOMPARE(line.received(), QByteArray());
-        QFile file(QStringLiteral("log.csv"));
-        QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), log);
+        QCOMPARE(readFile(QStringLiteral("log.csv")), log);
     }
 
 private:

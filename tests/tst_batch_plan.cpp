@@ -4,6 +4,7 @@
 #include "batch/batchlog.h"
 #include "batch/plan.h"
 #include "batch/plangenerator.h"
+#include "files.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -204,11 +205,7 @@ private slots:
         QVERIFY(errors.isEmpty());
         QTemporaryDir folder;
         const QString fileName = folder.filePath(QStringLiteral("log.csv"));
-        if (text != "none") {
-            QFile file(fileName);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(text);
-        }
+        QVERIFY(text == "none" || writeFile(fileName, text));
 
         // Opened twice, with a line appended in between: both times the same
         // rows are ok, and the appended line stands on a line of its own.
@@ -232,9 +229,7 @@ private slots:
             skipped.result = Result::Skipped;
             QVERIFY(log.append(skipped));
         }
-        QFile file(fileName);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray written = file.readAll();
+        const QByteArray written = readFile(fileName);
         QVERIFY(written.startsWith(LogHeader));
         QCOMPARE(written.count(",2,A-2,/dev/ttyUSB1,skipped,,10.0.0.2,2,,,,,,,,,,\n"), 2);
     }

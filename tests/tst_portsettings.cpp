@@ -4,9 +4,9 @@
 // stopping anything, and a command line that cannot run is refused in one line.
 #include "link/portmap.h"
 #include "link/portsettings.h"
+#include "files.h"
 #include "velmora/commandline.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -35,14 +35,6 @@ QString savedState()
     for (auto it = saved.cbegin(); it != saved.cend(); ++it)
         state << it.key() + u'=' + it.value();
     return state.join(u' ');
-}
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
 }
 
 } // namespace
@@ -84,7 +76,7 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QString, applied);
         QFETCH(int, skipped);
-        writeFile(PortSettings::fileName(), file);
+        QVERIFY(writeFile(PortSettings::fileName(), file));
         QStringList problems;
         PortSettings::load(&problems);
         QCOMPARE(problems.size(), skipped);
@@ -100,7 +92,7 @@ private slots:
         const QString folder = QFileInfo(PortSettings::fileName()).path();
         QVERIFY(QDir(folder).removeRecursively());
         const auto restore = qScopeGuard([&] { QFile::remove(folder); });
-        writeFile(m_config.filePath(u"blocker"_s), "a file, not a folder");
+        QVERIFY(writeFile(m_config.filePath(u"blocker"_s), "a file, not a folder"));
         QVERIFY(QFile::rename(m_config.filePath(u"blocker"_s), folder));
         QVERIFY(!PortSettings::save({{u"COM1"_s, u"/dev/a"_s}}));
     }
@@ -156,7 +148,7 @@ private slots:
     // What velmora refuses or forgets it does before any window: no display is needed.
     void sharedBetweenPrograms()
     {
-        writeFile(PortSettings::fileName(), "[ports]\nCOM99=/dev/broken\n");
+        QVERIFY(writeFile(PortSettings::fileName(), "[ports]\nCOM99=/dev/broken\n"));
         QProcess velmora;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(u"XDG_CONFIG_HOME"_s, m_config.path());
