@@ -2,7 +2,7 @@
 // pseudo-terminals, a plan, a log, and what every device holds afterwards.
 // Each test runs in a fresh folder of its own, where plan.csv and log.csv lie.
 #include "batch/csv.h"
-#include "client/values.h"
+#include "client/profile.h"
 #include "clirun.h"
 #include "files.h"
 #include "ptypair.h"
@@ -36,24 +36,21 @@ QList<Record> readLog()
     return records;
 }
 
-// What a device holds, as the log's read_ columns say it.
-Record held(const PtyDevice &device)
+// What a device holds, "lip = 10.0.0.1\nmask = ...", as a profile shows it.
+QString held(const PtyDevice &device)
 {
-    Record values;
-    for (const Protocol::BlockField &field : Protocol::blockFields())
-        values.insert(QLatin1String("read_") + QLatin1String(field.key),
-                      Client::valueText(field, device.model().parameters()));
-    return values;
+    return Client::profileText(device.model().parameters());
 }
 
-Record readBack(const Record &record)
+// The same, as a log line's read_ columns say it.
+QString readBack(const Record &record)
 {
-    Record values;
-    for (auto i = record.begin(); i != record.end(); ++i) {
-        if (i.key().startsWith(QLatin1String("read_")))
-            values.insert(i.key(), i.value());
+    QString text;
+    for (const Protocol::BlockField &field : Protocol::blockFields()) {
+        const QString key = QLatin1String(field.key);
+        text += key + QLatin1String(" = ") + record.value(QLatin1String("read_") + key) + QLatin1Char('\n');
     }
-    return values;
+    return text;
 }
 
 // rows devices, ... with lip 10.0.0.n, sn n and port 8000+n.
@@ -111,34 +108,33 @@ private slots:
         QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(4)));
         Device bench;
         BatchProcess batch({"plan.csv", "--log", "log.csv", "--port", bench.path()});
-        QList<Record> devices;  // what each device held when the next came
+        QMap<int, QString> holds;  // by row, what its device held when the next came
         for (int row = 1; row <= 4; ++row) {
             QTRY_VERIFY2(batch.err.contains(QStringLiteral("Connect device %1 of 4 (id A-%1) to %2, then press Enter; "
                                                            "s skips, q stops\n").arg(row).arg(bench.path())),
                          qPrintable(batch.err));
-            if (row > 1 && row != 4)
-                devices << held(bench.device);
+            holds[row - 1] = held(bench.device);
             bench.device.replaceDevice();
             batch.process.write(row == 3 ? "s\n" : "\n");
         }
         QTRY_VERIFY(batch.finished());
-        devices << held(bench.device);
+        holds[4] = held(bench.device);
 
         QCOMPARE(batch.summary(), QStringLiteral("4 rows: 3 ok, 0 mismatch, 0 no answer, 1 skipped"));
         QCOMPARE(batch.process.exitCode(), 0);
         const QList<Record> log = readLog();
         QCOMPARE(log.size(), 4);
-        for (int i = 0, device = 0; i < 4; ++i) {
-            const QString n = QString::number(i + 1);
-            QCOMPARE(log[i].value("row"), n);
-            QCOMPARE(log[i].value("result"), i == 2 ? "skipped" : "ok");
-            QCOMPARE(log[i].value("line"), bench.path());
-            QCOMPARE(log[i].value("lip"), "10.0.0." + n);
-            if (i == 2)
+        for (int row = 1; row <= 4; ++row) {
+            const Record &line = log[row - 1];
+            QCOMPARE(line.value("row"), QString::number(row));
+            QCOMPARE(line.value("result"), row == 3 ? "skipped" : "ok");
+            QCOMPARE(line.value("line"), bench.path());
+            QCOMPARE(line.value("lip"), QStringLiteral("10.0.0.%1").arg(row));
+            if (row == 3)
                 continue;
-            QCOMPARE(readBack(log[i]), devices[device]);
-            QCOMPARE(devices[device].value("read_lip"), "10.0.0." + n);
-            QCOMPARE(devices[device++].value("read_port"), QString::number(8001 + i));
+            QCOMPARE(readBack(line), holds[row]);
+            QVERIFY(holds[row].contains(QStringLiteral("lip = 10.0.0.%1\n").arg(row)));
+            QVERIFY(holds[row].contains(QStringLiteral("port = %1\n").arg(8000 + row)));
         }
     }
 
@@ -171,7 +167,7 @@ private slots:
         QCOMPARE(log.size(), rows);
         QSet<QString> rowsSeen;
         QMap<QString, int> counts;
-        QMap<QString, Record> lastReadBack;  // by port
+        QMap<QString, QString> lastReadBack;  // by port
         for (const Record &record : log) {
             rowsSeen << record.value("row");
             QCOMPARE(record.value("result"), results.value(record.value("line")));
@@ -294,7 +290,7 @@ private slots:
 
         // Each device holds what the last line of its port says: the one being
         // written when the signal came was finished and recorded.
-        QMap<QString, Record> last;
+        QMap<QString, QString> last;
         for (const Record &record : readLog())
             last.insert(record.value("line"), readBack(record));
         QCOMPARE(last.size(), 2);
