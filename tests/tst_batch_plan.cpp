@@ -62,33 +62,28 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<QString>("outcome");  // the CSV, or the error
 
-        QTest::newRow("address carries into the octets before it")
-            << QStringList{"lip=192.168.0.254"} << QStringList() << 3 << "lip\n192.168.0.254\n192.168.0.255\n192.168.1.0\n";
-        QTest::newRow("mac counts as one number")
-            << QStringList{"mac=00:1E:ce:00:ff:ff"} << QStringList() << 2 << "mac\n00:1e:ce:00:ff:ff\n00:1e:ce:01:00:00\n";
-        QTest::newRow("numbers step, fixed keys repeat, columns in the order given")
-            << QStringList{"sn=248", "mask=255.255.255.0", "port=65534", "t1=0", "gateway=10.0.0.1"}
-            << QStringList{"mask", "gateway"} << 2
-            << "sn,mask,port,t1,gateway\n248,255.255.255.0,65534,0,10.0.0.1\n249,255.255.255.0,65535,1,10.0.0.1\n";
-        QTest::newRow("id counts up and keeps its zeros") << QStringList{"id=A-099", "sn=1"} << QStringList() << 2
-                                                          << "id,sn\nA-099,1\nA-100,2\n";
-        QTest::newRow("fixed id, quoted") << QStringList{"id=bench, 3", "sn=1"} << QStringList{"id"} << 2
-                                          << "id,sn\n\"bench, 3\",1\n\"bench, 3\",2\n";
-        QTest::newRow("one row steps nothing") << QStringList{"sn=249"} << QStringList() << 1 << "sn\n249\n";
+        const auto row = [](const char *name, const QStringList &arguments, const QStringList &fixed, int count,
+                            const char *outcome) {
+            QTest::newRow(name) << arguments << fixed << count << QString::fromUtf8(outcome);
+        };
+        row("address carries into the octets before it", {"lip=192.168.0.254"}, {}, 3,
+            "lip\n192.168.0.254\n192.168.0.255\n192.168.1.0\n");
+        row("mac counts as one number", {"mac=00:1E:ce:00:ff:ff"}, {}, 2, "mac\n00:1e:ce:00:ff:ff\n00:1e:ce:01:00:00\n");
+        row("numbers step, fixed keys repeat, columns in the order given",
+            {"sn=248", "mask=255.255.255.0", "port=65534", "t1=0", "gateway=10.0.0.1"}, {"mask", "gateway"}, 2,
+            "sn,mask,port,t1,gateway\n248,255.255.255.0,65534,0,10.0.0.1\n249,255.255.255.0,65535,1,10.0.0.1\n");
+        row("id counts up and keeps its zeros", {"id=A-099", "sn=1"}, {}, 2, "id,sn\nA-099,1\nA-100,2\n");
+        row("fixed id, quoted", {"id=bench, 3", "sn=1"}, {"id"}, 2, "id,sn\n\"bench, 3\",1\n\"bench, 3\",2\n");
+        row("one row steps nothing", {"sn=249"}, {}, 1, "sn\n249\n");
 
-        QTest::newRow("sn past 249") << QStringList{"sn=200"} << QStringList() << 60 << "sn=200: row 51 would step past 249";
-        QTest::newRow("address past the top")
-            << QStringList{"lip=255.255.255.254"} << QStringList() << 3
-            << "lip=255.255.255.254: row 3 would step past 255.255.255.255";
-        QTest::newRow("mac past the top") << QStringList{"mac=ff:ff:ff:ff:ff:ff"} << QStringList() << 2
-                                          << "mac=ff:ff:ff:ff:ff:ff: row 2 would step past ff:ff:ff:ff:ff:ff";
-        QTest::newRow("a bad value") << QStringList{"port=65536"} << QStringList() << 2
-                                     << "port=65536: expected a whole number from 0 to 65535";
-        QTest::newRow("fixed key not given") << QStringList{"sn=1"} << QStringList{"mask"} << 2
-                                             << "--fixed mask: no mask=VALUE is given";
-        QTest::newRow("id without a number") << QStringList{"id=bench", "sn=1"} << QStringList() << 2
-                                             << "id=bench: an id that is not fixed ends in a number to count up, like A-01";
-        QTest::newRow("key given twice") << QStringList{"sn=1", "sn=2"} << QStringList() << 2 << "sn=2: sn is given twice";
+        row("sn past 249", {"sn=200"}, {}, 60, "sn=200: row 51 would step past 249");
+        row("address past the top", {"lip=255.255.255.254"}, {}, 3, "lip=255.255.255.254: row 3 would step past 255.255.255.255");
+        row("mac past the top", {"mac=ff:ff:ff:ff:ff:ff"}, {}, 2, "mac=ff:ff:ff:ff:ff:ff: row 2 would step past ff:ff:ff:ff:ff:ff");
+        row("a bad value", {"port=65536"}, {}, 2, "port=65536: expected a whole number from 0 to 65535");
+        row("fixed key not given", {"sn=1"}, {"mask"}, 2, "--fixed mask: no mask=VALUE is given");
+        row("id without a number", {"id=bench", "sn=1"}, {}, 2,
+            "id=bench: an id that is not fixed ends in a number to count up, like A-01");
+        row("key given twice", {"sn=1", "sn=2"}, {}, 2, "sn=2: sn is given twice");
     }
 
     void generate()
@@ -176,19 +171,15 @@ private slots:
 
     void log_data()
     {
-        QTest::addColumn<QByteArray>("text");  // of the log before the run; "none": no file
+        QTest::addColumn<QByteArray>("text");  // of the log before the run
         QTest::addColumn<QString>("outcome");  // the rows recorded as ok, or the error
 
-        QTest::newRow("no file yet") << QByteArray("none") << "";
         QTest::newRow("empty file") << QByteArray() << "";
         QTest::newRow("ok and other results") << LogHeader + logLine(1, "ok", 1) + logLine(2, "mismatch", 2)
                                                      + logLine(3, "ok", 3) + logLine(2, "no-answer", 2)
                                               << "1 3";
         QTest::newRow("a line cut off by a crash")
             << LogHeader + logLine(1, "ok", 1) + logLine(3, "ok", 3).left(40) << "1";
-        QTest::newRow("columns of another plan")
-            << QByteArray("time,row,id,line,result,detail,lip\n")
-            << "log.csv:1: the log's columns do not fit this plan; they would be: " + QString::fromUtf8(LogHeader).trimmed();
         QTest::newRow("a plan that changed") << LogHeader + logLine(1, "ok", 1) + logLine(2, "ok", 7)
                                              << "log.csv:3: row 2 (A-2) was provisioned with sn=7, the plan now has "
                                                 "sn=2; a plan that changed needs a new log";
@@ -205,7 +196,7 @@ private slots:
         QVERIFY(errors.isEmpty());
         QTemporaryDir folder;
         const QString fileName = folder.filePath(QStringLiteral("log.csv"));
-        QVERIFY(text == "none" || writeFile(fileName, text));
+        QVERIFY(writeFile(fileName, text));
 
         // Opened twice, with a line appended in between: both times the same
         // rows are ok, and the appended line stands on a line of its own.
@@ -222,7 +213,7 @@ private slots:
                      outcome);
             if (!opened)
                 return;
-            QCOMPARE(warnings.isEmpty(), text.isEmpty() || text.endsWith('\n') || text == "none");
+            QCOMPARE(warnings.isEmpty(), text.isEmpty() || text.endsWith('\n'));
             Attempt skipped;
             skipped.row = 2;
             skipped.port = QStringLiteral("/dev/ttyUSB1");
