@@ -114,7 +114,6 @@ private slots:
         QTest::newRow("--save-ports") << QStringList{u"--port=COM1=/dev/given"_s, u"--port=COM3=/dev/new"_s, u"--save-ports"_s}
                                       << u"COM1=/dev/given COM2=/dev/saved2* COM3=/dev/new"_s
                                       << u"COM1=/dev/given COM2=/dev/saved2 COM3=/dev/new"_s;
-        refused("not a port of the list", {u"--port"_s, u"COM21=/dev/ttyS20"_s});
         refused("no device", {u"--port"_s, u"COM1="_s});
         refused("no equals sign", {u"--port"_s, u"COM1"_s});
         refused("unknown option", {u"--baud"_s, u"9600"_s});
