@@ -21,15 +21,15 @@ private slots:
         QTest::addColumn<QString>("text");     // the arguments one a line, or the file
         QTest::addColumn<QString>("outcome");  // the values' bytes in hex, or the error
 
-        const auto row = [](const char *name, const char *reader, const char *text, const char *outcome) {
-            QTest::newRow(name) << QString::fromLatin1(reader) << QString::fromUtf8(text) << QString::fromUtf8(outcome);
+        const auto row = [](const char *name, const char *reader, const QString &text, const char *outcome) {
+            QTest::newRow(name) << QString::fromLatin1(reader) << text << QString::fromUtf8(outcome);
         };
         row("blanks and leading zeros", "set", " gateway = 010.0.0.001 ", "0a000001");
         row("mac with colons, mixed case", "set", "mac=00:1E:ce:00:79:01", "001ece007901");
         row("numbers at their limits", "set", "port=65535\nt1=0\nsn=249", "ffff000000f9");
         row("mode and reserved for set-all", "set-all", "mode=255\nreserved=12-34", "ff1234");
         row("profile: comments, blank lines, CRLF, byte-order mark", "profile",
-            "\xef\xbb\xbf# bench 3\r\n\r\n  # indented\r\nport = 8900\r\nmode=2\r\n", "22c402");
+            QStringLiteral("\ufeff# bench 3\r\n\r\n  # indented\r\nport = 8900\r\nmode=2\r\n"), "22c402");
         row("profile: only comments", "profile", "# nothing\n", "");
 
         // Refusals; those that tst_cli shows end to end are not repeated here.
