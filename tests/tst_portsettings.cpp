@@ -2,9 +2,9 @@
 // what one program saves is what every program applies at its next start,
 // --port wins for one run, an entry that is not a mapping is skipped without
 // stopping anything, and a command line that cannot run is refused in one line.
+#include "files.h"
 #include "link/portmap.h"
 #include "link/portsettings.h"
-#include "files.h"
 #include "velmora/commandline.h"
 
 #include <QProcess>
