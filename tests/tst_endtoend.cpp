@@ -155,7 +155,7 @@ private slots:
         // second a failure reply.
         QTest::newRow("split read") << "READ" << "split" << "Failed " << false;
         // Both answers come after READ was sent: LIP's acknowledgement is taken
-        // for READ's, and the block after it, judged with nothing pending, is dropped.
+        // for READ's, and the block behind it makes no report.
         QTest::newRow("answers after the next command") << "Locat_ip READ" << "late" << "READ Success" << false;
     }
 
