@@ -4,11 +4,10 @@
 #include "protocol/frame.h"
 
 #include <QProcess>
+#include <QSerialPort>
 #include <QtTest>
 
 #include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
 
 using Bytes = QByteArrayList;
 
@@ -131,22 +130,15 @@ private slots:
         const QByteArray first = sim.readLine().trimmed();
         QVERIFY2(first.startsWith(prefix), first.constData());
 
-        const QByteArray path = first.mid(prefix.size());
-        const int line = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        QVERIFY2(line >= 0, path.constData());
-        QByteArray received;
-        const auto receive = [&] {
-            char chunk[64];
-            for (ssize_t n; (n = ::read(line, chunk, sizeof chunk)) > 0;)
-                received.append(chunk, int(n));
-            return received;
-        };
+        QSerialPort line(QString::fromLocal8Bit(first.mid(prefix.size())));
+        QVERIFY2(line.open(QIODevice::ReadWrite), qPrintable(line.errorString()));
         // A stray header, then READ: the READ is answered once the line has gone quiet.
-        QCOMPARE(::write(line, "\xaa\xaa\x01\x0c\x0c\x55", 6), ssize_t(6));
+        line.write("\xaa\xaa\x01\x0c\x0c\x55", 6);
         // The device's start values: 10.20.30.40, 255.255.0.0, 10.20.0.1, ...
         const QByteArray block = "0a141e28 ffff0000 0a140001 139c 0011 02564d000001 01 001e 0000 0a1400fe";
-        QTRY_COMPARE(receive(), QByteArray::fromHex(block));
-        ::close(line);
+        QByteArray received;
+        QTRY_COMPARE(received += line.readAll(), QByteArray::fromHex(block));
+        line.close();
 
         QCOMPARE(::kill(pid_t(sim.processId()), SIGTERM), 0);
         QVERIFY(sim.waitForFinished(10000));
