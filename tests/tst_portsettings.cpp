@@ -116,9 +116,8 @@ private slots:
                                       << u"COM1=/dev/given COM2=/dev/saved2 COM3=/dev/new"_s;
         refused("no device", {u"--port"_s, u"COM1="_s});
         refused("no equals sign", {u"--port"_s, u"COM1"_s});
-        refused("unknown option", {u"--baud"_s, u"9600"_s});
         refused("stray argument", {u"COM1"_s});
-        refused("--simulate without a simulator", {u"--simulate"_s});
+        refused("--simulate without a simulator: an unknown option", {u"--simulate"_s});
         refused("--save-ports, nothing to save", {u"--save-ports"_s});
         refused("--save-ports --forget-ports", {u"--port"_s, u"COM1=/dev/a"_s, u"--save-ports"_s, u"--forget-ports"_s});
     }
