@@ -1,8 +1,10 @@
 // velmora-cli batch as a bench runs it: simulated devices on real
 // pseudo-terminals, a plan, a log, and what every device holds afterwards.
+// Each test runs in a fresh folder of its own, where plan.csv and log.csv lie.
 #include "batch/csv.h"
-#include "client/values.h"
+#include "client/profile.h"
 #include "clirun.h"
+#include "files.h"
 #include "ptypair.h"
 
 #include <QTemporaryDir>
@@ -14,18 +16,15 @@ namespace {
 
 // The log as records of column name to value; empty unless every line is whole.
 using Record = QMap<QString, QString>;
-QList<Record> readLog(const QString &fileName)
+QList<Record> readLog()
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = readFile(QStringLiteral("log.csv"));
     const Batch::CsvTable table = Batch::readCsv(bytes);
-    if (!bytes.endsWith('\n') || !table.error.isEmpty() || table.records.empty())
+    if (!bytes.endsWith('\n') || !table.error.isEmpty())
         return {};
     QList<Record> records;
-    const auto &header = table.records.front().fields;
     for (size_t r = 1; r < table.records.size(); ++r) {
+        const auto &header = table.records.front().fields;
         const auto &fields = table.records[r].fields;
         if (fields.size() != header.size())
             return {};
@@ -37,24 +36,21 @@ QList<Record> readLog(const QString &fileName)
     return records;
 }
 
-// What a device holds, as the log's read_ columns say it.
-Record held(const PtyDevice &device)
+// What a device holds, "lip = 10.0.0.1\nmask = ...", as a profile shows it.
+QString held(const PtyDevice &device)
 {
-    Record values;
-    for (const Protocol::BlockField &field : Protocol::blockFields())
-        values.insert(QLatin1String("read_") + QLatin1String(field.key),
-                      Client::valueText(field, device.model().parameters()));
-    return values;
+    return Client::profileText(device.model().parameters());
 }
 
-Record readBack(const Record &record)
+// The same, as a log line's read_ columns say it.
+QString readBack(const Record &record)
 {
-    Record values;
-    for (auto i = record.begin(); i != record.end(); ++i) {
-        if (i.key().startsWith(QLatin1String("read_")))
-            values.insert(i.key(), i.value());
+    QString text;
+    for (const Protocol::BlockField &field : Protocol::blockFields()) {
+        const QString key = QLatin1String(field.key);
+        text += key + QLatin1String(" = ") + record.value(QLatin1String("read_") + key) + QLatin1Char('\n');
     }
-    return values;
+    return text;
 }
 
 // rows devices, ... with lip 10.0.0.n, sn n and port 8000+n.
@@ -100,284 +96,255 @@ class tst_Batch : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void eachDeviceGetsItsRow();
-    void lanes_data();
-    void lanes();
-    void resumes();
-    void autoWaitsForTheNextDevice();
-    void stopSignal_data();
-    void stopSignal();
-    void refusedBeforeAnything_data();
-    void refusedBeforeAnything();
+    void init()
+    {
+        m_folder = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(m_folder->path()));
+    }
+
+    void eachDeviceGetsItsRow()
+    {
+        // At each question a new device is plugged in, and the third is skipped.
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(4)));
+        Device bench;
+        BatchProcess batch({"plan.csv", "--log", "log.csv", "--port", bench.path()});
+        QMap<int, QString> holds;  // by row, what its device held when the next came
+        for (int row = 1; row <= 4; ++row) {
+            QTRY_VERIFY2(batch.err.contains(QStringLiteral("Connect device %1 of 4 (id A-%1) to %2, then press Enter; "
+                                                           "s skips, q stops\n").arg(row).arg(bench.path())),
+                         qPrintable(batch.err));
+            holds[row - 1] = held(bench.device);
+            bench.device.replaceDevice();
+            batch.process.write(row == 3 ? "s\n" : "\n");
+        }
+        QTRY_VERIFY(batch.finished());
+        holds[4] = held(bench.device);
+
+        QCOMPARE(batch.summary(), QStringLiteral("4 rows: 3 ok, 0 mismatch, 0 no answer, 1 skipped"));
+        QCOMPARE(batch.process.exitCode(), 0);
+        const QList<Record> log = readLog();
+        QCOMPARE(log.size(), 4);
+        for (int row = 1; row <= 4; ++row) {
+            const Record &line = log[row - 1];
+            QCOMPARE(line.value("row"), QString::number(row));
+            QCOMPARE(line.value("result"), row == 3 ? "skipped" : "ok");
+            QCOMPARE(line.value("line"), bench.path());
+            QCOMPARE(line.value("lip"), QStringLiteral("10.0.0.%1").arg(row));
+            if (row == 3)
+                continue;
+            QCOMPARE(readBack(line), holds[row]);
+            QVERIFY(holds[row].contains(QStringLiteral("lip = 10.0.0.%1\n").arg(row)));
+            QVERIFY(holds[row].contains(QStringLiteral("port = %1\n").arg(8000 + row)));
+        }
+    }
+
+    void lanes_data()
+    {
+        QTest::addColumn<QStringList>("devices");  // the result each port's device gives
+        QTest::addColumn<int>("rows");
+        QTest::newRow("two lanes share the rows") << QStringList{"ok", "ok"} << 12;
+        QTest::newRow("each fault its result, the run goes on")
+            << QStringList{"ok", "refused", "no-answer", "mismatch"} << 8;
+    }
+
+    void lanes()
+    {
+        QFETCH(QStringList, devices);
+        QFETCH(int, rows);
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(rows)));
+        std::vector<std::unique_ptr<Device>> bench;
+        QStringList arguments = {"plan.csv", "--log", "log.csv", "--no-prompt", "--timeout", "100", "--retries", "0"};
+        QMap<QString, QString> results;  // by port
+        for (const QString &result : devices) {
+            bench.push_back(std::make_unique<Device>(fault(result)));
+            arguments << "--port" << bench.back()->path();
+            results.insert(bench.back()->path(), result);
+        }
+        BatchProcess batch(arguments);
+        QTRY_VERIFY_WITH_TIMEOUT(batch.finished(), 20000);
+
+        const QList<Record> log = readLog();
+        QCOMPARE(log.size(), rows);
+        QSet<QString> rowsSeen;
+        QMap<QString, int> counts;
+        QMap<QString, QString> lastReadBack;  // by port
+        for (const Record &record : log) {
+            rowsSeen << record.value("row");
+            QCOMPARE(record.value("result"), results.value(record.value("line")));
+            ++counts[record.value("result")];
+            if (!record.value("read_lip").isEmpty())
+                lastReadBack.insert(record.value("line"), readBack(record));
+            if (record.value("result") == QLatin1String("mismatch"))
+                QCOMPARE(record.value("detail"), QStringLiteral("port: wrote %1, device has 5020").arg(record.value("port")));
+        }
+        QCOMPARE(rowsSeen.size(), rows);  // no row twice
+        for (const auto &device : bench) {
+            if (device->device.model().parameters() == DeviceModel::startParameters())
+                continue;  // refused or silent: never written
+            QCOMPARE(lastReadBack.value(device->path()), held(device->device));
+        }
+        QCOMPARE(batch.err.count(QRegularExpression(QStringLiteral("^\\[\\d+/%1\\] row \\d+ \\(A-\\d+\\) on ").arg(rows),
+                                                    QRegularExpression::MultilineOption)),
+                 rows);
+        QString summary = QStringLiteral("%1 rows: %2 ok, %3 mismatch, ").arg(rows).arg(counts["ok"]).arg(counts["mismatch"]);
+        if (counts["refused"] > 0)
+            summary += QStringLiteral("%1 refused, ").arg(counts["refused"]);
+        summary += QStringLiteral("%1 no answer, 0 skipped").arg(counts["no-answer"]);
+        QCOMPARE(batch.summary(), summary);
+        QCOMPARE(batch.process.exitCode(), counts["ok"] == rows ? 0 : 1);
+    }
+
+    void resumes()
+    {
+        // The first run writes some rows on a device that keeps its port: mismatches.
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(6)));
+        const QStringList batch = {"batch", "plan.csv", "--log", "log.csv", "--no-prompt"};
+        Device good;
+        Device ignoring(fault("mismatch"));
+        const Run first = cli(batch + QStringList{"--port", good.path(), "--port", ignoring.path()});
+        QCOMPARE(first.exitCode, 1);
+        QSet<QString> failed;
+        for (const Record &record : readLog()) {
+            if (record.value("result") != QLatin1String("ok"))
+                failed << record.value("row");
+        }
+        QVERIFY(!failed.isEmpty() && failed.size() < 6);
+
+        // Run again: only the rows not ok yet, and then nothing at all.
+        Device fresh;
+        const Run second = cli(batch + QStringList{"--port", fresh.path()});
+        QCOMPARE(second.exitCode, 0);
+        QVERIFY2(second.err.startsWith(
+                     QStringLiteral("log.csv records %1 of 6 rows as ok: they are not provisioned again\n").arg(6 - failed.size())),
+                 qPrintable(second.err));
+        const QList<Record> log = readLog();
+        QSet<QString> retried;
+        for (const Record &record : log.mid(6)) {
+            QCOMPARE(record.value("result"), QStringLiteral("ok"));
+            retried << record.value("row");
+        }
+        QCOMPARE(retried, failed);
+        QCOMPARE(log.size(), 6 + failed.size());
+
+        const int frames = fresh.frames;
+        const Run third = cli(batch + QStringList{"--port", fresh.path()});
+        QCOMPARE(third.exitCode, 0);
+        QVERIFY(third.err.endsWith(QStringLiteral("6 rows: 6 ok, 0 mismatch, 0 no answer, 0 skipped\n")));
+        QCOMPARE(fresh.frames, frames);
+        QCOMPARE(readLog().size(), log.size());
+    }
+
+    void autoWaitsForTheNextDevice()
+    {
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(2)));
+        Device bench;
+        BatchProcess batch({"plan.csv", "--log", "log.csv", "--auto", "--port", bench.path()});
+        QTRY_VERIFY2(batch.err.contains(QStringLiteral("[1/2] row 1 (A-1) on %1: ok").arg(bench.path())), qPrintable(batch.err));
+        QTRY_VERIFY(batch.err.contains(QStringLiteral("waiting for the device on %1 to be unplugged\n").arg(bench.path())));
+
+        // While the device answers, it is asked again and again, and left as it is.
+        const int frames = bench.frames;
+        QTRY_VERIFY(bench.frames >= frames + 3);
+        QCOMPARE(bench.device.model().parameters().serialNumber, 1);
+
+        // Gone for a moment, it comes back: still the device of row 1.
+        bench.device.setPlugged(false);
+        QTRY_VERIFY(batch.err.contains(QStringLiteral("waiting for device 2 of 2 (id A-2) on %1\n").arg(bench.path())));
+        bench.device.setPlugged(true);
+        QTRY_VERIFY(batch.err.contains(QStringLiteral("the device on %1 answers again with the values just written")
+                                           .arg(bench.path())));
+        QCOMPARE(bench.device.model().parameters().serialNumber, 1);
+
+        bench.device.setPlugged(false);
+        bench.device.replaceDevice();
+        bench.device.setPlugged(true);
+        QTRY_VERIFY(batch.finished());
+        QCOMPARE(batch.process.exitCode(), 0);
+        QCOMPARE(bench.device.model().parameters().serialNumber, 2);
+        QCOMPARE(readLog().size(), 2);
+    }
+
+    void stopSignal_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("SIGINT") << SIGINT << 130;
+        QTest::newRow("SIGTERM") << SIGTERM << 143;
+    }
+
+    void stopSignal()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, exitCode);
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(20)));
+        Device first(fault("slow"));
+        Device second(fault("slow"));
+        BatchProcess batch({"plan.csv", "--log", "log.csv", "--no-prompt", "--port", first.path(), "--port", second.path()});
+        QTRY_VERIFY(batch.err.contains(QLatin1String("[1/20]")));
+        QCOMPARE(::kill(pid_t(batch.process.processId()), signal), 0);
+        QTRY_VERIFY(batch.finished());
+        QCOMPARE(batch.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(batch.process.exitCode(), exitCode);
+        QVERIFY2(batch.err.contains(QLatin1String("stopping once the device being written on ")), qPrintable(batch.err));
+        QVERIFY(batch.summary().endsWith(QLatin1String(" left")));
+
+        // Each device holds what the last line of its port says: the one being
+        // written when the signal came was finished and recorded.
+        QMap<QString, QString> last;
+        for (const Record &record : readLog())
+            last.insert(record.value("line"), readBack(record));
+        QCOMPARE(last.size(), 2);
+        QCOMPARE(last.value(first.path()), held(first.device));
+        QCOMPARE(last.value(second.path()), held(second.device));
+    }
+
+    void refusedBeforeAnything_data()
+    {
+        QTest::addColumn<QByteArray>("plan");
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QStringList>("arguments");  // @LINE stands for the line
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("err");
+
+        const QStringList batch = {"batch", "plan.csv", "--log", "log.csv", "--port", "@LINE", "--no-prompt"};
+        QTest::newRow("bad plan") << QByteArray("lip,sn\n10.0.0.1,300\n") << QByteArray() << batch << 2
+                                  << "plan.csv:2:10: sn=300: expected a whole number from 0 to 249";
+        QTest::newRow("log of another plan")
+            << plan(2) << QByteArray("time,row\n") << batch << 2
+            << "log.csv:1: the log's columns do not fit this plan; they would be: time,row,id,line,result,detail,lip,port,sn,"
+               "read_lip,read_mask,read_sip,read_port,read_sn,read_mac,read_mode,read_t1,read_reserved,read_gateway";
+        QTest::newRow("one line, two ports") << plan(2) << QByteArray() << batch + QStringList{"--port", "@LINE"} << 2
+                                             << "--port @LINE: that device has a --port already";
+        QTest::newRow("--auto and --no-prompt") << plan(2) << QByteArray() << batch + QStringList{"--auto"} << 2
+                                                << "batch takes --auto or --no-prompt, not both";
+        QTest::newRow("no log") << plan(2) << QByteArray() << QStringList{"batch", "plan.csv", "--port", "@LINE"} << 2
+                                << "batch needs --log LOG.csv, its record";
+        QTest::newRow("port missing") << plan(2) << QByteArray() << batch + QStringList{"--port", "/dev/no-such-line"} << 3
+                                      << "cannot open /dev/no-such-line: No such file or directory";
+    }
+
+    void refusedBeforeAnything()
+    {
+        QFETCH(QByteArray, plan);
+        QFETCH(QByteArray, log);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, err);
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan));
+        QVERIFY(log.isEmpty() || writeFile(QStringLiteral("log.csv"), log));
+        PtyPair line;
+        arguments.replaceInStrings(QStringLiteral("@LINE"), line.slavePath());
+
+        const Run run = cli(arguments);
+        QCOMPARE(run.err, QStringLiteral("velmora-cli: %1\n").arg(err.replace(QStringLiteral("@LINE"), line.slavePath())));
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(line.received(), QByteArray());
+        QCOMPARE(readFile(QStringLiteral("log.csv")), log);
+    }
 
 private:
-    QString writePlan(const QByteArray &text);
     std::unique_ptr<QTemporaryDir> m_folder;
-    QString m_log;
 };
-
-void tst_Batch::init()
-{
-    m_folder = std::make_unique<QTemporaryDir>();
-    m_log = m_folder->filePath(QStringLiteral("log.csv"));
-}
-
-QString tst_Batch::writePlan(const QByteArray &text)
-{
-    const QString fileName = m_folder->filePath(QStringLiteral("plan.csv"));
-    QFile file(fileName);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(text);
-    return fileName;
-}
-
-void tst_Batch::eachDeviceGetsItsRow()
-{
-    // At each question a new device is plugged in, and the third is skipped.
-    Device bench;
-    BatchProcess batch({writePlan(plan(4)), "--log", m_log, "--port", bench.path()});
-    QList<Record> devices;  // what each device held when the next came
-    for (int row = 1; row <= 4; ++row) {
-        QTRY_VERIFY2(batch.err.contains(QStringLiteral("Connect device %1 of 4 (id A-%1) to %2, then press Enter; "
-                                                       "s skips, q stops\n").arg(row).arg(bench.path())),
-                     qPrintable(batch.err));
-        if (row > 1 && row != 4)
-            devices << held(bench.device);
-        bench.device.replaceDevice();
-        batch.process.write(row == 3 ? "s\n" : "\n");
-    }
-    QTRY_VERIFY(batch.finished());
-    devices << held(bench.device);
-
-    QCOMPARE(batch.summary(), QStringLiteral("4 rows: 3 ok, 0 mismatch, 0 no answer, 1 skipped"));
-    QCOMPARE(batch.process.exitCode(), 0);
-    const QList<Record> log = readLog(m_log);
-    QCOMPARE(log.size(), 4);
-    for (int i = 0, device = 0; i < 4; ++i) {
-        const QString n = QString::number(i + 1);
-        QCOMPARE(log[i].value("row"), n);
-        QCOMPARE(log[i].value("result"), i == 2 ? "skipped" : "ok");
-        QCOMPARE(log[i].value("line"), bench.path());
-        QCOMPARE(log[i].value("lip"), "10.0.0." + n);
-        if (i == 2)
-            continue;
-        QCOMPARE(readBack(log[i]), devices[device]);
-        QCOMPARE(devices[device].value("read_lip"), "10.0.0." + n);
-        QCOMPARE(devices[device++].value("read_port"), QString::number(8001 + i));
-    }
-}
-
-void tst_Batch::lanes_data()
-{
-    QTest::addColumn<QStringList>("devices");  // the result each port's device gives
-    QTest::addColumn<int>("rows");
-    QTest::newRow("two lanes share the rows") << QStringList{"ok", "ok"} << 12;
-    QTest::newRow("each fault its result, the run goes on")
-        << QStringList{"ok", "refused", "no-answer", "mismatch"} << 8;
-}
-
-void tst_Batch::lanes()
-{
-    QFETCH(QStringList, devices);
-    QFETCH(int, rows);
-    std::vector<std::unique_ptr<Device>> bench;
-    QStringList arguments = {writePlan(plan(rows)), "--log", m_log, "--no-prompt", "--timeout", "100", "--retries", "0"};
-    QMap<QString, QString> results;  // by port
-    for (const QString &result : devices) {
-        bench.push_back(std::make_unique<Device>(fault(result)));
-        arguments << "--port" << bench.back()->path();
-        results.insert(bench.back()->path(), result);
-    }
-    BatchProcess batch(arguments);
-    QTRY_VERIFY_WITH_TIMEOUT(batch.finished(), 20000);
-
-    const QList<Record> log = readLog(m_log);
-    QCOMPARE(log.size(), rows);
-    QSet<QString> rowsSeen;
-    QMap<QString, int> counts;
-    QMap<QString, Record> lastReadBack;  // by port
-    for (const Record &record : log) {
-        rowsSeen << record.value("row");
-        QCOMPARE(record.value("result"), results.value(record.value("line")));
-        ++counts[record.value("result")];
-        if (!record.value("read_lip").isEmpty())
-            lastReadBack.insert(record.value("line"), readBack(record));
-        if (record.value("result") == QLatin1String("mismatch"))
-            QCOMPARE(record.value("detail"), QStringLiteral("port: wrote %1, device has 5020").arg(record.value("port")));
-    }
-    QCOMPARE(rowsSeen.size(), rows);  // no row twice
-    for (const auto &device : bench) {
-        if (device->device.model().parameters() == DeviceModel::startParameters())
-            continue;  // refused or silent: never written
-        QCOMPARE(lastReadBack.value(device->path()), held(device->device));
-    }
-    QCOMPARE(QSet<QString>(results.keyBegin(), results.keyEnd()).size(), devices.size());
-    QCOMPARE(batch.err.count(QRegularExpression(QStringLiteral("^\\[\\d+/%1\\] row \\d+ \\(A-\\d+\\) on ").arg(rows),
-                                                QRegularExpression::MultilineOption)),
-             rows);
-    QString summary = QStringLiteral("%1 rows: %2 ok, %3 mismatch, ").arg(rows).arg(counts["ok"]).arg(counts["mismatch"]);
-    if (counts["refused"] > 0)
-        summary += QStringLiteral("%1 refused, ").arg(counts["refused"]);
-    summary += QStringLiteral("%1 no answer, 0 skipped").arg(counts["no-answer"]);
-    QCOMPARE(batch.summary(), summary);
-    QCOMPARE(batch.process.exitCode(), counts["ok"] == rows ? 0 : 1);
-}
-
-void tst_Batch::resumes()
-{
-    // The first run writes some rows on a device that keeps its port: mismatches.
-    const QString planFile = writePlan(plan(6));
-    Device good;
-    Device ignoring(fault("mismatch"));
-    const Run first = cli({"batch", planFile, "--log", m_log, "--no-prompt", "--port", good.path(), "--port", ignoring.path()});
-    QCOMPARE(first.exitCode, 1);
-    QSet<QString> failed;
-    for (const Record &record : readLog(m_log)) {
-        if (record.value("result") != QLatin1String("ok"))
-            failed << record.value("row");
-    }
-    QVERIFY(!failed.isEmpty() && failed.size() < 6);
-
-    // Run again: only the rows not ok yet, and then nothing at all.
-    Device fresh;
-    const Run second = cli({"batch", planFile, "--log", m_log, "--no-prompt", "--port", fresh.path()});
-    QCOMPARE(second.exitCode, 0);
-    QVERIFY2(second.err.startsWith(QStringLiteral("%1 records %2 of 6 rows as ok: they are not provisioned again\n")
-                                       .arg(m_log).arg(6 - failed.size())),
-             qPrintable(second.err));
-    const QList<Record> log = readLog(m_log);
-    QSet<QString> retried;
-    for (const Record &record : log.mid(6)) {
-        QCOMPARE(record.value("result"), QStringLiteral("ok"));
-        retried << record.value("row");
-    }
-    QCOMPARE(retried, failed);
-    QCOMPARE(log.size(), 6 + failed.size());
-
-    const int frames = fresh.frames;
-    const Run third = cli({"batch", planFile, "--log", m_log, "--no-prompt", "--port", fresh.path()});
-    QCOMPARE(third.exitCode, 0);
-    QVERIFY(third.err.endsWith(QStringLiteral("6 rows: 6 ok, 0 mismatch, 0 no answer, 0 skipped\n")));
-    QCOMPARE(fresh.frames, frames);
-    QCOMPARE(readLog(m_log).size(), log.size());
-}
-
-void tst_Batch::autoWaitsForTheNextDevice()
-{
-    Device bench;
-    BatchProcess batch({writePlan(plan(2)), "--log", m_log, "--auto", "--port", bench.path()});
-    QTRY_VERIFY2(batch.err.contains(QStringLiteral("[1/2] row 1 (A-1) on %1: ok").arg(bench.path())), qPrintable(batch.err));
-    QTRY_VERIFY(batch.err.contains(QStringLiteral("waiting for the device on %1 to be unplugged\n").arg(bench.path())));
-
-    // While the device answers, it is asked again and again, and left as it is.
-    const int frames = bench.frames;
-    QTRY_VERIFY(bench.frames >= frames + 3);
-    QCOMPARE(bench.device.model().parameters().serialNumber, 1);
-
-    // Gone for a moment, it comes back: still the device of row 1.
-    bench.device.setPlugged(false);
-    QTRY_VERIFY(batch.err.contains(QStringLiteral("waiting for device 2 of 2 (id A-2) on %1\n").arg(bench.path())));
-    bench.device.setPlugged(true);
-    QTRY_VERIFY(batch.err.contains(QStringLiteral("the device on %1 answers again with the values just written")
-                                       .arg(bench.path())));
-    QCOMPARE(bench.device.model().parameters().serialNumber, 1);
-
-    bench.device.setPlugged(false);
-    bench.device.replaceDevice();
-    bench.device.setPlugged(true);
-    QTRY_VERIFY(batch.finished());
-    QCOMPARE(batch.process.exitCode(), 0);
-    QCOMPARE(bench.device.model().parameters().serialNumber, 2);
-    QCOMPARE(readLog(m_log).size(), 2);
-}
-
-void tst_Batch::stopSignal_data()
-{
-    QTest::addColumn<int>("signal");
-    QTest::addColumn<int>("exitCode");
-    QTest::newRow("SIGINT") << SIGINT << 130;
-    QTest::newRow("SIGTERM") << SIGTERM << 143;
-}
-
-void tst_Batch::stopSignal()
-{
-    QFETCH(int, signal);
-    QFETCH(int, exitCode);
-    Device first(fault("slow"));
-    Device second(fault("slow"));
-    BatchProcess batch({writePlan(plan(20)), "--log", m_log, "--no-prompt", "--port", first.path(), "--port", second.path()});
-    QTRY_VERIFY(batch.err.contains(QLatin1String("[1/20]")));
-    QCOMPARE(::kill(pid_t(batch.process.processId()), signal), 0);
-    QTRY_VERIFY(batch.finished());
-    QCOMPARE(batch.process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(batch.process.exitCode(), exitCode);
-    QVERIFY2(batch.err.contains(QLatin1String("stopping once the device being written on ")), qPrintable(batch.err));
-    QVERIFY(batch.summary().endsWith(QLatin1String(" left")));
-
-    // Each device holds what the last line of its port says: the one being
-    // written when the signal came was finished and recorded.
-    QMap<QString, Record> last;
-    for (const Record &record : readLog(m_log))
-        last.insert(record.value("line"), readBack(record));
-    QCOMPARE(last.size(), 2);
-    QCOMPARE(last.value(first.path()), held(first.device));
-    QCOMPARE(last.value(second.path()), held(second.device));
-}
-
-void tst_Batch::refusedBeforeAnything_data()
-{
-    QTest::addColumn<QByteArray>("plan");
-    QTest::addColumn<QByteArray>("log");
-    QTest::addColumn<QStringList>("arguments");  // @PLAN, @LOG and @LINE stand for the files and the line
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("err");
-
-    const QStringList batch = {"batch", "@PLAN", "--log", "@LOG", "--port", "@LINE", "--no-prompt"};
-    QTest::newRow("bad plan") << QByteArray("lip,sn\n10.0.0.1,300\n") << QByteArray() << batch << 2
-                              << "@PLAN:2:10: sn=300: expected a whole number from 0 to 249";
-    QTest::newRow("log of another plan")
-        << plan(2) << QByteArray("time,row\n") << batch << 2
-        << "@LOG:1: the log's columns do not fit this plan; they would be: time,row,id,line,result,detail,lip,port,sn,"
-           "read_lip,read_mask,read_sip,read_port,read_sn,read_mac,read_mode,read_t1,read_reserved,read_gateway";
-    QTest::newRow("one line, two ports") << plan(2) << QByteArray() << batch + QStringList{"--port", "@LINE"} << 2
-                                         << "--port @LINE: that device has a --port already";
-    QTest::newRow("--auto and --no-prompt") << plan(2) << QByteArray() << batch + QStringList{"--auto"} << 2
-                                            << "batch takes --auto or --no-prompt, not both";
-    QTest::newRow("no log") << plan(2) << QByteArray() << QStringList{"batch", "@PLAN", "--port", "@LINE"} << 2
-                            << "batch needs --log LOG.csv, its record";
-    QTest::newRow("port missing") << plan(2) << QByteArray() << batch + QStringList{"--port", "/dev/no-such-line"} << 3
-                                  << "cannot open /dev/no-such-line: No such file or directory";
-}
-
-void tst_Batch::refusedBeforeAnything()
-{
-    QFETCH(QByteArray, plan);
-    QFETCH(QByteArray, log);
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QString, err);
-    const QString planFile = writePlan(plan);
-    if (!log.isEmpty()) {
-        QFile file(m_log);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(log);
-    }
-    PtyPair line;
-    const QStringList names = {"@PLAN", "@LOG", "@LINE"};
-    const QStringList values = {planFile, m_log, line.slavePath()};
-    for (int i = 0; i < names.size(); ++i) {
-        arguments.replaceInStrings(names[i], values[i]);
-        err.replace(names[i], values[i]);
-    }
-
-    const Run run = cli(arguments);
-    QCOMPARE(run.err, QStringLiteral("velmora-cli: %1\n").arg(err));
-    QCOMPARE(run.exitCode, exitCode);
-    QCOMPARE(line.received(), QByteArray());
-    QFile file(m_log);
-    QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), log);
-}
 
 QTEST_GUILESS_MAIN(tst_Batch)
 #include "tst_batch.moc"

@@ -1,9 +1,13 @@
-// The simulated device's model, fed with bytes the way they come off the line.
-
+// The simulated device: its model, fed with bytes the way they come off the
+// line, and velmora-sim, the process that serves it on a pseudo-terminal.
 #include "device/devicemodel.h"
 #include "protocol/frame.h"
 
+#include <QProcess>
+#include <QSerialPort>
 #include <QtTest>
+
+#include <csignal>
 
 using Bytes = QByteArrayList;
 
@@ -113,6 +117,38 @@ private slots:
             got << repliesOf(model.receive(bytes.mid(i, step)));
         got << repliesOf(model.dropPartialFrame());
         QCOMPARE(got << repliesOf(model.receive(readFrame)), replies);
+    }
+
+    // velmora-sim names its pseudo-terminal, answers there, and stops cleanly
+    // on SIGTERM; an option it does not know stops it at once.
+    void simulatorProcess()
+    {
+        QProcess sim;
+        sim.start(QStringLiteral(VELMORA_SIM_PATH), QStringList());
+        QTRY_VERIFY_WITH_TIMEOUT(sim.canReadLine(), 10000);
+        const QByteArray prefix = "Simulated device on ";
+        const QByteArray first = sim.readLine().trimmed();
+        QVERIFY2(first.startsWith(prefix), first.constData());
+
+        QSerialPort line(QString::fromLocal8Bit(first.mid(prefix.size())));
+        QVERIFY2(line.open(QIODevice::ReadWrite), qPrintable(line.errorString()));
+        // A stray header, then READ: the READ is answered once the line has gone quiet.
+        line.write("\xaa\xaa\x01\x0c\x0c\x55", 6);
+        // The device's start values: 10.20.30.40, 255.255.0.0, 10.20.0.1, ...
+        const QByteArray block = "0a141e28 ffff0000 0a140001 139c 0011 02564d000001 01 001e 0000 0a1400fe";
+        QByteArray received;
+        QTRY_COMPARE(received += line.readAll(), QByteArray::fromHex(block));
+        line.close();
+
+        QCOMPARE(::kill(pid_t(sim.processId()), SIGTERM), 0);
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sim.exitCode(), 0);
+
+        sim.start(QStringLiteral(VELMORA_SIM_PATH), {QStringLiteral("--bogus")});  // refused, not ignored
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+        QVERIFY(sim.exitCode() != 0);
     }
 };
 

@@ -1,5 +1,6 @@
 // The serial link against a real pseudo-terminal: OPEN and CLOSE, opens that
-// fail, a line that hangs up, and the 50 ms poll that reads the replies.
+// fail, a line that hangs up, the 50 ms poll that reads the replies, and a
+// device that floods the line.
 #include "flood.h"
 #include "heapusage.h"
 #include "protocol/parameterblock.h"
@@ -34,45 +35,13 @@ QString linkState(const WindowHarness &h)
     return u"%1 %2 %3 enabled"_s.arg(h.window->Open->text(), h.window->Open->styleSheet()).arg(enabled);
 }
 
-// Watches the window's poll: the most processor time one run of it took, from
-// the timer's event to the end of its handlers (the watch's own slot, connected
-// last, runs last), how many polls in a row read nothing, and the most memory
-// held. Processor time, so that a busy machine's other work does not count.
-class PollWatch : public QObject
+// Processor time of this thread, so that a busy machine's other work does not count.
+qint64 threadTimeNs()
 {
-public:
-    PollWatch(QTimer *poll, const WindowHarness &h)
-    {
-        poll->installEventFilter(this);
-        connect(poll, &QTimer::timeout, this, [this, &h] {
-            longestMs = std::max(longestMs, double(threadTimeNs() - m_startNs) / 1e6);
-            quietPolls = h.window->Return_temp.isEmpty() ? quietPolls + 1 : 0;
-            heapPeak = std::max(heapPeak, heapInUse());
-        });
-    }
-
-    double longestMs = 0;
-    int quietPolls = 0;
-    qint64 heapPeak = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Timer)
-            m_startNs = threadTimeNs();
-        return false;
-    }
-
-private:
-    static qint64 threadTimeNs()
-    {
-        timespec now{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-        return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-    }
-
-    qint64 m_startNs = 0;
-};
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
 
 } // namespace
 
@@ -81,78 +50,76 @@ class tst_PortLink : public QObject
     Q_OBJECT
 
 private slots:
-    void openAndClose()
+    // The window holds the line while open and lets it go when closed. A port
+    // that fails to open, or is lost, says why and shows the closed state; the
+    // next press opens the device COM1 leads to by then.
+    void openCloseAndFail_data()
     {
-        PtyPair pty;
-        WindowHarness h(pty.slavePath());
-        h.press("Open");
-        QCOMPARE(linkState(h), Opened);
-        QCOMPARE(h.message(), u"Port has open"_s);
-        QVERIFY(!QSerialPort(pty.slavePath()).open(QIODevice::ReadWrite));  // the window holds the line
-        h.press("Open");
-        QCOMPARE(linkState(h), Closed);
-        QCOMPARE(h.message(), u"Port has close"_s);
-        QVERIFY(QSerialPort(pty.slavePath()).open(QIODevice::ReadWrite));
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message");  // how it begins
+        QTest::newRow("no such device") << "missing" << "Port open failed: ";
+        QTest::newRow("held by another port") << "held" << "Port open failed: ";
+        QTest::newRow("taken by another port between two presses") << "taken" << "Port open failed: ";
+        QTest::newRow("line hung up") << "hang-up" << "Port lost: ";
+        // The frame is written once the event loop turns, to a line gone by then.
+        QTest::newRow("line hung up while a SET ALL frame is on its way") << "hang-up in SET ALL" << "Port lost: ";
     }
 
-    void failedOpen_data()
+    void openCloseAndFail()
     {
-        QTest::addColumn<bool>("held");
-        QTest::addColumn<bool>("openedBefore");
-        QTest::newRow("no such device") << false << false;
-        QTest::newRow("held by another port") << true << false;
-        QTest::newRow("taken by another port between two presses") << true << true;
-    }
-
-    void failedOpen()
-    {
-        QFETCH(bool, held);
-        QFETCH(bool, openedBefore);
-        PtyPair pty;
-        WindowHarness h(held ? pty.slavePath() : u"/dev/velmora-no-such-port"_s);
-        if (openedBefore) {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        PtyPair pty, next;
+        WindowHarness h(fault == u"missing"_s ? u"/dev/velmora-no-such-port"_s : pty.slavePath());
+        QSerialPort other(pty.slavePath());
+        if (fault == u"taken"_s || fault.startsWith(u"hang-up"_s)) {
             h.press("Open");
             QCOMPARE(linkState(h), Opened);
+            QCOMPARE(h.message(), u"Port has open"_s);
+            QVERIFY(!other.open(QIODevice::ReadWrite));
+        }
+        if (fault == u"taken"_s) {
+            h.press("Open");
+            QCOMPARE(linkState(h), Closed);
+            QCOMPARE(h.message(), u"Port has close"_s);
+        }
+        if (fault == u"held"_s || fault == u"taken"_s)
+            QVERIFY(other.open(QIODevice::ReadWrite));
+        if (fault.startsWith(u"hang-up"_s)) {
+            if (fault.endsWith(u"SET ALL"_s))
+                h.press("Config_all");
+            pty.hangUp();
+        } else {
             h.press("Open");
         }
-        QSerialPort holder(pty.slavePath());
-        QVERIFY(!held || holder.open(QIODevice::ReadWrite));
-        h.press("Open");
-        QVERIFY2(h.message().contains(QRegularExpression(u"^Port open failed: \\S"_s)),
-                 qPrintable(h.message()));
+        QTRY_VERIFY2(h.message().contains(QRegularExpression(u"^"_s + message + u"\\S"_s)), qPrintable(h.message()));
         QCOMPARE(linkState(h), Closed);
-        holder.close();
-        PortMap::setDevice(u"COM1"_s, pty.slavePath());
+
+        // Written before the port opens, so no reply to anything asked after it: dropped at the open.
+        QVERIFY(next.send("OLD"));
+        const int line = ::open(qPrintable(next.slavePath()), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+        int waiting = -1;
+        QTRY_VERIFY(::ioctl(line, FIONREAD, &waiting) == 0 && waiting == 3);
+        ::close(line);
+        PortMap::setDevice(u"COM1"_s, next.slavePath());
         h.press("Open");  // no press is spent on closing a port that never opened
         QCOMPARE(linkState(h), Opened);
         h.press("READ");
-        QTRY_COMPARE(pty.received(), ReadFrame);
-    }
-
-    void lineHungUp_data()
-    {
-        QTest::addColumn<QByteArray>("pressed");  // just before the hang-up
-        QTest::newRow("idle") << QByteArray();
-        QTest::newRow("while a SET ALL frame is on its way") << QByteArray("Config_all");
-    }
-
-    void lineHungUp()
-    {
-        QFETCH(QByteArray, pressed);
-        PtyPair pty, next;
-        WindowHarness h(pty.slavePath());
-        h.press("Open");
-        if (!pressed.isEmpty())
-            h.press(pressed.constData());  // written once the event loop turns, to a line gone by then
-        pty.hangUp();
-        QTRY_VERIFY2(h.message().contains(QRegularExpression(u"^Port lost: \\S"_s)),
-                     qPrintable(h.message()));
-        QCOMPARE(linkState(h), Closed);
-        PortMap::setDevice(u"COM1"_s, next.slavePath());
-        h.press("Open");
-        QCOMPARE(linkState(h), Opened);
-        h.press("READ");
         QTRY_COMPARE(next.received(), ReadFrame);
+
+        // However often the port opened, one poll every 50 ms hands each reply over once.
+        const QList<QTimer *> timers = h.window->findChildren<QTimer *>(u"readTimer"_s);
+        QVERIFY(timers.size() == 1 && timers[0]->isActive() && timers[0]->interval() == 50);
+        QByteArray seen;
+        // Runs after the window's poll slot; a second one would already have emptied the buffer.
+        connect(timers[0], &QTimer::timeout, this, [&] { seen += h.window->Return_temp; });
+        const QByteArray reply("N\0\xff\r\n", 5);
+        QVERIFY(next.send(reply));
+        QTRY_COMPARE(seen, reply);
+        QSignalSpy later(timers[0], &QTimer::timeout);
+        QTRY_VERIFY(later.count() >= 3);
+        QCOMPARE(seen, reply);
+        QCOMPARE(next.received(), ReadFrame);  // and opening, closing, polling wrote nothing
     }
 
     // A device that sends noise without pause at 2 MiB/s, some 180 times what
@@ -165,16 +132,28 @@ private slots:
         PtyPair pty;
         WindowHarness h(pty.slavePath());
         h.press("Open");
-        PollWatch watch(h.window->findChild<QTimer *>(u"readTimer"_s), h);
+        // The window's timer now runs its poll through the test, which times
+        // it, counts the polls in a row that read nothing and the memory held.
+        double longestMs = 0;
+        int quietPolls = 0;
+        qint64 heapPeak = 0;
+        QTimer *poll = h.window->findChild<QTimer *>(u"readTimer"_s);
+        poll->disconnect(h.window.get());
+        connect(poll, &QTimer::timeout, this, [&] {
+            const qint64 startNs = threadTimeNs();
+            QVERIFY(QMetaObject::invokeMethod(h.window.get(), "readMyCom"));
+            longestMs = std::max(longestMs, double(threadTimeNs() - startNs) / 1e6);
+            quietPolls = h.window->Return_temp.isEmpty() ? quietPolls + 1 : 0;
+            heapPeak = std::max(heapPeak, heapInUse());
+        });
 
         const qint64 heapBefore = heapInUse();
         Flood flood(pty, BytesPerSecond);
         QTest::qWait(FloodMs);
         const double mibPerSecond = flood.stop();
 
-        QTRY_VERIFY(watch.quietPolls >= 2);  // all of it read, and judged
-        const double longestMs = watch.longestMs;
-        const qint64 heapGrowth = watch.heapPeak - heapBefore;
+        QTRY_VERIFY(quietPolls >= 2);  // all of it read, and judged
+        const qint64 heapGrowth = heapPeak - heapBefore;
         h.press("READ");
         QTRY_COMPARE(pty.received(), ReadFrame);
         Protocol::ParameterBlock block;
@@ -188,33 +167,6 @@ private slots:
         QVERIFY2(mibPerSecond >= 1, qPrintable(QString::number(mibPerSecond)));
         QVERIFY2(longestMs < 10, qPrintable(QString::number(longestMs)));
         QVERIFY2(heapGrowth < 4 << 20, qPrintable(QString::number(heapGrowth)));
-    }
-
-    void pollAfterReopen()
-    {
-        QByteArray seen;  // all that the polls hand over
-        PtyPair pty;
-        WindowHarness h(pty.slavePath());
-        h.press("Open");
-        h.press("Open");
-        // Written while the port is closed, so no reply to anything the window asks after it opens.
-        QVERIFY(pty.send("OLD"));
-        const int line = ::open(qPrintable(pty.slavePath()), O_RDONLY | O_NOCTTY | O_NONBLOCK);
-        int waiting = -1;
-        QTRY_VERIFY(::ioctl(line, FIONREAD, &waiting) == 0 && waiting == 3);
-        ::close(line);
-        h.press("Open");
-        const QList<QTimer *> timers = h.window->findChildren<QTimer *>(u"readTimer"_s);
-        QVERIFY(timers.size() == 1 && timers[0]->isActive() && timers[0]->interval() == 50);
-        // Runs after the window's poll slot; a second one would already have emptied the buffer.
-        connect(timers[0], &QTimer::timeout, this, [&] { seen += h.window->Return_temp; });
-        const QByteArray reply("N\0\xff\r\n", 5);
-        QVERIFY(pty.send(reply));
-        QTRY_COMPARE(seen, reply);
-        QSignalSpy later(timers[0], &QTimer::timeout);
-        QTRY_VERIFY(later.count() >= 3);
-        QCOMPARE(seen, reply);  // no later poll hands it over again
-        QCOMPARE(pty.received(), QByteArray());  // and opening, closing, polling wrote nothing
     }
 };
 

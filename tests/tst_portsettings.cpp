@@ -1,11 +1,12 @@
-// Port mappings remembered between runs: what one program saves is what every
-// program applies at its next start, --port wins for one run, and an entry
-// that is not a mapping is skipped without stopping anything.
+// velmora's command line and the port mappings it remembers between runs:
+// what one program saves is what every program applies at its next start,
+// --port wins for one run, an entry that is not a mapping is skipped without
+// stopping anything, and a command line that cannot run is refused in one line.
+#include "files.h"
 #include "link/portmap.h"
 #include "link/portsettings.h"
 #include "velmora/commandline.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -34,14 +35,6 @@ QString savedState()
     for (auto it = saved.cbegin(); it != saved.cend(); ++it)
         state << it.key() + u'=' + it.value();
     return state.join(u' ');
-}
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
 }
 
 } // namespace
@@ -83,7 +76,7 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QString, applied);
         QFETCH(int, skipped);
-        writeFile(PortSettings::fileName(), file);
+        QVERIFY(writeFile(PortSettings::fileName(), file));
         QStringList problems;
         PortSettings::load(&problems);
         QCOMPARE(problems.size(), skipped);
@@ -99,7 +92,7 @@ private slots:
         const QString folder = QFileInfo(PortSettings::fileName()).path();
         QVERIFY(QDir(folder).removeRecursively());
         const auto restore = qScopeGuard([&] { QFile::remove(folder); });
-        writeFile(m_config.filePath(u"blocker"_s), "a file, not a folder");
+        QVERIFY(writeFile(m_config.filePath(u"blocker"_s), "a file, not a folder"));
         QVERIFY(QFile::rename(m_config.filePath(u"blocker"_s), folder));
         QVERIFY(!PortSettings::save({{u"COM1"_s, u"/dev/a"_s}}));
     }
@@ -108,16 +101,25 @@ private slots:
     void commandLine_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("run");
+        QTest::addColumn<QString>("run");  // the ports of the run, or "refused"
         QTest::addColumn<QString>("savedAfter");
-        QTest::newRow("saved only") << QStringList()
-                                    << u"COM1=/dev/saved1* COM2=/dev/saved2*"_s << u"COM1=/dev/saved1 COM2=/dev/saved2"_s;
-        QTest::newRow("--port overrides for the run") << QStringList{u"--port"_s, u"COM1=/dev/given"_s}
-                                    << u"COM1=/dev/given COM2=/dev/saved2*"_s << u"COM1=/dev/saved1 COM2=/dev/saved2"_s;
+        const QString saved = u"COM1=/dev/saved1 COM2=/dev/saved2"_s;
+        const auto refused = [&](const char *name, const QStringList &arguments) {
+            QTest::newRow(name) << arguments << u"refused"_s << saved;
+        };
+        QTest::newRow("saved only") << QStringList() << u"COM1=/dev/saved1* COM2=/dev/saved2*"_s << saved;
+        QTest::newRow("--port overrides for the run") << QStringList{u"--port"_s, u"COM1=/dev/given"_s, u"--trace"_s}
+                                                      << u"COM1=/dev/given COM2=/dev/saved2*"_s << saved;
         // Added to what is saved, replacing only the same port.
         QTest::newRow("--save-ports") << QStringList{u"--port=COM1=/dev/given"_s, u"--port=COM3=/dev/new"_s, u"--save-ports"_s}
                                       << u"COM1=/dev/given COM2=/dev/saved2* COM3=/dev/new"_s
                                       << u"COM1=/dev/given COM2=/dev/saved2 COM3=/dev/new"_s;
+        refused("no device", {u"--port"_s, u"COM1="_s});
+        refused("no equals sign", {u"--port"_s, u"COM1"_s});
+        refused("stray argument", {u"COM1"_s});
+        refused("--simulate without a simulator: an unknown option", {u"--simulate"_s});
+        refused("--save-ports, nothing to save", {u"--save-ports"_s});
+        refused("--save-ports --forget-ports", {u"--port"_s, u"COM1=/dev/a"_s, u"--save-ports"_s, u"--forget-ports"_s});
     }
 
     void commandLine()
@@ -127,16 +129,24 @@ private slots:
         QFETCH(QString, savedAfter);
         QVERIFY(PortSettings::save({{u"COM1"_s, u"/dev/saved1"_s}, {u"COM2"_s, u"/dev/saved2"_s}}));
         const CommandLine parsed = parseCommandLine(QStringList{u"velmora"_s} + arguments, false);
-        QCOMPARE(parsed.action, CommandLine::Run);
-        QVERIFY(applyPortOptions(parsed));
-        QCOMPARE(portMapState(), run);
+        if (run == u"refused"_s) {
+            QCOMPARE(parsed.action, CommandLine::Exit);
+            QCOMPARE(parsed.exitCode, UsageError);
+            QVERIFY2(!parsed.output.isEmpty() && !parsed.output.trimmed().contains(u'\n'), qPrintable(parsed.output));
+        } else {
+            QCOMPARE(parsed.action, CommandLine::Run);
+            QCOMPARE(parsed.trace, arguments.contains(u"--trace"_s));
+            QVERIFY(applyPortOptions(parsed));
+        }
+        QCOMPARE(portMapState(), run == u"refused"_s ? QString() : run);
         QCOMPARE(savedState(), savedAfter);
     }
 
     // velmora saves; velmora-cli, started after it, opens the same device.
+    // What velmora refuses or forgets it does before any window: no display is needed.
     void sharedBetweenPrograms()
     {
-        writeFile(PortSettings::fileName(), "[ports]\nCOM99=/dev/broken\n");
+        QVERIFY(writeFile(PortSettings::fileName(), "[ports]\nCOM99=/dev/broken\n"));
         QProcess velmora;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(u"XDG_CONFIG_HOME"_s, m_config.path());
@@ -165,9 +175,13 @@ private slots:
         const QByteArray cliErrors = cli.readAllStandardError();
         QVERIFY2(cliErrors.contains("\nvelmora-cli: cannot open " + device.toUtf8() + " (COM3)"), cliErrors);
 
-        // Forgetting needs no display either.
         environment.insert(u"QT_QPA_PLATFORM"_s, u"no-such-platform"_s);
         velmora.setProcessEnvironment(environment);
+        velmora.start(QStringLiteral(VELMORA_PATH), {u"--port"_s, u"COM21=/dev/ttyUSB0"_s});
+        QVERIFY(velmora.waitForFinished(10000));
+        QCOMPARE(velmora.exitCode(), 2);
+        QCOMPARE(velmora.readAllStandardError(),
+                 "velmora: --port COM21=/dev/ttyUSB0: COM21 is not a port of the list, COM1 to COM20\n"_ba);
         velmora.start(QStringLiteral(VELMORA_PATH), {u"--forget-ports"_s});
         QVERIFY(velmora.waitForFinished(10000));
         QCOMPARE(velmora.exitCode(), 0);

@@ -30,22 +30,11 @@ PtyPair::~PtyPair()
     hangUp();
 }
 
-void PtyPair::drain()
-{
-    if (m_master < 0)
-        return;
-    char buffer[512];
-    for (;;) {
-        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        m_received.append(buffer, int(n));
-    }
-}
-
 QByteArray PtyPair::received()
 {
-    drain();
+    char buffer[512];
+    for (ssize_t n; m_master >= 0 && (n = ::read(m_master, buffer, sizeof buffer)) > 0;)
+        m_received.append(buffer, int(n));
     return m_received;
 }
 

@@ -14,7 +14,6 @@ public:
     PtyPair(const PtyPair &) = delete;
     PtyPair &operator=(const PtyPair &) = delete;
 
-    bool isValid() const { return m_master >= 0; }
     QString slavePath() const { return m_slavePath; }
 
     // Bytes the program has written so far, gathered from the master without
@@ -27,8 +26,6 @@ public:
     void hangUp();
 
 private:
-    void drain();
-
     int m_master = -1;
     int m_slave = -1;
     QString m_slavePath;
