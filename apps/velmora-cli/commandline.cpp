@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <QFile>
 
-
 using Client::Writer;
 
 namespace {
