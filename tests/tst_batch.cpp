@@ -14,9 +14,10 @@
 
 namespace {
 
-// The log as records of column name to value; empty unless every line is whole.
+// The log as records of column name to value; empty unless every line is
+// whole. The "writing" line before each device is left out unless asked for.
 using Record = QMap<QString, QString>;
-QList<Record> readLog()
+QList<Record> readLog(bool withWriting = false)
 {
     const QByteArray bytes = readFile(QStringLiteral("log.csv"));
     const Batch::CsvTable table = Batch::readCsv(bytes);
@@ -31,7 +32,8 @@ QList<Record> readLog()
         Record record;
         for (size_t i = 0; i < fields.size(); ++i)
             record.insert(header[i].text, fields[i].text);
-        records << record;
+        if (withWriting || record.value("result") != QLatin1String("writing"))
+            records << record;
     }
     return records;
 }
