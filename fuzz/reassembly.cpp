@@ -7,9 +7,10 @@
 // - an acknowledgement is the byte 0x30 and came first; a block is the first
 //   31 bytes that came, and nothing more while it was judged (strictly: its
 //   SN is one a device takes); a garbled block is the first 31 bytes too, but
-//   more came, or (strictly) its SN is not one; a refusal is what came (its
-//   first MaxRefusalSize bytes), at least one byte, and no acknowledgement or
-//   block; no answer means no byte came in time.
+//   more came, or (strictly) its SN is not one; a refusal is what came, one
+//   to MaxFailureSize bytes, and no acknowledgement or block; more is garbled
+//   (its first MaxRefusalSize bytes kept); no answer means no byte came in
+//   time.
 //
 // Input: byte 0 says what is awaited (bit 0: a block; bit 2: judged
 // strictly) and whether the next 16 bytes give the time the frame went out
@@ -96,7 +97,12 @@ void checkVerdict(const Exchange &exchange, const Verdict &verdict, qint64 nowMs
         VELMORA_REQUIRE(!exchange.strict || ReplyAssembler::isPlausible(verdict.bytes));
         break;
     case Verdict::Garbled:
-        VELMORA_REQUIRE(block && verdict.bytes == taken.left(Protocol::ParameterBlock::Size));
+        if (!block) {
+            VELMORA_REQUIRE(verdict.bytes == taken.left(ReplyAssembler::MaxRefusalSize));
+            VELMORA_REQUIRE(taken.size() > ReplyAssembler::MaxFailureSize && quint8(taken.at(0)) != Protocol::AckByte);
+            break;
+        }
+        VELMORA_REQUIRE(verdict.bytes == taken.left(Protocol::ParameterBlock::Size));
         VELMORA_REQUIRE(verdict.bytes.size() == Protocol::ParameterBlock::Size);
         VELMORA_REQUIRE(taken.size() > Protocol::ParameterBlock::Size
                         || (exchange.strict && !ReplyAssembler::isPlausible(verdict.bytes)));
@@ -107,7 +113,8 @@ void checkVerdict(const Exchange &exchange, const Verdict &verdict, qint64 nowMs
         if (block)
             VELMORA_REQUIRE(verdict.bytes.size() < Protocol::ParameterBlock::Size);
         else
-            VELMORA_REQUIRE(quint8(verdict.bytes.at(0)) != Protocol::AckByte);
+            VELMORA_REQUIRE(quint8(verdict.bytes.at(0)) != Protocol::AckByte
+                            && verdict.bytes.size() <= ReplyAssembler::MaxFailureSize);
         break;
     case Verdict::NoAnswer:
         VELMORA_REQUIRE(!exchange.cameInTime && nowMs >= exchange.deadlineMs && verdict.bytes.isEmpty());

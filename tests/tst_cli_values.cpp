@@ -101,10 +101,10 @@ private slots:
         QTest::newRow("bytes after the gap are not the refusal's")
             << ack << "1:31 40:03" << 50 << int(Verdict::Refused) << QByteArray("\x31") << 0;
         const QByteArray noise(ReplyAssembler::MaxRefusalSize, '\x31');
-        const QString noisy = "1:" + QString::fromLatin1(noise.toHex()) + " 15:03";
-        QTest::newRow("bytes past a refusal's first 64 keep the line busy")
-            << ack << noisy << 14 + quiet << int(Verdict::Pending) << none << 15 + quiet;
-        QTest::newRow("a refusal keeps its first 64 bytes") << ack << noisy << 15 + quiet << int(Verdict::Refused) << noise << 0;
+        QTest::newRow("more than a refusal has: garbled, its first 64 bytes kept")
+            << ack << "1:" + QString::fromLatin1((noise + "\x03").toHex()) << 1 << int(Verdict::Garbled) << noise << 0;
+        QTest::newRow("six bytes: garbled") << ack << "1:3103 2:03040506" << 2 << int(Verdict::Garbled)
+                                            << QByteArray::fromHex("310303040506") << 0;
         QTest::newRow("nothing yet") << ack << "" << 999 << int(Verdict::Pending) << none << 1000;
         QTest::newRow("nothing at the deadline") << ack << "" << 1000 << int(Verdict::NoAnswer) << none << 1000;
         QTest::newRow("too late for the deadline") << ack << "1000:30" << 1000 << int(Verdict::NoAnswer) << none << 1000;

@@ -123,7 +123,7 @@ void DeviceSession::send(Command command, const QByteArray &payload, Next next, 
     if (!failed)
         failed = [this](OperationResult::Status status, const QString &error) { finish(status, error); };
     m_line.exchange(Protocol::buildFrame(command, payload), awaiting,
-                    [this, &info, next, failed](const LineTransport::Result &reply) {
+                    [this, &info, command, next, failed](const LineTransport::Result &reply) {
         const QString name = QLatin1String(info.name);
         m_result.lateBytes += reply.lateBytes;
         switch (reply.verdict.kind) {
@@ -144,7 +144,8 @@ void DeviceSession::send(Command command, const QByteArray &payload, Next next, 
                    QStringLiteral("no clean answer to %1 after %2 frame(s): %3")
                        .arg(name)
                        .arg(reply.frames)
-                       .arg(ReplyAssembler::isPlausible(reply.verdict.bytes)
+                       .arg(command != Command::Read ? QStringLiteral("more bytes came than a refusal has (a late answer on the line?)")
+                            : ReplyAssembler::isPlausible(reply.verdict.bytes)
                                 ? QStringLiteral("more bytes came than a block has (a late answer on the line?)")
                                 : QStringLiteral("the block holds values no device has (read out of place?)")));
             return;

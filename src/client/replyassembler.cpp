@@ -65,6 +65,7 @@ void ReplyAssembler::feed(const QByteArray &bytes, qint64 nowMs)
         m_whole = true;
     } else {
         m_bytes.append(bytes.left(MaxRefusalSize - m_bytes.size()));
+        m_outOfPlace = m_bytes.size() > MaxFailureSize;
     }
 }
 
@@ -79,6 +80,8 @@ ReplyAssembler::Verdict ReplyAssembler::verdict(qint64 nowMs) const
 {
     if (m_whole && m_awaiting == Awaiting::Acknowledgement)
         return {Verdict::Acknowledged, m_bytes};
+    if (m_outOfPlace && m_awaiting == Awaiting::Acknowledgement)
+        return {Verdict::Garbled, m_bytes};
     if (m_whole) {
         if (m_outOfPlace || (m_check == Check::Strict && !isPlausible(m_bytes)))
             return {Verdict::Garbled, m_bytes};

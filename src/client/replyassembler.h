@@ -4,7 +4,7 @@
 // - an acknowledgement is the byte 0x30, complete at once; what follows it is
 //   not part of it;
 // - any other first byte is a refusal, complete once the line has been quiet
-//   for QuietGapMs;
+//   for QuietGapMs; more bytes than a failure reply has are garbled;
 // - a READ answer is complete at 31 bytes, whatever its first byte (a local
 //   IP of 48.x.x.x starts with 0x30); one that stays shorter until the
 //   deadline is a refusal, and one that more bytes follow is garbled: a late
@@ -49,6 +49,9 @@ public:
     // speed) keeps a refusal from being whole until the deadline, which may be
     // an hour away, and its first bytes tell as much as all of them.
     static constexpr int MaxRefusalSize = 64;
+    // The device's failure replies have 1 to 5 bytes: more, where an
+    // acknowledgement is awaited, are garbled (a late block, or noise).
+    static constexpr int MaxFailureSize = 5;
 
     enum class Check { Plain, Strict };
 
