@@ -107,12 +107,11 @@ void BatchRun::checked(Port &port, const Attempt &attempt)
     record(attempt);
     m_checkedRows << QStringLiteral("%1 on %2: %3").arg(m_plan.rowName(attempt.row), attempt.port,
                                                           resultName(attempt.result));
-    if (attempt.result != Result::Ok) {
-        // Not on that device after all: the row is another device's to get.
+    // Not on that device after all: the row is another device's to get.
+    if (attempt.result != Result::Ok)
         m_pending.insert(std::lower_bound(m_pending.begin(), m_pending.end(), attempt.row), attempt.row);
-        wakeIdlePorts();
-    }
     checkNext(port);
+    wakeIdlePorts();  // the others that went idle for want of rows
 }
 
 void BatchRun::wakeIdlePorts()
