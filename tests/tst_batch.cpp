@@ -290,23 +290,37 @@ private slots:
     {
         QTest::addColumn<int>("signal");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("SIGINT") << SIGINT << 130;
-        QTest::newRow("SIGTERM") << SIGTERM << 143;
+        QTest::addColumn<bool>("whileReadingPlan");  // else while devices are written
+        QTest::newRow("SIGINT") << SIGINT << 130 << false;
+        QTest::newRow("SIGTERM") << SIGTERM << 143 << false;
+        QTest::newRow("SIGTERM while a long plan is read") << SIGTERM << 143 << true;
     }
 
     void stopSignal()
     {
         QFETCH(int, signal);
         QFETCH(int, exitCode);
-        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(20)));
+        QFETCH(bool, whileReadingPlan);
+        QByteArray longPlan = "id,t1\n";
+        for (int n = 1; n <= 50000; ++n)
+            longPlan += "B-" + QByteArray::number(n) + ',' + QByteArray::number(n) + '\n';
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), whileReadingPlan ? longPlan : plan(20)));
         Device first(fault("slow"));
         Device second(fault("slow"));
         BatchProcess batch({"plan.csv", "--log", "log.csv", "--no-prompt", "--port", first.path(), "--port", second.path()});
-        QTRY_VERIFY(batch.err.contains(QLatin1String("[1/20]")));
+        if (whileReadingPlan)
+            QTest::qWait(100);
+        else
+            QTRY_VERIFY(batch.err.contains(QLatin1String("[1/20]")));
         QCOMPARE(::kill(pid_t(batch.process.processId()), signal), 0);
-        QTRY_VERIFY(batch.finished());
+        QTRY_VERIFY_WITH_TIMEOUT(batch.finished(), 10000);
         QCOMPARE(batch.process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(batch.process.exitCode(), exitCode);
+        if (whileReadingPlan) {
+            QCOMPARE(batch.summary(), QStringLiteral("50000 rows: 0 ok, 0 mismatch, 0 no answer, 0 skipped, 50000 left"));
+            QCOMPARE(first.frames + second.frames, 0);
+            return;
+        }
         QVERIFY2(batch.err.contains(QLatin1String("stopping once the device being written on ")), qPrintable(batch.err));
         QVERIFY(batch.summary().endsWith(QLatin1String(" left")));
 
