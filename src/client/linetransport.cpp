@@ -108,7 +108,7 @@ void LineTransport::failLater(const QString &error)
 
 QByteArray LineTransport::takeInput()
 {
-    const QByteArray bytes = m_port.read(m_port.bytesAvailable());
+    const QByteArray bytes = m_port.readAll();
     if (!bytes.isEmpty())
         m_lastByteMs = now();
     if (m_trace && !bytes.isEmpty() && m_awaitingReply)
