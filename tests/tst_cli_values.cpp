@@ -125,7 +125,8 @@ private slots:
             << strict << "995:" + QString::fromLatin1(block.toHex()) << 1000 << int(Verdict::Block) << block << 0;
         QTest::newRow("short answer to READ is a refusal")
             << read << "1:310c" << 1000 << int(Verdict::Refused) << QByteArray("\x31\x0c") << 0;
-        QTest::newRow("lone 0x30 to READ is a refusal") << read << "1:30" << 1000 << int(Verdict::Refused) << QByteArray("0") << 0;
+        QTest::newRow("lone 0x30 to READ is a late acknowledgement") << read << "1:30" << 1000 << int(Verdict::Garbled)
+                                                                     << QByteArray("0") << 0;
     }
 
     void reassembly()
