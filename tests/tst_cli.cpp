@@ -174,7 +174,7 @@ void tst_Cli::faults_data()
     QTest::newRow("refused READ") << "fail" << QStringList{"--timeout", "200", "read"} << 1 << 1
                                   << "velmora-cli: READ refused: 31 0c\n";
     QTest::newRow("missing port") << "" << QStringList{"--port", "/dev/no-such-line", "read"} << 3 << 0
-                                  << "velmora-cli: cannot open /dev/no-such-line: No such file or directory\n";
+                                  << "velmora-cli: cannot open /dev/no-such-line: No such file or directory; velmora-cli ports lists the serial ports present\n";
 }
 
 void tst_Cli::faults()

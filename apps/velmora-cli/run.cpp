@@ -149,8 +149,7 @@ int runRequest(const Request &request)
     session.line().setTrace(trace.get());
     const QString device = PortMap::resolve(request.port);
     if (!session.line().open(device)) {
-        const QString name = device == request.port ? device : QStringLiteral("%1 (%2)").arg(device, request.port);
-        printError(QStringLiteral("cannot open %1: %2").arg(name, session.line().errorString()));
+        printError(PortMap::cannotOpen(request.port, session.line().errorString()));
         return NoLine;
     }
     start(session, request, [&request](const OperationResult &result) {

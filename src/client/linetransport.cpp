@@ -21,7 +21,8 @@ bool LineTransport::open(const QString &device)
 {
     m_port.setPortName(device);
     m_lineError.clear();
-    return SerialLine::open(m_port);
+    m_openError.clear();
+    return SerialLine::open(m_port, &m_openError, m_trace);
 }
 
 void LineTransport::exchange(const QByteArray &frame, ReplyAssembler::Awaiting awaiting, Callback done)

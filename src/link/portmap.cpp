@@ -75,6 +75,20 @@ void reset()
     mappings().clear();
 }
 
+QString displayName(const QString &portOrPath)
+{
+    const QString device = resolve(portOrPath);
+    return device == portOrPath ? device : QStringLiteral("%1 (%2)").arg(portOrPath, device);
+}
+
+QString cannotOpen(const QString &portOrPath, const QString &reason)
+{
+    QString line = QStringLiteral("cannot open %1: %2").arg(displayName(portOrPath), reason);
+    if (!devicePresent(resolve(portOrPath)))
+        line += QLatin1String("; velmora-cli ports lists the serial ports present");
+    return line;
+}
+
 bool devicePresent(const QString &device)
 {
 #ifdef Q_OS_WIN

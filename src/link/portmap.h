@@ -27,6 +27,12 @@ void setSavedDevice(const QString &comName, const QString &devicePath);
 bool isSaved(const QString &comName);
 void reset();
 
+// A port as it is opened: "COM1 (/dev/ttyS0)", or the path alone.
+QString displayName(const QString &portOrPath);
+// "cannot open COM1 (/dev/ttyS0): REASON", with where to look next for a
+// device that is not there.
+QString cannotOpen(const QString &portOrPath, const QString &reason);
+
 // Whether a device path names a device that is there now.
 bool devicePresent(const QString &devicePath);
 
