@@ -1,6 +1,7 @@
 // velmora-cli: the device's protocol from a shell, with exit codes.
 #include "batch.h"
 #include "commandline.h"
+#include "ports.h"
 #include "run.h"
 
 #include <QCoreApplication>
@@ -23,8 +24,16 @@ int main(int argc, char **argv)
 
     const CommandLine commandLine = parseCommandLine(QCoreApplication::arguments(), SimulatorAvailable);
     if (!commandLine.exit)
-        return commandLine.request.command == Request::RunBatch ? runBatch(commandLine.request)
-                                                                : runRequest(commandLine.request);
+        switch (commandLine.request.command) {
+        case Request::RunBatch:
+            return runBatch(commandLine.request);
+        case Request::ListPorts:
+            return runPorts(commandLine.request);
+        case Request::Scan:
+            return runScan(commandLine.request);
+        default:
+            return runRequest(commandLine.request);
+        }
     if (commandLine.exitCode != Success) {
         printError(commandLine.output);
         return commandLine.exitCode;
