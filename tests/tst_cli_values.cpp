@@ -40,7 +40,7 @@ private slots:
         row("not hex", "set", "mac=0g:1e:ce:00:79:01", "mac=0g:1e:ce:00:79:01: expected six hex pairs joined by ':' or '-'");
         row("port 65536", "set", "port=65536", "port=65536: expected a whole number from 0 to 65535");
         row("signed", "set", "t1=+5", "t1=+5: expected a whole number from 0 to 65535");
-        row("empty", "set", "t1=", "t1=: expected a whole number from 0 to 65535");
+        row("empty", "set", "t1=", "t1=: empty; expected a whole number from 0 to 65535");
         row("reserved of three bytes", "set-all", "reserved=00:00:00",
             "reserved=00:00:00: expected two hex pairs joined by ':' or '-'");
         // The profile's name has a "%1" in it, which must stay as it is.

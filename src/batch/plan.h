@@ -45,5 +45,7 @@ bool readPlan(const QByteArray &bytes, const QString &fileName, const PlanChecks
               QStringList *errors);
 
 constexpr int MaxErrors = 20;
+// An id is a name for a label, not a place for data.
+constexpr int MaxIdCharacters = 64;
 
 } // namespace Batch
