@@ -11,7 +11,7 @@
 #   ./build.sh package                 build build/velmora_<version>_<arch>.deb
 #   ./build.sh fuzz [SECONDS]          run every fuzz target longer (default 600 s each)
 #   ./build.sh screenshot              render docs/window.png, headless
-#   ./build.sh bench [velmora-bench options]
+#   ./build.sh bench [velmora-timing options]
 #                                      time velmora-cli set-all --verify and batch
 #                                      against the simulated device, and count the
 #                                      READs the window loses on a line paced at 115200
@@ -98,7 +98,7 @@ screenshot)
 bench)
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
     build build -DVELMORA_BUILD_TESTS=OFF
-    build/bin/velmora-bench "$@"
+    build/bin/velmora-timing "$@"
     build/bin/velmora-batch-bench
     build/bin/velmora-window-reads
     ;;
