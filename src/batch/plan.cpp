@@ -19,16 +19,19 @@ const QString IdColumn = QStringLiteral("id");
 class Problems
 {
 public:
-    Problems(const QString &fileName, QStringList *errors) : m_fileName(fileName), m_errors(errors) {}
+    Problems(const QString &fileName, QStringList *errors, int maxErrors)
+        : m_fileName(fileName), m_errors(errors), m_maxErrors(maxErrors)
+    {
+    }
     ~Problems()
     {
-        if (m_count > MaxErrors)
-            *m_errors << QStringLiteral("%1: %2 more errors").arg(m_fileName, QString::number(m_count - MaxErrors));
+        if (m_count > m_maxErrors)
+            *m_errors << QStringLiteral("%1: %2 more errors").arg(m_fileName, QString::number(m_count - m_maxErrors));
     }
 
     void add(int line, int column, QString message)
     {
-        if (++m_count > MaxErrors)
+        if (++m_count > m_maxErrors)
             return;
         // One line each, whatever a quoted cell held.
         *m_errors << QStringLiteral("%1:%2:%3: %4")
@@ -40,6 +43,7 @@ public:
 private:
     QString m_fileName;
     QStringList *m_errors;
+    int m_maxErrors;
     int m_count = 0;
 };
 
@@ -182,10 +186,10 @@ QString Plan::rowName(int number) const
 }
 
 bool readPlan(const QByteArray &bytes, const QString &fileName, const PlanChecks &checks, Plan *plan,
-              QStringList *errors)
+              QStringList *errors, int maxErrors)
 {
     const CsvTable table = readCsv(bytes);
-    Problems problems(fileName, errors);
+    Problems problems(fileName, errors, maxErrors);
     if (!table.error.isEmpty()) {
         problems.add(table.errorLine, table.errorColumn, table.error);
         return false;
