@@ -1,0 +1,35 @@
+#include "runsession.h"
+
+namespace Bench {
+
+RunSession::RunSession(const Batch::Plan &plan, Batch::Waiting waiting, const Batch::LineSettings &settings,
+                       QObject *parent)
+    : QObject(parent), m_plan(plan), m_log(m_plan),
+      m_run(std::make_unique<Batch::BatchRun>(m_plan, m_log, waiting, settings))
+{
+}
+
+RunSession::~RunSession()
+{
+    m_run.reset();  // its lanes write to the taps
+}
+
+RunSession::Failure RunSession::open(const std::vector<LaneSpec> &lanes, const QString &logFile, QStringList *errors,
+                                     QStringList *warnings)
+{
+    for (const LaneSpec &lane : lanes) {
+        m_taps.push_back(std::make_unique<LineTap>(lane.port));
+        connect(m_taps.back().get(), &LineTap::line, this, &RunSession::traceLine);
+        m_run->addLane(lane.port, lane.device, m_taps.back()->trace());
+    }
+    QString error;
+    if (!m_run->openPorts(&error)) {
+        *errors << error;
+        return NoLine;
+    }
+    if (!m_log.open(logFile, errors, warnings))
+        return BadLog;
+    return None;
+}
+
+} // namespace Bench
