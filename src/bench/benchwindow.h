@@ -45,6 +45,8 @@ public:
     static QString defaultLogFile(const QString &planFile);
     void setWaiting(Batch::Waiting waiting);
     Batch::Waiting waiting() const;
+    // The line's answer timeout and retries, as velmora-cli's --timeout and --retries.
+    void setLineSettings(const Batch::LineSettings &settings) { m_lineSettings = settings; }
     // Closes the window once a run has ended.
     void setQuitWhenDone(bool quit) { m_quitWhenDone = quit; }
 
@@ -121,6 +123,7 @@ private:
     QString deviceName(int row) const;
 
     QString m_logFile;
+    Batch::LineSettings m_lineSettings;
     std::unique_ptr<RunSession> m_session;
     QElapsedTimer m_runClock;
     int m_attemptsThisRun = 0;

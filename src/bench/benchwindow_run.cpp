@@ -69,7 +69,7 @@ bool BenchWindow::start()
         return false;
     }
 
-    m_session = std::make_unique<RunSession>(planTable->plan(), waiting(), Batch::LineSettings{});
+    m_session = std::make_unique<RunSession>(planTable->plan(), waiting(), m_lineSettings);
     std::vector<RunSession::LaneSpec> lanes;
     for (const QString &port : lanePanel->ports())
         lanes.push_back({port, lanePanel->device(port)});

@@ -188,6 +188,9 @@ void PlanTable::placeProblems(const QByteArray &bytes, const QStringList &errors
                                           [](int l, const Batch::CsvRecord *record) { return l < record->line; });
             const size_t r = after == records.begin() ? 0 : size_t(after - records.begin() - 1);
             const Batch::CsvRecord &record = *records[r];
+            // Past the last record read: the text stopped being CSV there.
+            const bool past = !record.fields.empty() && line > record.fields.back().line && r + 1 == records.size()
+                              && !table.error.isEmpty();
             int field = 0;
             for (size_t f = 0; f < record.fields.size(); ++f) {
                 const Batch::CsvField &cell = record.fields[f];
@@ -195,7 +198,9 @@ void PlanTable::placeProblems(const QByteArray &bytes, const QStringList &errors
                     field = int(f);
             }
             problem.column = std::clamp(field, 0, std::max(0, keyColumns() - 1));
-            if (r == 0)
+            if (past)
+                problem.column = -1;
+            else if (r == 0)
                 problem.row = PlanProblem::Header;
             else if (r - 1 < m_planToTable.size())
                 problem.row = m_planToTable[r - 1];
