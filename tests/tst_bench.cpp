@@ -4,13 +4,23 @@
 #include "bench/benchwindow.h"
 #include "bench/lanepanel.h"
 #include "bench/laneview.h"
+#include "bench/linemonitor.h"
+#include "bench/newplandialog.h"
+#include "bench/report.h"
 #include "batch/csv.h"
 #include "client/profile.h"
 #include "clirun.h"
 #include "files.h"
 #include "ptypair.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTextDocument>
 #include <QLabel>
 #include <QListWidget>
 #include <QTableView>
@@ -229,6 +239,15 @@ private slots:
         QVERIFY(bench.window.countsLabel->text().startsWith(
             QLatin1String("1 ok, 1 mismatch, 1 refused, 1 no answer, 0 skipped, 0 left")));
 
+        // Failed only, and sorted by result: failures first.
+        bench.window.failedOnly->setChecked(true);
+        QCOMPARE(bench.window.planView->model()->rowCount(), 3);
+        bench.window.failedOnly->setChecked(false);
+        bench.window.planView->sortByColumn(result, Qt::AscendingOrder);
+        const QAbstractItemModel *sorted = bench.window.planView->model();
+        QVERIFY(sorted->index(0, result).data().toString().startsWith(QLatin1String("no answer")));
+        QCOMPARE(sorted->index(3, result).data().toString(), QStringLiteral("ok"));
+
         // The same log, but for the time of each line.
         QCOMPARE(readFile(QStringLiteral("bench.csv")).split('\n').first(), readFile(QStringLiteral("batch.csv")).split('\n').first());
         const auto byRow = [](QList<QStringList> lines) {
@@ -239,6 +258,71 @@ private slots:
         };
         QCOMPARE(byRow(logLines(QStringLiteral("bench.csv"))), byRow(logLines(QStringLiteral("batch.csv"))));
         QCOMPARE(logLines(QStringLiteral("bench.csv")).size(), 4);
+
+        // The report holds every row, with what it asked, what came back and its result.
+        QTextDocument report;
+        report.setHtml(bench.window.report());
+        const QString text = report.toPlainText();
+        for (const char *shown : {"4 rows: 1 ok, 1 mismatch, 1 refused, 1 no answer, 0 skipped, 0 left", "A-1",
+                                  "lip=10.0.0.1, sn=1, port=8001", "lip=10.0.0.3, port=5020, sn=3",
+                                  "port: wrote 8003, device has 5020", "A-4"})
+            QVERIFY2(text.contains(QLatin1String(shown)), shown);
+        QString error;
+        QVERIFY2(Bench::writeReport(bench.window.report(), QStringLiteral("report.pdf"), &error), qPrintable(error));
+        QVERIFY(readFile(QStringLiteral("report.pdf")).startsWith("%PDF"));
+
+        // The monitor: every frame of every lane, or of one.
+        Bench::LineMonitor *monitor = bench.window.lineMonitor;
+        const QString all = monitor->shownText();
+        for (const QString &port : ports)
+            QVERIFY2(all.contains(QStringLiteral(" %1 TX aa ").arg(port)), qPrintable(all));
+        monitor->laneFilter->setCurrentText(ports.at(2));
+        const QStringList one = monitor->shownText().split(QLatin1Char('\n'));
+        QCOMPARE(one.size(), 6);  // READ, SET ALL, READ and their replies
+        for (const QString &line : one)
+            QVERIFY2(line.section(QLatin1Char(' '), 1, 1) == ports.at(2), qPrintable(line));
+    }
+
+    void monitorKeepsTheLastLines()
+    {
+        Bench::LineMonitor monitor;
+        monitor.setLanes({"a", "b"});
+        for (int i = 0; i < Bench::LineMonitor::MaxLines + 5; ++i)
+            monitor.addLine(i % 2 ? "b" : "a", QByteArray::number(i) + " TX aa");
+        QCOMPARE(monitor.lineCount(), int(Bench::LineMonitor::MaxLines));
+        QStringList shown = monitor.shownText().split(QLatin1Char('\n'));
+        QCOMPARE(shown.size(), int(Bench::LineMonitor::MaxLines));
+        QCOMPARE(shown.first(), QStringLiteral("5 b TX aa"));
+        monitor.laneFilter->setCurrentText("a");
+        shown = monitor.shownText().split(QLatin1Char('\n'));
+        QCOMPARE(shown.size(), int(Bench::LineMonitor::MaxLines) / 2);
+        QCOMPARE(shown.last(), QStringLiteral("10004 a TX aa"));
+        monitor.copyButton->click();
+        QCOMPARE(QApplication::clipboard()->text(), monitor.shownText());
+    }
+
+    void newPlanAsTheGeneratorWritesIt()
+    {
+        Bench::NewPlanDialog dialog;
+        dialog.setValue("id", "B-08");
+        dialog.setValue("lip", "10.0.0.254");
+        dialog.setValue("mask", "255.255.0.0", true);
+        dialog.setValue("gateway", "10.0.0.1", true);
+        dialog.setValue("sn", "5");
+        dialog.rowCount->setValue(3);
+        const QString expected = "id,lip,mask,sn,gateway\nB-08,10.0.0.254,255.255.0.0,5,10.0.0.1\n"
+                                 "B-09,10.0.0.255,255.255.0.0,6,10.0.0.1\nB-10,10.0.1.0,255.255.0.0,7,10.0.0.1\n";
+        QCOMPARE(dialog.preview->toPlainText(), expected);
+        QString error;
+        QVERIFY2(dialog.saveTo("plan.csv", &error), qPrintable(error));
+        QCOMPARE(QString::fromUtf8(readFile("plan.csv")), expected);
+        Station bench({});
+        QCOMPARE(bench.window.planTable->plan().size(), 3);
+        QCOMPARE(bench.window.planTable->problems().size(), 0);
+
+        dialog.setValue("sn", "x");
+        QVERIFY(!dialog.planError->text().isEmpty());
+        QVERIFY(!dialog.buttons->button(QDialogButtonBox::Save)->isEnabled());
     }
 
     void stopFinishesTheDevicesBeingWritten()

@@ -3,6 +3,8 @@
 #include "batch/batchlog.h"
 #include "lanepanel.h"
 #include "linemonitor.h"
+#include "newplandialog.h"
+#include "report.h"
 #include "resultfilter.h"
 #include "runsession.h"
 
@@ -300,7 +302,15 @@ void BenchWindow::choosePlan()
 
 void BenchWindow::newPlan()
 {
-    statusBar()->showMessage(tr("New plan: not available in this build"), 5000);
+    auto *dialog = new NewPlanDialog(this);
+    dialog->setObjectName(QStringLiteral("newPlanDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        QString error;
+        if (!openPlan(dialog->savedFile(), &error))
+            QMessageBox::warning(this, tr("Open a plan"), error);
+    });
+    dialog->open();
 }
 
 bool BenchWindow::savePlan()
@@ -332,9 +342,30 @@ bool BenchWindow::savePlanAs()
     return true;
 }
 
+QString BenchWindow::report() const
+{
+    ReportHeading heading;
+    heading.planFile = QFileInfo(planTable->fileName()).absoluteFilePath();
+    heading.logFile = QFileInfo(m_logFile).absoluteFilePath();
+    heading.date = QDateTime::currentDateTime();
+    heading.ports = lanePanel->ports();
+    return reportHtml(*planTable, heading);
+}
+
 void BenchWindow::exportReport()
 {
-    statusBar()->showMessage(tr("Export report: not available in this build"), 5000);
+    const QFileInfo plan(planTable->fileName());
+    const QString suggested = plan.dir().filePath(plan.completeBaseName() + QStringLiteral(".report.pdf"));
+    const QString chosen = QFileDialog::getSaveFileName(this, tr("Export the report"), suggested,
+                                                        tr("PDF (*.pdf);;HTML (*.html)"));
+    if (chosen.isEmpty())
+        return;
+    QString error;
+    if (!writeReport(report(), chosen, &error)) {
+        QMessageBox::warning(this, tr("Export the report"), error);
+        return;
+    }
+    statusBar()->showMessage(tr("Wrote %1").arg(chosen), 5000);
 }
 
 void BenchWindow::updateChecks()

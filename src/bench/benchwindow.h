@@ -58,6 +58,9 @@ public:
     // What velmora-cli batch would exit with for the last run.
     int exitStatus() const { return m_exitStatus; }
 
+    // The report of the plan and its run, as HTML (File > Export report).
+    QString report() const;
+
     // The window as it was left: size, columns, last plan and ports.
     void restoreSettings();
     void restoreLastPlanAndPorts();
