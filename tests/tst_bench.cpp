@@ -351,44 +351,48 @@ private slots:
     void resumesARunThatWasKilled()
     {
         QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(12)));
-        {
-            Device first(fault("slow"));
-            Device second(fault("slow"));
-            QProcess killed;
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_folder->path());
-            killed.setProcessEnvironment(environment);
-            killed.start(QStringLiteral(VELMORA_BENCH_PATH), {"plan.csv", "--no-prompt", "--start", "--port", first.path(),
-                                                                "--port", second.path()});
-            QTRY_VERIFY_WITH_TIMEOUT(logLines(QStringLiteral("plan.log.csv")).size() >= 3, 10000);
-            QCOMPARE(::kill(pid_t(killed.processId()), SIGKILL), 0);
-            QVERIFY(killed.waitForFinished(5000));
-        }
+        Device first(fault("slow"));
+        Device second(fault("slow"));
+        QProcess killed;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_folder->path());
+        killed.setProcessEnvironment(environment);
+        killed.start(QStringLiteral(VELMORA_BENCH_PATH),
+                     {"plan.csv", "--no-prompt", "--start", "--port", first.path(), "--port", second.path()});
+        QTRY_VERIFY_WITH_TIMEOUT(logLines(QStringLiteral("plan.log.csv")).size() >= 5, 10000);
+        QCOMPARE(::kill(pid_t(killed.processId()), SIGKILL), 0);
+        QVERIFY(killed.waitForFinished(5000));
         QSet<QString> okBefore;
         for (const QStringList &line : logLines(QStringLiteral("plan.log.csv"))) {
             if (line.value(ResultColumn) == QLatin1String("ok"))
                 okBefore << line.value(Row);
         }
-        QVERIFY(okBefore.size() >= 2 && okBefore.size() < 12);
+        QVERIFY(okBefore.size() >= 1 && okBefore.size() < 12);
 
-        Device fresh;
-        Station bench({fresh.path()});
+        // Without the lanes it was writing on, the run is refused: their devices are read first.
+        {
+            Device other;
+            Station elsewhere({other.path()});
+            QVERIFY(!elsewhere.window.start());
+            QCOMPARE(elsewhere.window.exitStatus(), 2);
+        }
+        Station bench({first.path(), second.path()});
         for (int row = 1; row <= 12; ++row)
             QCOMPARE(bench.window.planTable->outcome(row).earlier, okBefore.contains(QString::number(row)));
         QVERIFY2(bench.window.logLabel->text().contains(QStringLiteral("%1 of 12 rows ok").arg(okBefore.size())),
                  qPrintable(bench.window.logLabel->text()));
         QVERIFY(bench.window.start());
-        QTRY_COMPARE(bench.finished.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(bench.finished.count(), 1, 10000);
         QCOMPARE(bench.window.exitStatus(), 0);
 
-        // No row twice: the rows done before were not provisioned again.
+        // No row twice: a row ok once is never written again.
         QStringList okRows;
         for (const QStringList &line : logLines(QStringLiteral("plan.log.csv"))) {
             if (line.value(ResultColumn) == QLatin1String("ok"))
                 okRows << line.value(Row);
         }
-        QCOMPARE(okRows.size(), 12);
         QCOMPARE(QSet<QString>(okRows.begin(), okRows.end()).size(), 12);
+        QCOMPARE(okRows.size(), 12);
     }
 
     void askedOnEachLane()

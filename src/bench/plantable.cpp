@@ -299,6 +299,9 @@ PlanTable::Counts PlanTable::counts() const
         case Batch::Result::Skipped:
             ++counts.skipped;
             break;
+        case Batch::Result::Writing:
+            ++counts.left;
+            break;
         }
     }
     return counts;
@@ -382,8 +385,23 @@ QVariant PlanTable::resultData(int row, int role) const
             return 4;
         if (!outcome.result)
             return 5;
-        static const int order[] = {6, 2, 1, 0, 3};  // Ok, Mismatch, Refused, NoAnswer, Skipped
-        return outcome.earlier ? 7 : order[int(*outcome.result)];
+        if (outcome.earlier)
+            return 7;
+        switch (*outcome.result) {
+        case Batch::Result::NoAnswer:
+            return 0;
+        case Batch::Result::Refused:
+            return 1;
+        case Batch::Result::Mismatch:
+            return 2;
+        case Batch::Result::Skipped:
+            return 3;
+        case Batch::Result::Writing:
+            return 4;
+        case Batch::Result::Ok:
+            break;
+        }
+        return 6;
     }
     case Qt::BackgroundRole:
         if (!outcome.busyOn.isEmpty())
@@ -400,6 +418,8 @@ QVariant PlanTable::resultData(int row, int role) const
             return QBrush(FailedColour);
         case Batch::Result::Skipped:
             return QBrush(SkippedColour);
+        case Batch::Result::Writing:
+            return QBrush(BusyColour);
         }
         return {};
     default:
