@@ -57,8 +57,10 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments, bool simula
     BenchCommandLine result;
     if (parser.isSet(help) || parser.isSet(version)) {
         result.exit = true;
-        result.output = parser.isSet(help) ? parser.helpText()
-                                           : QStringLiteral("velmora-bench %1\n").arg(QStringLiteral(VELMORA_VERSION));
+        // Parsed before the window's application exists, which would name the program.
+        result.output = parser.isSet(help)
+                            ? parser.helpText().replace(QLatin1String("<executable_name>"), QStringLiteral("velmora-bench"))
+                            : QStringLiteral("velmora-bench %1\n").arg(QStringLiteral(VELMORA_VERSION));
         return result;
     }
     const QStringList positional = parser.positionalArguments();
