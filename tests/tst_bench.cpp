@@ -339,7 +339,7 @@ private slots:
         QCOMPARE(bench.window.exitStatus(), 1);
         QVERIFY(bench.window.planTable->counts().left > 0);
         for (int row = 0; row < 20; ++row)
-            QVERIFY(!bench.result(row).startsWith(QLatin1String("writing")));
+            QVERIFY(!bench.result(row).startsWith(QLatin1String("in progress")));
 
         // Each device holds what the last line of its port says.
         const QMap<QString, QString> last = lastReadBack(logLines(QStringLiteral("plan.log.csv")));

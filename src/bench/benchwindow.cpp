@@ -228,10 +228,16 @@ bool BenchWindow::openPlan(const QString &fileName, QString *error)
     if (!planTable->load(fileName, error))
         return false;
     m_logFile = defaultLogFile(fileName);
-    planView->horizontalHeader()->resizeSections(QHeaderView::Interactive);
-    for (int column = 0; column < planTable->keyColumns(); ++column)
-        planView->setColumnWidth(column, 120);
-    planView->setColumnWidth(planTable->resultColumn(), 220);
+    // Wide enough for the header and the first rows: measuring them all
+    // would take long on a plan of thousands.
+    const QFontMetrics metrics = planView->fontMetrics();
+    for (int column = 0; column < planTable->keyColumns(); ++column) {
+        int width = metrics.horizontalAdvance(planTable->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
+        for (int row = 0; row < std::min(planTable->rowCount(), 100); ++row)
+            width = std::max(width, metrics.horizontalAdvance(planTable->index(row, column).data().toString()));
+        planView->setColumnWidth(column, width + 24);
+    }
+    planView->setColumnWidth(planTable->resultColumn(), metrics.horizontalAdvance(QStringLiteral("mismatch: sn: wrote 3")) + 24);
     setWindowTitle(tr("%1 - Velmora Bench").arg(QFileInfo(fileName).fileName()));
     showEarlierRun();
     updateProgress();

@@ -190,7 +190,7 @@ void BenchWindow::laneChanged(const QString &port, Batch::LaneState state, int r
     case Batch::LaneState::Provisioning:
         m_provisioningRow.insert(port, row);
         m_phase.insert(port, QString());
-        lane->setState(tr("opening for %1").arg(deviceName(row)));
+        lane->setState(tr("reading %1").arg(deviceName(row)));  // a READ comes first
         return;
     case Batch::LaneState::Closed:
         lane->setState(tr("cannot be opened: no more devices on it"));

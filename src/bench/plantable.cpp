@@ -365,7 +365,7 @@ QVariant PlanTable::resultData(int row, int role) const
     switch (role) {
     case Qt::DisplayRole:
         if (!outcome.busyOn.isEmpty())
-            return QStringLiteral("writing on %1").arg(outcome.busyOn);
+            return QStringLiteral("in progress on %1").arg(outcome.busyOn);
         if (!outcome.result)
             return QString();
         if (outcome.earlier)
