@@ -1,4 +1,4 @@
-// velmora-bench: how long set-all --verify takes (READ, SET ALL, READ: 109
+// velmora-timing: how long set-all --verify takes (READ, SET ALL, READ: 109
 // bytes on the line), beside the time the line itself needs at 115200 baud.
 //
 //  1. in this process, through DeviceSession as velmora-cli uses it, against
