@@ -13,8 +13,9 @@
 #   ./build.sh screenshot              render docs/window.png, headless
 #   ./build.sh bench [velmora-bench options]
 #                                      time velmora-cli set-all --verify and batch
-#                                      against the simulated device, and count the
-#                                      READs the window loses on a line paced at 115200
+#                                      against the simulated device, count the
+#                                      READs the window loses on a line paced at 115200,
+#                                      and kill batches at random moments to check the log
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -101,6 +102,7 @@ bench)
     build/bin/velmora-bench "$@"
     build/bin/velmora-batch-bench
     build/bin/velmora-window-reads
+    build/bin/velmora-kill-campaign --kills 100
     ;;
 *)
     echo "usage: $0 run [velmora options] | test | package | fuzz [SECONDS] | screenshot | bench [options]" >&2

@@ -2,6 +2,7 @@
 // pseudo-terminals, a plan, a log, and what every device holds afterwards.
 // Each test runs in a fresh folder of its own, where plan.csv and log.csv lie.
 #include "batch/csv.h"
+#include "batch/plan.h"
 #include "client/profile.h"
 #include "clirun.h"
 #include "files.h"
@@ -11,14 +12,16 @@
 #include <QtTest>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
-// The log as records of column name to value; empty unless every line is whole.
+// The log as records of column name to value; empty unless every line is
+// whole. The "writing" line before each device is left out unless asked for.
 using Record = QMap<QString, QString>;
-QList<Record> readLog()
+QList<Record> readLog(bool withWriting = false, const QString &fileName = QStringLiteral("log.csv"))
 {
-    const QByteArray bytes = readFile(QStringLiteral("log.csv"));
+    const QByteArray bytes = readFile(fileName);
     const Batch::CsvTable table = Batch::readCsv(bytes);
     if (!bytes.endsWith('\n') || !table.error.isEmpty())
         return {};
@@ -31,7 +34,8 @@ QList<Record> readLog()
         Record record;
         for (size_t i = 0; i < fields.size(); ++i)
             record.insert(header[i].text, fields[i].text);
-        records << record;
+        if (withWriting || record.value("result") != QLatin1String("writing"))
+            records << record;
     }
     return records;
 }
@@ -60,6 +64,32 @@ QByteArray plan(int rows)
     for (int n = 1; n <= rows; ++n)
         text += QStringLiteral("A-%1,10.0.0.%1,%1,%2\n").arg(n).arg(8000 + n).toUtf8();
     return text;
+}
+
+// Which row's values a device holds over its start values: 0 for none,
+// -1 for values no row of the plan gives it.
+int rowHeld(const PtyDevice &device, const QByteArray &planText)
+{
+    Batch::Plan plan;
+    QStringList errors;
+    if (!Batch::readPlan(planText, QStringLiteral("plan.csv"), {}, &plan, &errors))
+        return -1;
+    const Protocol::ParameterBlock held = device.model().parameters();
+    if (held == DeviceModel::startParameters())
+        return 0;
+    for (const Batch::PlanRow &row : plan.rows) {
+        if (row.values.appliedTo(DeviceModel::startParameters()) == held)
+            return row.number;
+    }
+    return -1;
+}
+
+// Whether a process has a handler for signal now, as Linux tells.
+bool catches(qint64 pid, int signal)
+{
+    const QByteArray status = readFile(QStringLiteral("/proc/%1/status").arg(pid));
+    const qsizetype at = status.indexOf("SigCgt:");
+    return at >= 0 && (status.mid(at + 7, 17).trimmed().toULongLong(nullptr, 16) >> (signal - 1) & 1);
 }
 
 DeviceOptions fault(const QString &name)
@@ -268,23 +298,37 @@ private slots:
     {
         QTest::addColumn<int>("signal");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("SIGINT") << SIGINT << 130;
-        QTest::newRow("SIGTERM") << SIGTERM << 143;
+        QTest::addColumn<bool>("whileReadingPlan");  // else while devices are written
+        QTest::newRow("SIGINT") << SIGINT << 130 << false;
+        QTest::newRow("SIGTERM") << SIGTERM << 143 << false;
+        QTest::newRow("SIGTERM while a long plan is read") << SIGTERM << 143 << true;
     }
 
     void stopSignal()
     {
         QFETCH(int, signal);
         QFETCH(int, exitCode);
-        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(20)));
+        QFETCH(bool, whileReadingPlan);
+        QByteArray longPlan = "id,t1\n";
+        for (int n = 1; n <= 50000; ++n)
+            longPlan += "B-" + QByteArray::number(n) + ',' + QByteArray::number(n) + '\n';
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), whileReadingPlan ? longPlan : plan(20)));
         Device first(fault("slow"));
         Device second(fault("slow"));
         BatchProcess batch({"plan.csv", "--log", "log.csv", "--no-prompt", "--port", first.path(), "--port", second.path()});
-        QTRY_VERIFY(batch.err.contains(QLatin1String("[1/20]")));
+        if (whileReadingPlan)  // as soon as the program catches it
+            QTRY_VERIFY(catches(batch.process.processId(), signal));
+        else
+            QTRY_VERIFY(batch.err.contains(QLatin1String("[1/20]")));
         QCOMPARE(::kill(pid_t(batch.process.processId()), signal), 0);
-        QTRY_VERIFY(batch.finished());
+        QTRY_VERIFY_WITH_TIMEOUT(batch.finished(), 10000);
         QCOMPARE(batch.process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(batch.process.exitCode(), exitCode);
+        if (whileReadingPlan) {
+            QCOMPARE(batch.summary(), QStringLiteral("50000 rows: 0 ok, 0 mismatch, 0 no answer, 0 skipped, 50000 left"));
+            QCOMPARE(first.frames + second.frames, 0);
+            return;
+        }
         QVERIFY2(batch.err.contains(QLatin1String("stopping once the device being written on ")), qPrintable(batch.err));
         QVERIFY(batch.summary().endsWith(QLatin1String(" left")));
 
@@ -319,6 +363,100 @@ private slots:
         QCOMPARE(bench.frames, 0);
         first.process.write("q\n");
         QTRY_VERIFY(first.finished());
+    }
+
+    void faults_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("exitCode");   // of the run the fault struck; -1: whatever the device's answers made
+        QTest::addColumn<QString>("message");  // a line the run printed
+        QTest::newRow("acknowledgements later than --timeout") << "late" << -1 << "came after their deadline";
+        QTest::newRow("killed between SET ALL and its log line") << "kill" << 0
+                                                                  << "read again after the last run stopped: row 1 (A-1) on @LINE: ok";
+        QTest::newRow("log deleted") << "delete" << 2 << "cannot write log.csv: it was deleted while in use";
+        QTest::newRow("log cut short") << "truncate" << 2 << "cannot write log.csv: it was cut short while in use";
+        QTest::newRow("log on a full disk") << "full" << 2 << "No space left on device";
+    }
+
+    // Whatever goes wrong, no device holds values no row gave it, every
+    // device written is in the log, no row is ok twice, and the summary
+    // counts what the log holds.
+    void faults()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        const int rows = fault == QLatin1String("full") ? 40 : 6;
+        QString logFile = QStringLiteral("log.csv");
+        if (fault == QLatin1String("full")) {
+            if (::geteuid() != 0)
+                QSKIP("a full disk is a small tmpfs, which only root can mount here");
+            QVERIFY(QDir().mkpath(QStringLiteral("disk")));
+            QCOMPARE(QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=8k", "tmpfs", "disk"}), 0);
+            logFile = QStringLiteral("disk/log.csv");
+        }
+        const auto unmount = qScopeGuard([&] {
+            if (fault == QLatin1String("full"))
+                QProcess::execute(QStringLiteral("umount"), {"disk"});
+        });
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(rows)));
+        DeviceOptions options;
+        options.delayMs = fault == QLatin1String("late") ? 240 : fault == QLatin1String("kill") ? 300 : 20;
+        Device bench(options);
+        bool setAllArrived = false;
+        QObject::connect(&bench.device, &PtyDevice::logLine, [&](const QString &line) {
+            setAllArrived = setAllArrived || line.contains(QLatin1String("SET ALL"));
+        });
+        const QStringList arguments = {"plan.csv", "--log", logFile, "--no-prompt", "--port", bench.path(),
+                                       "--timeout", fault == QLatin1String("late") ? "200" : "1000"};
+        auto batch = std::make_unique<BatchProcess>(arguments);
+        if (fault == QLatin1String("kill")) {
+            QTRY_VERIFY(setAllArrived);
+            QCOMPARE(::kill(pid_t(batch->process.processId()), SIGKILL), 0);
+            QTRY_VERIFY(batch->finished());
+            QCOMPARE(rowHeld(bench.device, plan(rows)), 1);
+            QCOMPARE(readLog(true).size(), 1);  // "writing", and no verdict
+            batch = std::make_unique<BatchProcess>(arguments);
+        } else if (fault == QLatin1String("delete") || fault == QLatin1String("truncate")) {
+            QTRY_VERIFY(batch->err.contains(QLatin1String("[2/6]")));
+            if (fault == QLatin1String("delete"))
+                QVERIFY(QFile::remove(logFile));
+            else
+                QVERIFY(QFile::resize(logFile, 0));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(batch->finished(), 30000);
+        QVERIFY2(batch->err.contains(QString(message).replace(QLatin1String("@LINE"), bench.path())), qPrintable(batch->err));
+        if (exitCode >= 0)
+            QCOMPARE(batch->process.exitCode(), exitCode);
+
+        const int heldRow = rowHeld(bench.device, plan(rows));
+        QVERIFY2(heldRow >= 0, qPrintable(held(bench.device)));
+        if (fault == QLatin1String("delete") || fault == QLatin1String("truncate")) {
+            // The device holds the row printed as not recorded, or one recorded before.
+            if (heldRow > 0 && !batch->err.contains(QStringLiteral("not recorded: ")))
+                QVERIFY(batch->err.contains(QStringLiteral("row %1 (A-%1) on ").arg(heldRow)));
+            return;  // what the log held is gone: the run said so
+        }
+        const QList<Record> log = readLog(true, logFile);
+        QVERIFY(!log.isEmpty());
+        QMap<QString, int> lastResult;  // by row, of the verdict lines
+        QMap<QString, int> ok;
+        for (const Record &record : log) {
+            if (record.value("result") != QLatin1String("writing"))
+                lastResult[record.value("row")] = 1;
+            if (record.value("result") == QLatin1String("ok"))
+                QCOMPARE(++ok[record.value("row")], 1);
+        }
+        if (heldRow > 0) {
+            // Recorded with its verdict, as the last line: a full disk stopped the
+            // run before a device it could not record was written.
+            QVERIFY(lastResult.contains(QString::number(heldRow)));
+            QCOMPARE(log.last().value("row"), QString::number(heldRow));
+        }
+        QVERIFY2(batch->summary().startsWith(QStringLiteral("%1 rows: %2 ok,").arg(rows).arg(ok.size())),
+                 qPrintable(batch->summary()));
+        if (exitCode < 0)
+            QCOMPARE(batch->process.exitCode(), ok.size() == rows ? 0 : 1);
     }
 
     void refusedBeforeAnything_data()

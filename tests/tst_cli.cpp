@@ -1,6 +1,7 @@
 // velmora-cli as a technician runs it, against the simulated device over a
 // real pseudo-terminal: output, exit codes, and the frames that went out.
 #include "client/devicesession.h"
+#include "client/formats.h"
 #include "client/portscan.h"
 #include "clirun.h"
 #include "flood.h"
@@ -52,6 +53,7 @@ private slots:
     void faults_data();
     void faults();
     void strayBytesAreNotTheReply();
+    void lateAnswersAreNeverTheNextReply();
     void floodBeforeTheReply_data();
     void floodBeforeTheReply();
     void badInput_data();
@@ -246,6 +248,26 @@ void tst_Cli::strayBytesAreNotTheReply()
     QTRY_VERIFY(result);
     QCOMPARE(result->error, QString());
     QCOMPARE(result->acknowledged, QStringList({"PORT success", "SN success"}));
+}
+
+void tst_Cli::lateAnswersAreNeverTheNextReply()
+{
+    // Every answer comes 40 ms after its frame's time-out: set-all, then a
+    // read at once, as a script would. Neither may take an answer to an
+    // earlier frame for its own, which would write or print a block read
+    // out of place.
+    DeviceOptions options;
+    options.delayMs = 240;
+    Device device(options);
+    Protocol::ParameterBlock wanted = DeviceModel::startParameters();
+    wanted.port = 1;
+    const Run setAll = device.run({"--timeout", "200", "set-all", "port=1", "--verify"});
+    QVERIFY2(setAll.err.contains(QLatin1String("came after their deadline")) || setAll.exitCode == 0, qPrintable(setAll.err));
+    QVERIFY(device.device.model().parameters() == wanted || device.device.model().parameters() == DeviceModel::startParameters());
+
+    const Run read = device.run({"--timeout", "200", "read", "--json"});
+    if (read.exitCode == 0)
+        QCOMPARE(read.out, QString::fromUtf8(Client::jsonText(device.device.model().parameters())));
 }
 
 void tst_Cli::floodBeforeTheReply_data()

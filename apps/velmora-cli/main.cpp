@@ -4,6 +4,8 @@
 #include "ports.h"
 #include "run.h"
 
+#include "shell/stopsignals.h"
+
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -22,18 +24,23 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("velmora-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
 
+    // From the start: a signal while a long plan is read, or ports opened,
+    // must end the program as it ends a batch, with its summary and status.
+    StopSignals stopSignals;
+    const bool catching = stopSignals.install();
+
     const CommandLine commandLine = parseCommandLine(QCoreApplication::arguments(), SimulatorAvailable);
-    if (!commandLine.exit)
-        switch (commandLine.request.command) {
-        case Request::RunBatch:
-            return runBatch(commandLine.request);
-        case Request::ListPorts:
+    if (!commandLine.exit && commandLine.request.command == Request::RunBatch)
+        return runBatch(commandLine.request, stopSignals, catching);
+    if (!commandLine.exit) {
+        QObject::connect(&stopSignals, &StopSignals::received, &app,
+                         [](int signal) { QCoreApplication::exit(StopSignals::exitStatus(signal)); });
+        if (commandLine.request.command == Request::ListPorts)
             return runPorts(commandLine.request);
-        case Request::Scan:
+        if (commandLine.request.command == Request::Scan)
             return runScan(commandLine.request);
-        default:
-            return runRequest(commandLine.request);
-        }
+        return runRequest(commandLine.request);
+    }
     if (commandLine.exitCode != Success) {
         printError(commandLine.output);
         return commandLine.exitCode;
