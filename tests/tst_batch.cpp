@@ -87,6 +87,10 @@ int rowHeld(const PtyDevice &device, const QByteArray &planText)
 // Whether a process has a handler for signal now, as Linux tells.
 bool catches(qint64 pid, int signal)
 {
+    // Until exec, the child holds this test's own handlers.
+    if (QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath()
+        != QFileInfo(QStringLiteral(VELMORA_CLI_PATH)).canonicalFilePath())
+        return false;
     const QByteArray status = readFile(QStringLiteral("/proc/%1/status").arg(pid));
     const qsizetype at = status.indexOf("SigCgt:");
     return at >= 0 && (status.mid(at + 7, 17).trimmed().toULongLong(nullptr, 16) >> (signal - 1) & 1);
@@ -457,6 +461,84 @@ private slots:
                  qPrintable(batch->summary()));
         if (exitCode < 0)
             QCOMPARE(batch->process.exitCode(), ok.size() == rows ? 0 : 1);
+    }
+
+    // A --no-prompt lane whose device never answers stops after two rows,
+    // not a time-out on every row left; its --trace lines name the port.
+    void silentLaneStops()
+    {
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(5)));
+        Device silent(fault("no-answer"));
+        const Run run = cli({"batch", "plan.csv", "--log", "log.csv", "--no-prompt", "--port", silent.path(),
+                             "--timeout", "100", "--retries", "0", "--trace"});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("velmora-cli: %1: no answer to 2 rows in a row; check the cable, the "
+                                                 "device's power and that this is its port (velmora-cli scan finds it); "
+                                                 "no more devices on it\n").arg(silent.path())),
+                 qPrintable(run.err));
+        QVERIFY(run.err.endsWith(QLatin1String("5 rows: 0 ok, 0 mismatch, 2 no answer, 0 skipped, 3 left\n")));
+        QCOMPARE(readLog().size(), 2);
+        QCOMPARE(silent.frames, 2);  // one READ a row: no SET ALL without a block read
+        const QRegularExpression traced(QStringLiteral("^\\d+\\.\\d %1 TX aa ").arg(QRegularExpression::escape(silent.path())),
+                                        QRegularExpression::MultilineOption);
+        QCOMPARE(run.err.count(traced), 2);
+    }
+
+    // One lane's device goes away mid-batch (its simulator stops, the line
+    // hangs up) and, but in the last row, comes back as a new simulator under
+    // the same linked name. The attempt in flight is recorded, the lane waits
+    // and carries on; with --port-wait too short, the other lane takes its rows.
+    void replug_data()
+    {
+        QTest::addColumn<bool>("comesBack");
+        QTest::newRow("back within --port-wait") << true;
+        QTest::newRow("not back: the other lane takes the rows") << false;
+    }
+
+    void replug()
+    {
+        QFETCH(bool, comesBack);
+        constexpr int Rows = 16;
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(Rows)));
+        Device steady(fault("slow"));
+        auto moving = std::make_unique<Device>(fault("slow"));
+        const QString link = QDir::current().filePath(QStringLiteral("usb-Velmora_moving-if00-port0"));
+        QVERIFY(QFile::link(moving->path(), link));
+        BatchProcess batch({"plan.csv", "--log", "log.csv", "--no-prompt", "--port", steady.path(), "--port", link,
+                            "--port-wait", comesBack ? "30" : "1"});
+        QTRY_VERIFY(batch.err.contains(QStringLiteral(") on %1: ok").arg(link)));
+        moving.reset();
+        QTRY_VERIFY2(batch.err.contains(QStringLiteral("%1: port lost; waiting for it to come back").arg(link)),
+                     qPrintable(batch.err));
+        if (comesBack) {
+            moving = std::make_unique<Device>(fault("slow"));
+            QVERIFY(QFile::remove(link) && QFile::link(moving->path(), link));
+            QTRY_VERIFY(batch.err.contains(QStringLiteral("%1 is back").arg(link)));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(batch.finished(), 30000);
+        QCOMPARE(batch.process.exitCode(), 1);
+
+        QMap<QString, int> verdicts;  // by row
+        int lost = 0;
+        int afterLost = 0;  // rows the moving lane did after it came back
+        for (const Record &record : readLog()) {
+            ++verdicts[record.value("row")];
+            if (record.value("detail").startsWith(QLatin1String("port lost"))) {
+                QCOMPARE(record.value("result"), QStringLiteral("no-answer"));
+                QCOMPARE(record.value("line"), link);
+                ++lost;
+            } else {
+                QCOMPARE(record.value("result"), QStringLiteral("ok"));
+                afterLost += lost > 0 && record.value("line") == link;
+            }
+        }
+        QCOMPARE(lost, 1);
+        QCOMPARE(verdicts.size(), Rows);
+        QCOMPARE(std::count(verdicts.begin(), verdicts.end(), 1), Rows);  // none twice
+        QCOMPARE(afterLost > 0, comesBack);
+        if (!comesBack)
+            QVERIFY(batch.err.contains(QStringLiteral("%1: not back after 1 s").arg(link)));
+        QCOMPARE(batch.summary(), QStringLiteral("16 rows: 15 ok, 0 mismatch, 1 no answer, 0 skipped"));
     }
 
     void refusedBeforeAnything_data()
