@@ -2,6 +2,7 @@
 // pseudo-terminals, a plan, a log, and what every device holds afterwards.
 // Each test runs in a fresh folder of its own, where plan.csv and log.csv lie.
 #include "batch/csv.h"
+#include "batch/lane.h"
 #include "batch/plan.h"
 #include "client/profile.h"
 #include "clirun.h"
@@ -461,6 +462,27 @@ private slots:
                  qPrintable(batch->summary()));
         if (exitCode < 0)
             QCOMPARE(batch->process.exitCode(), ok.size() == rows ? 0 : 1);
+    }
+
+    // --auto polls a port until a device is there; why it cannot be opened
+    // is said once, and again only when the reason changes.
+    void autoSaysWhyOncePerReason()
+    {
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(1)));
+        const QString port = QDir::current().filePath(QStringLiteral("usb-Velmora_late-if00-port0"));
+        BatchProcess batch({"plan.csv", "--log", "log.csv", "--auto", "--port", port});
+        const QString missing = QStringLiteral("velmora-cli: cannot open %1: No such file or directory").arg(port);
+        QTRY_VERIFY2(batch.err.contains(missing), qPrintable(batch.err));
+        QTest::qWait(3 * Batch::Lane::PollIntervalMs);  // polls that find the same reason
+        QVERIFY(writeFile(port, "not a port"));
+        const QString notAPort = QStringLiteral("velmora-cli: cannot open %1: not a serial port").arg(port);
+        QTRY_VERIFY(batch.err.contains(notAPort));
+        Device bench;
+        QVERIFY(QFile::remove(port) && QFile::link(bench.path(), port));
+        QTRY_VERIFY(batch.finished());
+        QCOMPARE(batch.process.exitCode(), 0);
+        QCOMPARE(batch.err.count(missing), 1);
+        QCOMPARE(batch.err.count(notAPort), 1);
     }
 
     // A --no-prompt lane whose device never answers stops after two rows,
