@@ -21,10 +21,10 @@ bool LineTransport::open(const QString &device)
 {
     m_port.setPortName(device);
     m_lineError.clear();
+    m_openError.clear();
     // Whoever used the line before may have left answers on their way.
     m_unsettled = true;
     m_lastByteMs = now();
-    m_openError.clear();
     return SerialLine::open(m_port, &m_openError, m_trace);
 }
 

@@ -1,7 +1,7 @@
 // The --trace log: one line per frame written and per non-empty poll,
-// "1234.5 TX aa 05 00 c0 a8 00 65 0d 55", milliseconds since the trace began.
-// Bytes that answered no frame sent are marked: "1234.5 RX 30 (late: dropped)".
-// What happened to the line has a line of its own ("1234.5 -- ..."). Where
+// "1234.5 TX aa 05 00 c0 a8 00 65 0d 55", milliseconds since the trace began,
+// and a line of its own for what happened to the line ("-- ..."). Bytes that
+// answered no frame sent are marked: "1234.5 RX 30 (late: dropped)". Where
 // several ports share one log, each line names its port after the time.
 #pragma once
 
