@@ -52,7 +52,7 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
     if (request.trace)
         trace = WireTrace::toStandardError();
     Batch::BatchLog log(request.plan);
-    Batch::BatchRun run(request.plan, log, request.waiting, {request.timeoutMs, request.retries, trace.get()});
+    Batch::BatchRun run(request.plan, log, request.waiting, {request.timeoutMs, request.retries, trace.get(), request.portWaitSeconds * 1000});
     for (int i = 0; i < request.ports.size(); ++i)
         run.addLane(request.ports.at(i), devices.at(i));
 

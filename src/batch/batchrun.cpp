@@ -1,5 +1,7 @@
 #include "batchrun.h"
 
+#include "link/portmap.h"
+
 #include <QDateTime>
 
 #include <algorithm>
@@ -24,6 +26,7 @@ void BatchRun::addLane(const QString &port, const QString &device, WireTrace *tr
         emit progress(QStringLiteral("the device on %1 answers again with the values just written: "
                                      "waiting for another device").arg(port));
     });
+    connect(added->lane.get(), &Lane::openProblem, this, &BatchRun::problem);
     m_ports.push_back(std::move(added));
 }
 
@@ -228,6 +231,10 @@ void BatchRun::begin(Port &port)
             ask(port);
             return;
         }
+        if (m_waiting == Waiting::None && port.lane->lost() && port.state != Port::AwaitingDevice) {
+            awaitPort(port, error);
+            return;
+        }
         // Nothing more can be written on this port: its row goes to the others.
         emit problem(error + QLatin1String("; no more devices on it"));
         m_pending.push_front(port.row);
@@ -256,10 +263,40 @@ void BatchRun::begin(Port &port)
     port.lane->provision(m_plan.row(port.row), [this, &port](const Attempt &attempt) { provisioned(port, attempt); });
 }
 
+// A lane whose port went away waits for the same name to come back, then
+// carries on with the row it holds; the other lanes go on meanwhile.
+void BatchRun::awaitPort(Port &port, const QString &error)
+{
+    port.state = Port::AwaitingDevice;
+    emit progress(QStringLiteral("%1: port lost; waiting for it to come back (%2)").arg(port.lane->port(), error));
+    port.lane->awaitPort(m_settings.portWaitMs, [this, &port](bool back) {
+        if (back)
+            emit progress(QStringLiteral("%1 is back").arg(port.lane->port()));
+        else
+            emit problem(QStringLiteral("%1: not back after %2 s").arg(port.lane->port()).arg(m_settings.portWaitMs / 1000));
+        begin(port);
+    });
+}
+
+void BatchRun::closeLane(Port &port, const QString &why)
+{
+    emit problem(why + QLatin1String("; no more devices on it"));
+    port.state = Port::Closed;
+    wakeIdlePorts();
+    finishIfDone();
+}
+
 void BatchRun::provisioned(Port &port, const Attempt &attempt)
 {
     port.state = Port::Idle;
     record(attempt);
+    // A fixture whose lane never answers is not worth a time-out on every row left.
+    if (m_waiting == Waiting::None && port.lane->unansweredRows() >= UnansweredRowsToStop && !m_stopping) {
+        closeLane(port, QStringLiteral("%1: no answer to %2 rows in a row; %3")
+                            .arg(PortMap::displayName(port.lane->port())).arg(UnansweredRowsToStop)
+                            .arg(PortMap::noAnswerHint()));
+        return;
+    }
     if (m_waiting == Waiting::Auto && !m_stopping && !m_pending.empty()) {
         port.state = Port::AwaitingDevice;
         announce(port, LaneState::AwaitingDeparture);

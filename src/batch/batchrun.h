@@ -38,6 +38,9 @@ class BatchRun : public QObject
     Q_OBJECT
 
 public:
+    // --no-prompt: a lane stops after this many rows in a row got no answer at all.
+    static constexpr int UnansweredRowsToStop = 2;
+
     // Puts a question to the person at the bench and calls answered once
     // with the answer, never before it returns.
     using Ask = std::function<void(const QString &question, std::function<void(Answer)> answered)>;
@@ -112,6 +115,8 @@ private:
     void ask(Port &port);
     void begin(Port &port);
     void provisioned(Port &port, const Attempt &attempt);
+    void awaitPort(Port &port, const QString &error);
+    void closeLane(Port &port, const QString &why);
     void record(const Attempt &attempt);
     void finishIfDone();
     int count(Result result) const;

@@ -288,7 +288,7 @@ bool parseAssignment(const QString &assignment, Writer writer, Value *value, QSt
 {
     const qsizetype equals = assignment.indexOf(QLatin1Char('='));
     if (equals < 0) {
-        *error = QStringLiteral("%1: expected KEY=VALUE").arg(shown(assignment));
+        *error = QStringLiteral("%1: expected KEY=VALUE").arg(shown(assignment.trimmed()));
         return false;
     }
     const QString key = assignment.left(equals).trimmed();
