@@ -52,6 +52,11 @@ BenchWindow::BenchWindow(QWidget *parent) : QMainWindow(parent)
     resultFilter->setSourceModel(planTable);
     buildControls();
     buildMenus();
+    m_refreshTimer = new QTimer(this);
+    m_refreshTimer->setObjectName(QStringLiteral("refreshTimer"));
+    m_refreshTimer->setSingleShot(true);
+    m_refreshTimer->setInterval(100);
+    connect(m_refreshTimer, &QTimer::timeout, this, &BenchWindow::refresh);
     connect(planTable, &PlanTable::checked, this, &BenchWindow::showProblems);
     connect(lanePanel, &LanePanel::lanesChanged, this, [this] {
         lineMonitor->setLanes(lanePanel->ports());
