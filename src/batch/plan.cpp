@@ -188,7 +188,12 @@ QString Plan::rowName(int number) const
 bool readPlan(const QByteArray &bytes, const QString &fileName, const PlanChecks &checks, Plan *plan,
               QStringList *errors, int maxErrors)
 {
-    const CsvTable table = readCsv(bytes);
+    return readPlan(readCsv(bytes), fileName, checks, plan, errors, maxErrors);
+}
+
+bool readPlan(const CsvTable &table, const QString &fileName, const PlanChecks &checks, Plan *plan,
+              QStringList *errors, int maxErrors)
+{
     Problems problems(fileName, errors, maxErrors);
     if (!table.error.isEmpty()) {
         problems.add(table.errorLine, table.errorColumn, table.error);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "client/values.h"
+#include "csv.h"
 
 #include <QByteArray>
 #include <QString>
@@ -44,6 +45,9 @@ constexpr int MaxErrors = 20;
 // On failure returns false with every error found, "FILE:LINE:COLUMN: ..."
 // (up to maxErrors of them, then one line that says how many more).
 bool readPlan(const QByteArray &bytes, const QString &fileName, const PlanChecks &checks, Plan *plan,
+              QStringList *errors, int maxErrors = MaxErrors);
+// The same for a file read as CSV already.
+bool readPlan(const CsvTable &table, const QString &fileName, const PlanChecks &checks, Plan *plan,
               QStringList *errors, int maxErrors = MaxErrors);
 
 } // namespace Batch

@@ -109,7 +109,8 @@ signals:
     void checked();
 
 private:
-    void check();
+    // read: the CSV of csv() where it has just been parsed.
+    void check(const Batch::CsvTable *read = nullptr);
     void placeProblems(const QByteArray &bytes, const QStringList &errors);
     QVariant cellData(int row, int column, int role) const;
     QVariant resultData(int row, int role) const;

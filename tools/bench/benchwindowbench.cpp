@@ -29,10 +29,19 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <vector>
 
 namespace {
+
+// The CPU time of this process, which a loaded machine does not stretch as it stretches the wall clock.
+double cpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
 
 void print(const QString &line)
 {
@@ -155,16 +164,19 @@ void largePlan(const QString &folder, int rows, int lanes, int seconds)
     const qint64 heapBefore = heapInUse();
     QElapsedTimer clock;
     clock.start();
+    const double cpuBefore = cpuMs();
     QString error;
     window.openPlan(plan, &error);
     window.planView->viewport()->repaint();
     const double openMs = double(clock.nsecsElapsed()) / 1e6;
+    const double openCpuMs = cpuMs() - cpuBefore;
     const double addedMiB = double(heapInUse() - heapBefore) / (1024.0 * 1024.0);
-    print(QStringLiteral("%1 rows: opened, checked and painted in %2 ms (goal: under 300), heap +%3 MiB "
+    print(QStringLiteral("%1 rows: opened, checked and painted in %2 ms (%5 ms of CPU; goal: under 300), heap +%3 MiB "
                          "(goal: under 30)%4")
               .arg(rows).arg(openMs, 0, 'f', 1).arg(addedMiB, 0, 'f', 1)
               .arg(window.planTable->problems().isEmpty() ? QString()
-                                                          : QStringLiteral("; %1 problems").arg(window.planTable->problems().size())));
+                                                          : QStringLiteral("; %1 problems").arg(window.planTable->problems().size()))
+              .arg(openCpuMs, 0, 'f', 1));
 
     // A run over in-process simulated lanes while the table scrolls.
     window.setWaiting(Batch::Waiting::None);
