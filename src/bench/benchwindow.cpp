@@ -132,11 +132,18 @@ void BenchWindow::buildControls()
     progressBar->setFormat(tr("%v of %m"));
     countsLabel = new QLabel(central);
     countsLabel->setObjectName(QStringLiteral("countsLabel"));
+    problemLabel = new QLabel(central);
+    problemLabel->setObjectName(QStringLiteral("problemLabel"));
+    problemLabel->setWordWrap(true);
+    problemLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    problemLabel->setStyleSheet(QStringLiteral("color: #b00000"));
+    problemLabel->hide();
 
     lanePanel = new LanePanel(central);
     lanePanel->setObjectName(QStringLiteral("lanePanel"));
     lineMonitor = new LineMonitor(this);
     addDockWidget(Qt::BottomDockWidgetArea, lineMonitor);
+    lineMonitor->hide();  // opened when a device misbehaves (View > Line monitor)
 
     auto *controls = new QHBoxLayout;
     controls->addWidget(waitingLabel);
@@ -177,6 +184,7 @@ void BenchWindow::buildControls()
     layout->addLayout(record);
     layout->addWidget(sides, 1);
     layout->addLayout(progress);
+    layout->addWidget(problemLabel);
     setCentralWidget(central);
 
     connect(startButton, &QPushButton::clicked, this, &BenchWindow::start);

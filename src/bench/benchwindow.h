@@ -81,6 +81,7 @@ public:
     QPushButton *stopButton = nullptr;
     QProgressBar *progressBar = nullptr;
     QLabel *countsLabel = nullptr;
+    QLabel *problemLabel = nullptr;  // what went wrong in the run that is no device's result
     QLabel *logLabel = nullptr;
     QPushButton *logButton = nullptr;
 

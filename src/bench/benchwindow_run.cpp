@@ -94,14 +94,17 @@ bool BenchWindow::start()
         refreshSoon();
     });
     connect(&run, &Batch::BatchRun::problem, this, [this](const QString &line) {
-        statusBar()->showMessage(line, StatusMs);
-        lineMonitor->addLine(tr("problem"), line.toUtf8());
+        // Kept in sight until the next Start: the status line moves on.
+        problemLabel->setText(problemLabel->text().isEmpty() ? line : problemLabel->text() + QLatin1Char('\n') + line);
+        problemLabel->show();
     });
     connect(&run, &Batch::BatchRun::finished, this, &BenchWindow::finishRun);
     run.setLaneAsk([this](const QString &port, int row, std::function<void(Batch::Answer)> answered) {
         askLane(port, row, std::move(answered));
     });
 
+    problemLabel->clear();
+    problemLabel->hide();
     planTable->clearOutcomes();
     planTable->markEarlierOk(m_session->log().okRows());
     planTable->setEditable(false);

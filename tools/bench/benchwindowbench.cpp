@@ -126,19 +126,22 @@ void throughput(const QString &folder, int lanes, int rows, int rounds)
     const QString log = folder + QStringLiteral("/log.csv");
     Timings cli;
     Timings bench;
+    // In turns, each first every other round: the machine's load changes over a run.
+    const QStringList cliArguments = {QStringLiteral("batch"), plan, QStringLiteral("--log"), log, QStringLiteral("--no-prompt")};
+    const QStringList benchArguments = {plan, QStringLiteral("--log"), log, QStringLiteral("--no-prompt"),
+                                        QStringLiteral("--start"), QStringLiteral("--quit-when-done")};
     for (int round = 0; round < rounds; ++round) {
-        int ok = 0;
-        cli.ms.push_back(timedRun(bin + QStringLiteral("/velmora-cli"),
-                                  {QStringLiteral("batch"), plan, QStringLiteral("--log"), log, QStringLiteral("--no-prompt")},
-                                  ports, log, &ok));
-        const int cliOk = ok;
-        bench.ms.push_back(timedRun(bin + QStringLiteral("/velmora-bench"),
-                                    {plan, QStringLiteral("--log"), log, QStringLiteral("--no-prompt"), QStringLiteral("--start"),
-                                     QStringLiteral("--quit-when-done")},
-                                    ports, log, &ok));
+        int cliOk = 0;
+        int benchOk = 0;
+        for (int turn = 0; turn < 2; ++turn) {
+            if ((turn + round) % 2 == 0)
+                cli.ms.push_back(timedRun(bin + QStringLiteral("/velmora-cli"), cliArguments, ports, log, &cliOk));
+            else
+                bench.ms.push_back(timedRun(bin + QStringLiteral("/velmora-bench"), benchArguments, ports, log, &benchOk));
+        }
         print(QStringLiteral("round %1: velmora-cli batch %2 devices/s (%3 of %4 ok), velmora-bench %5 devices/s (%6 ok)")
                   .arg(round + 1).arg(cli.ms.back(), 0, 'f', 1).arg(cliOk).arg(rows)
-                  .arg(bench.ms.back(), 0, 'f', 1).arg(ok));
+                  .arg(bench.ms.back(), 0, 'f', 1).arg(benchOk));
     }
     for (const auto &simulator : simulators) {
         simulator->terminate();
