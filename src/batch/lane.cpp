@@ -1,5 +1,7 @@
 #include "lane.h"
 
+#include "link/portmap.h"
+
 #include <utility>
 
 using Client::OperationResult;
@@ -54,8 +56,7 @@ bool Lane::open(QString *error)
 {
     if (m_session.line().isOpen() || m_session.line().open(m_device))
         return true;
-    const QString name = m_device == m_port ? m_device : QStringLiteral("%1 (%2)").arg(m_device, m_port);
-    *error = QStringLiteral("cannot open %1: %2").arg(name, m_session.line().errorString());
+    *error = PortMap::cannotOpen(m_port, m_session.line().errorString());
     return false;
 }
 

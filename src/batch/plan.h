@@ -5,7 +5,6 @@
 #pragma once
 
 #include "client/values.h"
-#include "csv.h"
 
 #include <QByteArray>
 #include <QString>
@@ -41,13 +40,12 @@ struct PlanChecks
 };
 
 constexpr int MaxErrors = 20;
+// An id is a name for a label, not a place for data.
+constexpr int MaxIdCharacters = 64;
 
 // On failure returns false with every error found, "FILE:LINE:COLUMN: ..."
 // (up to maxErrors of them, then one line that says how many more).
 bool readPlan(const QByteArray &bytes, const QString &fileName, const PlanChecks &checks, Plan *plan,
-              QStringList *errors, int maxErrors = MaxErrors);
-// The same for a file read as CSV already.
-bool readPlan(const CsvTable &table, const QString &fileName, const PlanChecks &checks, Plan *plan,
               QStringList *errors, int maxErrors = MaxErrors);
 
 } // namespace Batch

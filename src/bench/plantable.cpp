@@ -104,7 +104,7 @@ void PlanTable::setText(const QByteArray &bytes, const QString &fileName)
         }
     }
     m_outcomes.assign(m_rows.size(), {});
-    check(&table);
+    check();
     endResetModel();
 }
 
@@ -150,7 +150,7 @@ void PlanTable::setChecks(const Batch::PlanChecks &checks)
         emit dataChanged(index(0, 0), index(rowCount() - 1, keyColumns() - 1));
 }
 
-void PlanTable::check(const Batch::CsvTable *read)
+void PlanTable::check()
 {
     const QByteArray bytes = csv();
     QStringList errors;
@@ -159,10 +159,7 @@ void PlanTable::check(const Batch::CsvTable *read)
     m_problemAt.clear();
     m_planToTable.clear();
     m_tableToPlan.assign(m_rows.size(), 0);
-    // A file just read is not parsed twice: a plan may have many thousands of rows.
-    const bool valid = read ? Batch::readPlan(*read, m_fileName, m_checks, &m_plan, &errors, std::numeric_limits<int>::max())
-                            : Batch::readPlan(bytes, m_fileName, m_checks, &m_plan, &errors, std::numeric_limits<int>::max());
-    if (!valid)
+    if (!Batch::readPlan(bytes, m_fileName, m_checks, &m_plan, &errors, std::numeric_limits<int>::max()))
         m_plan = {};
     for (size_t row = 0; row < m_rows.size(); ++row) {
         if (isBlank(m_rows[row]))

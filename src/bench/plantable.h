@@ -109,8 +109,7 @@ signals:
     void checked();
 
 private:
-    // read: the CSV of csv() where it has just been parsed.
-    void check(const Batch::CsvTable *read = nullptr);
+    void check();
     void placeProblems(const QByteArray &bytes, const QStringList &errors);
     QVariant cellData(int row, int column, int role) const;
     QVariant resultData(int row, int role) const;

@@ -21,10 +21,11 @@ bool LineTransport::open(const QString &device)
 {
     m_port.setPortName(device);
     m_lineError.clear();
+    m_openError.clear();
     // Whoever used the line before may have left answers on their way.
     m_unsettled = true;
     m_lastByteMs = now();
-    return SerialLine::open(m_port);
+    return SerialLine::open(m_port, &m_openError, m_trace);
 }
 
 void LineTransport::exchange(const QByteArray &frame, ReplyAssembler::Awaiting awaiting, Callback done,

@@ -7,7 +7,8 @@
 //   for QuietGapMs; more bytes than a failure reply has are garbled;
 // - a READ answer is complete at 31 bytes, whatever its first byte (a local
 //   IP of 48.x.x.x starts with 0x30); one that stays shorter until the
-//   deadline is a refusal, and one that more bytes follow is garbled: a late
+//   deadline is a refusal if a failure reply can be it, else garbled (a late
+//   acknowledgement), and one that more bytes follow is garbled: a late
 //   answer to an earlier frame came first, and the block is out of place.
 //   A block that will be written back is judged strictly: it is whole only
 //   once the line has been quiet for QuietGapMs after it, and only if its
