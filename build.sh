@@ -14,7 +14,9 @@
 #   ./build.sh bench [velmora-timing options]
 #                                      time velmora-cli set-all --verify and batch
 #                                      against the simulated device, count the
-#                                      READs the window loses on a line paced at 115200,
+#                                      READs the window loses on a line paced at 115200;
+#                                      velmora-bench beside velmora-cli batch on 16 lanes,
+#                                      and on a plan of 10,000 rows,
 #                                      and kill batches at random moments to check the log
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -103,6 +105,7 @@ bench)
     build/bin/velmora-timing "$@"
     build/bin/velmora-batch-bench
     build/bin/velmora-window-reads
+    QT_QPA_PLATFORM=offscreen build/bin/velmora-bench-timing
     build/bin/velmora-kill-campaign --kills 100
     ;;
 *)

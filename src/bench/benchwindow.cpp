@@ -52,6 +52,11 @@ BenchWindow::BenchWindow(QWidget *parent) : QMainWindow(parent)
     resultFilter->setSourceModel(planTable);
     buildControls();
     buildMenus();
+    m_refreshTimer = new QTimer(this);
+    m_refreshTimer->setObjectName(QStringLiteral("refreshTimer"));
+    m_refreshTimer->setSingleShot(true);
+    m_refreshTimer->setInterval(100);
+    connect(m_refreshTimer, &QTimer::timeout, this, &BenchWindow::refresh);
     connect(planTable, &PlanTable::checked, this, &BenchWindow::showProblems);
     connect(lanePanel, &LanePanel::lanesChanged, this, [this] {
         lineMonitor->setLanes(lanePanel->ports());
@@ -127,11 +132,18 @@ void BenchWindow::buildControls()
     progressBar->setFormat(tr("%v of %m"));
     countsLabel = new QLabel(central);
     countsLabel->setObjectName(QStringLiteral("countsLabel"));
+    problemLabel = new QLabel(central);
+    problemLabel->setObjectName(QStringLiteral("problemLabel"));
+    problemLabel->setWordWrap(true);
+    problemLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    problemLabel->setStyleSheet(QStringLiteral("color: #b00000"));
+    problemLabel->hide();
 
     lanePanel = new LanePanel(central);
     lanePanel->setObjectName(QStringLiteral("lanePanel"));
     lineMonitor = new LineMonitor(this);
     addDockWidget(Qt::BottomDockWidgetArea, lineMonitor);
+    lineMonitor->hide();  // opened when a device misbehaves (View > Line monitor)
 
     auto *controls = new QHBoxLayout;
     controls->addWidget(waitingLabel);
@@ -172,6 +184,7 @@ void BenchWindow::buildControls()
     layout->addLayout(record);
     layout->addWidget(sides, 1);
     layout->addLayout(progress);
+    layout->addWidget(problemLabel);
     setCentralWidget(central);
 
     connect(startButton, &QPushButton::clicked, this, &BenchWindow::start);

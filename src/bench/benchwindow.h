@@ -9,6 +9,8 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QSet>
+#include <QTimer>
 
 #include <memory>
 
@@ -79,6 +81,7 @@ public:
     QPushButton *stopButton = nullptr;
     QProgressBar *progressBar = nullptr;
     QLabel *countsLabel = nullptr;
+    QLabel *problemLabel = nullptr;  // what went wrong in the run that is no device's result
     QLabel *logLabel = nullptr;
     QPushButton *logButton = nullptr;
 
@@ -123,6 +126,8 @@ private:
     void traceLine(const QString &port, const QByteArray &line);
     void askLane(const QString &port, int row, std::function<void(Batch::Answer)> answered);
     void updateProgress();
+    void refreshSoon();
+    void refresh();
     QString deviceName(int row) const;
 
     QString m_logFile;
@@ -132,6 +137,13 @@ private:
     int m_attemptsThisRun = 0;
     QHash<QString, int> m_provisioningRow;  // by port: the row a lane writes now
     QHash<QString, QString> m_phase;        // by port: reading, writing, verifying
+    // What changes with every frame or device is shown a few times a second,
+    // so that the window never slows the lanes down.
+    QTimer *m_refreshTimer = nullptr;
+    QSet<QString> m_phaseChanged;  // lanes whose step is not shown yet
+    QHash<QString, Batch::Attempt> m_laneResults;  // by port: the last result not shown yet
+    QString m_lastProgress;
+    bool m_progressChanged = false;
     int m_exitStatus = 0;
     bool m_quitWhenDone = false;
     bool m_closeWhenDone = false;

@@ -90,17 +90,21 @@ bool BenchWindow::start()
     connect(&run, &Batch::BatchRun::rowStarted, this, &BenchWindow::rowStarted);
     connect(&run, &Batch::BatchRun::attemptFinished, this, &BenchWindow::attemptFinished);
     connect(&run, &Batch::BatchRun::progress, this, [this](const QString &line) {
-        statusBar()->showMessage(line, StatusMs);
+        m_lastProgress = line;
+        refreshSoon();
     });
     connect(&run, &Batch::BatchRun::problem, this, [this](const QString &line) {
-        statusBar()->showMessage(line, StatusMs);
-        lineMonitor->addLine(tr("problem"), line.toUtf8());
+        // Kept in sight until the next Start: the status line moves on.
+        problemLabel->setText(problemLabel->text().isEmpty() ? line : problemLabel->text() + QLatin1Char('\n') + line);
+        problemLabel->show();
     });
     connect(&run, &Batch::BatchRun::finished, this, &BenchWindow::finishRun);
     run.setLaneAsk([this](const QString &port, int row, std::function<void(Batch::Answer)> answered) {
         askLane(port, row, std::move(answered));
     });
 
+    problemLabel->clear();
+    problemLabel->hide();
     planTable->clearOutcomes();
     planTable->markEarlierOk(m_session->log().okRows());
     planTable->setEditable(false);
@@ -130,6 +134,9 @@ void BenchWindow::stop()
 
 void BenchWindow::finishRun()
 {
+    m_refreshTimer->stop();
+    refresh();
+    planTable->flushChanges();
     Batch::BatchRun &run = m_session->run();
     m_exitStatus = run.logFailed() ? 2 : run.allOk() ? 0 : 1;
     statusBar()->showMessage(run.summary(), StatusMs);
@@ -176,6 +183,7 @@ void BenchWindow::laneChanged(const QString &port, Batch::LaneState state, int r
     if (state != Batch::LaneState::AwaitingDevice)
         lane->stopAsking();
     m_provisioningRow.remove(port);
+    m_phaseChanged.remove(port);
     switch (state) {
     case Batch::LaneState::Idle:
         lane->setState(tr("idle"));
@@ -208,11 +216,9 @@ void BenchWindow::attemptFinished(const Batch::Attempt &attempt)
     planTable->setOutcome(attempt);
     if (attempt.result != Batch::Result::Skipped)
         ++m_attemptsThisRun;
-    if (LaneView *lane = lanePanel->lane(attempt.port)) {
-        QString text = tr("%1: %2").arg(deviceName(attempt.row), resultText(attempt.result));
-        lane->setResult(text, attempt.detail);
-    }
-    updateProgress();
+    m_laneResults.insert(attempt.port, attempt);
+    m_progressChanged = true;
+    refreshSoon();
 }
 
 // The frames a lane sends tell where its device is: READ, then SET ALL,
@@ -237,8 +243,34 @@ void BenchWindow::traceLine(const QString &port, const QByteArray &line)
         phase = phase == tr("writing") || phase == tr("verifying") ? tr("verifying") : tr("reading");
     else
         return;
-    if (LaneView *lane = lanePanel->lane(port))
-        lane->setState(tr("%1 %2").arg(phase, deviceName(*row)));
+    m_phaseChanged.insert(port);
+    refreshSoon();
+}
+
+void BenchWindow::refreshSoon()
+{
+    if (!m_refreshTimer->isActive())
+        m_refreshTimer->start();
+}
+
+void BenchWindow::refresh()
+{
+    for (const QString &port : std::as_const(m_phaseChanged)) {
+        LaneView *lane = lanePanel->lane(port);
+        const auto row = m_provisioningRow.constFind(port);
+        if (lane && row != m_provisioningRow.constEnd())
+            lane->setState(tr("%1 %2").arg(m_phase.value(port), deviceName(*row)));
+    }
+    m_phaseChanged.clear();
+    for (auto it = m_laneResults.cbegin(); it != m_laneResults.cend(); ++it) {
+        if (LaneView *lane = lanePanel->lane(it.key()))
+            lane->setResult(tr("%1: %2").arg(deviceName(it->row), resultText(it->result)), it->detail);
+    }
+    m_laneResults.clear();
+    if (!m_lastProgress.isEmpty())
+        statusBar()->showMessage(std::exchange(m_lastProgress, QString()), StatusMs);
+    if (std::exchange(m_progressChanged, false))
+        updateProgress();
 }
 
 void BenchWindow::updateProgress()

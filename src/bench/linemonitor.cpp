@@ -72,7 +72,8 @@ void LineMonitor::addLine(const QString &port, const QByteArray &line)
     m_lines.push_back({port, QString::fromLatin1(line)});
     if (m_lines.size() > size_t(MaxLines))
         m_lines.pop_front();
-    if (!shows(m_lines.back()))
+    // Hidden, it only keeps the lines: it fills its view when shown.
+    if (!shows(m_lines.back()) || !isVisible())
         return;
     m_pending << shown(m_lines.back());
     if (m_pending.size() > MaxLines)
@@ -114,8 +115,16 @@ void LineMonitor::flush()
     m_pending.clear();
 }
 
+void LineMonitor::showEvent(QShowEvent *event)
+{
+    QDockWidget::showEvent(event);
+    refill();
+}
+
 QString LineMonitor::shownText()
 {
+    if (!isVisible())
+        refill();
     flush();
     return lineView->toPlainText();
 }

@@ -35,6 +35,9 @@ public:
     QPushButton *copyButton = nullptr;
     QPushButton *clearButton = nullptr;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     struct Line
     {

@@ -60,7 +60,12 @@ QString resultText(Batch::Result result)
     return result == Batch::Result::NoAnswer ? QStringLiteral("no answer") : Batch::resultName(result);
 }
 
-PlanTable::PlanTable(QObject *parent) : QAbstractTableModel(parent) {}
+PlanTable::PlanTable(QObject *parent) : QAbstractTableModel(parent)
+{
+    m_changedTimer.setSingleShot(true);
+    m_changedTimer.setInterval(100);
+    connect(&m_changedTimer, &QTimer::timeout, this, &PlanTable::emitChangedRows);
+}
 
 bool PlanTable::load(const QString &fileName, QString *error)
 {
@@ -76,6 +81,8 @@ bool PlanTable::load(const QString &fileName, QString *error)
 void PlanTable::setText(const QByteArray &bytes, const QString &fileName)
 {
     beginResetModel();
+    m_changedTimer.stop();
+    m_firstChanged = m_lastChanged = -1;
     m_fileName = fileName;
     m_original = bytes;
     m_modified = false;
@@ -310,7 +317,21 @@ PlanTable::Counts PlanTable::counts() const
 void PlanTable::rowChanged(int planRow)
 {
     const int row = tableRow(planRow);
-    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    m_firstChanged = m_firstChanged < 0 ? row : std::min(m_firstChanged, row);
+    m_lastChanged = std::max(m_lastChanged, row);
+    if (!m_changedTimer.isActive())
+        m_changedTimer.start();
+}
+
+void PlanTable::emitChangedRows()
+{
+    m_changedTimer.stop();
+    if (m_firstChanged < 0)
+        return;
+    const int first = std::exchange(m_firstChanged, -1);
+    const int last = std::exchange(m_lastChanged, -1);
+    if (last < rowCount())
+        emit dataChanged(index(first, 0), index(last, columnCount() - 1));
 }
 
 int PlanTable::rowCount(const QModelIndex &parent) const

@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QSet>
 #include <QStringList>
+#include <QTimer>
 
 #include <optional>
 #include <vector>
@@ -85,6 +86,8 @@ public:
     void setBusy(int planRow, const QString &port);
     void setOutcome(const Batch::Attempt &attempt);
     const RowOutcome &outcome(int planRow) const;
+    // Tells the views now of the outcomes changed since the last time.
+    void flushChanges() { emitChangedRows(); }
 
     struct Counts
     {
@@ -112,6 +115,7 @@ private:
     QVariant resultData(int row, int role) const;
     QVariant holdsData(int row, int role) const;
     void rowChanged(int planRow);
+    void emitChangedRows();
 
     QString m_fileName;
     QByteArray m_original;  // the file as read, checked as it is until edited
@@ -128,6 +132,11 @@ private:
     QList<PlanProblem> m_problems;
     QHash<quint64, int> m_problemAt;  // row << 32 | column -> index in m_problems
     std::vector<RowOutcome> m_outcomes;  // by table row
+    // Rows whose outcome changed, told to the views a few times a second:
+    // sixteen lanes must not make the table repaint at every frame.
+    QTimer m_changedTimer;
+    int m_firstChanged = -1;
+    int m_lastChanged = -1;
 };
 
 // "ok", "mismatch", "refused", "no answer", "skipped", as the summary says them.

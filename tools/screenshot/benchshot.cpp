@@ -3,6 +3,7 @@
 // grabbed halfway. Run with QT_QPA_PLATFORM=offscreen.
 #include "bench/benchwindow.h"
 #include "bench/lanepanel.h"
+#include "bench/linemonitor.h"
 #include "device/ptydevice.h"
 
 #include <QApplication>
@@ -46,6 +47,7 @@ int main(int argc, char **argv)
             return 1;
         }
     }
+    window.lineMonitor->show();  // the frames too
     window.resize(1200, 760);
     window.show();
     window.start();
