@@ -268,6 +268,7 @@ void BatchRun::begin(Port &port)
 void BatchRun::awaitPort(Port &port, const QString &error)
 {
     port.state = Port::AwaitingDevice;
+    announce(port, LaneState::PortLost);
     emit progress(QStringLiteral("%1: port lost; waiting for it to come back (%2)").arg(port.lane->port(), error));
     port.lane->awaitPort(m_settings.portWaitMs, [this, &port](bool back) {
         if (back)
@@ -282,6 +283,7 @@ void BatchRun::closeLane(Port &port, const QString &why)
 {
     emit problem(why + QLatin1String("; no more devices on it"));
     port.state = Port::Closed;
+    announce(port, LaneState::Closed);
     wakeIdlePorts();
     finishIfDone();
 }

@@ -31,6 +31,7 @@ enum class LaneState {
     AwaitingDeparture,  // --auto: for the device just done to be unplugged
     Provisioning,       // its row's device is read, written and read back
     Closed,             // its port could not be opened: no more devices on it
+    PortLost,           // its port went away: waiting for it to come back
 };
 
 class BatchRun : public QObject

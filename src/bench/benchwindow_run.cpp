@@ -201,7 +201,10 @@ void BenchWindow::laneChanged(const QString &port, Batch::LaneState state, int r
         lane->setState(tr("reading %1").arg(deviceName(row)));  // a READ comes first
         return;
     case Batch::LaneState::Closed:
-        lane->setState(tr("cannot be opened: no more devices on it"));
+        lane->setState(tr("closed: no more devices on it"));
+        return;
+    case Batch::LaneState::PortLost:
+        lane->setState(tr("port lost: waiting for it to come back"));
         return;
     }
 }
