@@ -15,10 +15,13 @@ BatchRun::BatchRun(const Plan &plan, BatchLog &log, Waiting waiting, const LineS
 
 BatchRun::~BatchRun() = default;
 
-void BatchRun::addLane(const QString &port, const QString &device)
+void BatchRun::addLane(const QString &port, const QString &device, WireTrace *trace)
 {
     auto added = std::make_unique<Port>();
-    added->lane = std::make_unique<Lane>(port, device, m_settings);
+    LineSettings settings = m_settings;
+    if (trace)
+        settings.trace = trace;
+    added->lane = std::make_unique<Lane>(port, device, settings);
     connect(added->lane.get(), &Lane::sameDeviceAnswers, this, [this, port] {
         emit progress(QStringLiteral("the device on %1 answers again with the values just written: "
                                      "waiting for another device").arg(port));
@@ -89,6 +92,7 @@ void BatchRun::checkNext(Port &port)
     port.row = port.rowsInDoubt.front();
     port.rowsInDoubt.pop_front();
     port.state = Port::Checking;
+    announce(port, LaneState::Provisioning);
     emit progress(QStringLiteral("%1 was being written on %2 when the last run stopped: reading its device")
                       .arg(m_plan.rowName(port.row), port.lane->port()));
     QString error;
@@ -137,6 +141,7 @@ void BatchRun::stop()
         } else if (port->state == Port::AwaitingDevice) {
             port->lane->stopWaiting();
             port->state = Port::Idle;
+            announce(*port, LaneState::Idle);
         }
     }
     if (!writing.isEmpty())
@@ -152,10 +157,17 @@ QString BatchRun::device(int row) const
     return id.isEmpty() ? device : QStringLiteral("%1 (id %2)").arg(device, id);
 }
 
+void BatchRun::announce(const Port &port, LaneState state)
+{
+    const bool hasRow = state == LaneState::AwaitingDevice || state == LaneState::Provisioning;
+    emit laneChanged(port.lane->port(), state, hasRow ? port.row : 0);
+}
+
 void BatchRun::next(Port &port)
 {
     if (m_stopping || m_pending.empty()) {
         port.state = Port::Idle;
+        announce(port, LaneState::Idle);
         finishIfDone();
         return;
     }
@@ -170,6 +182,7 @@ void BatchRun::next(Port &port)
         return;
     case Waiting::Auto:
         port.state = Port::AwaitingDevice;
+        announce(port, LaneState::AwaitingDevice);
         emit progress(QStringLiteral("waiting for %1 on %2").arg(device(port.row), port.lane->port()));
         port.lane->awaitArrival([this, &port] { begin(port); });
         return;
@@ -179,29 +192,34 @@ void BatchRun::next(Port &port)
 void BatchRun::ask(Port &port)
 {
     port.state = Port::AwaitingDevice;
+    announce(port, LaneState::AwaitingDevice);
     const int row = port.row;
-    m_ask(QStringLiteral("Connect %1 to %2, then press Enter; s skips, q stops").arg(device(row), port.lane->port()),
-          [this, &port, row](Answer answer) {
-              if (m_stopping || port.state != Port::AwaitingDevice || port.row != row)
-                  return;  // asked before a stop
-              switch (answer) {
-              case Answer::Go:
-                  begin(port);
-                  return;
-              case Answer::Skip: {
-                  Attempt skipped;
-                  skipped.row = row;
-                  skipped.port = port.lane->port();
-                  skipped.result = Result::Skipped;
-                  record(skipped);
-                  next(port);
-                  return;
-              }
-              case Answer::Stop:
-                  stop();
-                  return;
-              }
-          });
+    auto answered = [this, &port, row](Answer answer) {
+        if (m_stopping || port.state != Port::AwaitingDevice || port.row != row)
+            return;  // asked before a stop
+        switch (answer) {
+        case Answer::Go:
+            begin(port);
+            return;
+        case Answer::Skip: {
+            Attempt skipped;
+            skipped.row = row;
+            skipped.port = port.lane->port();
+            skipped.result = Result::Skipped;
+            record(skipped);
+            next(port);
+            return;
+        }
+        case Answer::Stop:
+            stop();
+            return;
+        }
+    };
+    if (m_laneAsk)
+        m_laneAsk(port.lane->port(), row, answered);
+    else
+        m_ask(QStringLiteral("Connect %1 to %2, then press Enter; s skips, q stops").arg(device(row), port.lane->port()),
+              answered);
 }
 
 void BatchRun::begin(Port &port)
@@ -221,6 +239,7 @@ void BatchRun::begin(Port &port)
         emit problem(error + QLatin1String("; no more devices on it"));
         m_pending.push_front(port.row);
         port.state = Port::Closed;
+        announce(port, LaneState::Closed);
         wakeIdlePorts();
         finishIfDone();
         return;
@@ -239,6 +258,8 @@ void BatchRun::begin(Port &port)
         return;
     }
     port.state = Port::Provisioning;
+    announce(port, LaneState::Provisioning);
+    emit rowStarted(port.row, port.lane->port());
     port.lane->provision(m_plan.row(port.row), [this, &port](const Attempt &attempt) { provisioned(port, attempt); });
 }
 
@@ -278,6 +299,7 @@ void BatchRun::provisioned(Port &port, const Attempt &attempt)
     }
     if (m_waiting == Waiting::Auto && !m_stopping && !m_pending.empty()) {
         port.state = Port::AwaitingDevice;
+        announce(port, LaneState::AwaitingDeparture);
         emit progress(QStringLiteral("waiting for the device on %1 to be unplugged").arg(port.lane->port()));
         port.lane->awaitDeparture([this, &port] { next(port); });
         return;
@@ -300,6 +322,7 @@ void BatchRun::record(const Attempt &attempt)
         m_results[size_t(attempt.row - 1)] = attempt.result;
         ++m_recorded;
     }
+    emit attemptFinished(attempt);
 
     QString outcome = resultName(attempt.result);
     if (attempt.result != Result::Skipped)

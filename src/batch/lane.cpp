@@ -80,7 +80,8 @@ Attempt Lane::attemptEnded(Attempt attempt, const OperationResult &result)
     return attempt;
 }
 
-void Lane::provision(const PlanRow &row, std::function<void(const Attempt &)> done)
+// The batch's line settings (a --auto poll changes them), the clock started.
+Attempt Lane::startAttempt(const PlanRow &row)
 {
     m_session.line().setTimeout(m_settings.timeoutMs);
     m_session.line().setRetries(m_settings.retries);
@@ -88,6 +89,12 @@ void Lane::provision(const PlanRow &row, std::function<void(const Attempt &)> do
     Attempt attempt;
     attempt.row = row.number;
     attempt.port = m_port;
+    return attempt;
+}
+
+void Lane::provision(const PlanRow &row, std::function<void(const Attempt &)> done)
+{
+    Attempt attempt = startAttempt(row);
     m_session.setAll(row.values, true, [this, attempt, done](const OperationResult &result) mutable {
         attempt.ms = m_clock.elapsed();
         attempt.result = resultOf(result.status);
@@ -102,12 +109,7 @@ void Lane::provision(const PlanRow &row, std::function<void(const Attempt &)> do
 
 void Lane::check(const PlanRow &row, std::function<void(const Attempt &)> done)
 {
-    m_session.line().setTimeout(m_settings.timeoutMs);
-    m_session.line().setRetries(m_settings.retries);
-    m_clock.start();
-    Attempt attempt;
-    attempt.row = row.number;
-    attempt.port = m_port;
+    Attempt attempt = startAttempt(row);
     m_session.read([this, attempt, values = row.values, done](const OperationResult &result) mutable {
         attempt.ms = m_clock.elapsed();
         if (result.status == OperationResult::Done) {

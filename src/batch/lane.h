@@ -80,6 +80,7 @@ signals:
 private:
     enum class Awaiting { Nothing, Departure, Arrival };
 
+    Attempt startAttempt(const PlanRow &row);
     void await(Awaiting awaiting, int firstPollMs, Done done);
     void poll();
     void polled(bool answered, const std::optional<Protocol::ParameterBlock> &block);

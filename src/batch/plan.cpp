@@ -19,14 +19,17 @@ const QString IdColumn = QStringLiteral("id");
 enum class Kind { Shape, Value, Duplicate, Address };
 
 // Errors in the order found, which is the order of the file: every row is
-// checked for every rule as it is read. At most MaxErrors are spelled out.
+// checked for every rule as it is read. At most maxErrors are spelled out.
 class Problems
 {
 public:
-    Problems(const QString &fileName, QStringList *errors) : m_fileName(fileName), m_errors(errors) {}
+    Problems(const QString &fileName, QStringList *errors, int maxErrors)
+        : m_fileName(fileName), m_errors(errors), m_maxErrors(maxErrors)
+    {
+    }
     ~Problems()
     {
-        if (m_count <= MaxErrors)
+        if (m_count <= m_maxErrors)
             return;
         static const char *const Names[] = {"in the file's shape", "bad values", "duplicates", "odd addresses"};
         QStringList kinds;
@@ -35,12 +38,12 @@ public:
                 kinds << QStringLiteral("%1 %2").arg(m_unshown[kind]).arg(QLatin1String(Names[kind]));
         }
         *m_errors << QStringLiteral("%1: %2 more errors: %3")
-                         .arg(m_fileName, QString::number(m_count - MaxErrors), kinds.join(QLatin1String(", ")));
+                         .arg(m_fileName, QString::number(m_count - m_maxErrors), kinds.join(QLatin1String(", ")));
     }
 
     void add(int line, int column, const QString &message, Kind kind = Kind::Shape)
     {
-        if (++m_count > MaxErrors) {
+        if (++m_count > m_maxErrors) {
             ++m_unshown[int(kind)];
             return;
         }
@@ -57,6 +60,7 @@ public:
 private:
     QString m_fileName;
     QStringList *m_errors;
+    int m_maxErrors;
     int m_count = 0;
     int m_unshown[4] = {};
 };
@@ -236,10 +240,10 @@ QString Plan::rowName(int number) const
 }
 
 bool readPlan(const QByteArray &bytes, const QString &fileName, const PlanChecks &checks, Plan *plan,
-              QStringList *errors)
+              QStringList *errors, int maxErrors)
 {
     CsvReader reader(bytes);
-    Problems problems(fileName, errors);
+    Problems problems(fileName, errors, maxErrors);
     const auto csvError = [&] {
         if (!reader.error().isEmpty())
             problems.add(reader.errorLine(), reader.errorColumn(), reader.error());

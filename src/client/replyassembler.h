@@ -39,7 +39,7 @@ public:
     // baud and a failure reply has at most 5 of them (0.43 ms), but they do
     // not arrive that evenly: on a pseudo-terminal the pieces of a reply
     // paced at 115200 came 0.9 ms apart (median), up to 4 ms at p99 and
-    // 8.6 ms at worst on a loaded two-core machine (velmora-bench), and a USB
+    // 8.6 ms at worst on a loaded two-core machine (velmora-timing), and a USB
     // serial adapter holds bytes back until its latency timer runs out (16 ms
     // by default on FTDI chips). Only a refusal waits for this gap;
     // acknowledgements and READ blocks are judged the moment they are whole.
