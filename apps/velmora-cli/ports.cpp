@@ -4,6 +4,7 @@
 
 #include "client/portscan.h"
 #include "link/portlist.h"
+#include "link/portlock.h"
 #include "link/portmap.h"
 #include "link/wiretrace.h"
 
@@ -105,7 +106,7 @@ int runScan(const Request &request)
         for (const QString &com : port.comNames)
             named = named || PortMap::mappings().contains(com);
         for (const QString &path : given)
-            named = named || PortMap::resolve(path) == port.device || port.stableName == path;
+            named = named || PortLock::identify(path).sameDevice(PortLock::identify(port.device));
         if (named || request.scanAll)
             candidates.push_back({PortList::displayName(port), port.device});
     }

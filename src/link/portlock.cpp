@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 
 #ifdef Q_OS_UNIX
 #include <sys/file.h>
@@ -73,6 +74,20 @@ QString holderOf(const QString &path)
             return name.isEmpty() ? QStringLiteral("pid %1").arg(QString::fromLatin1(pid))
                                   : QStringLiteral("%1 (pid %2)").arg(QString::fromLocal8Bit(name), QString::fromLatin1(pid));
         }
+    }
+    // The serial library's own lock file, by the name the port was opened under.
+    const QString lockName = QStringLiteral("LCK..")
+                             + QString(path.startsWith(QLatin1String("/dev/")) ? path.mid(5) : QFileInfo(path).fileName())
+                                   .replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const char *folder : {"/var/lock", "/run/lock", "/tmp"}) {
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        // A lock file whose process has gone is stale: the library takes it over.
+        if (QLockFile(QLatin1String(folder) + QLatin1Char('/') + lockName).getLockInfo(&pid, &host, &application)
+            && QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid)))
+            return application.isEmpty() ? QStringLiteral("pid %1").arg(pid)
+                                         : QStringLiteral("%1 (pid %2)").arg(application).arg(pid);
     }
 #else
     Q_UNUSED(path);
