@@ -5,13 +5,16 @@
 // - a pending verdict stays pending until nextChangeMs(), which lies after
 //   now, and changes then;
 // - an acknowledgement is the byte 0x30 and came first; a block is the first
-//   31 bytes that came; a refusal is what came (its first MaxRefusalSize
-//   bytes), at least one byte, and no acknowledgement or block; no answer
-//   means no byte came in time.
+//   31 bytes that came, and nothing more while it was judged (strictly: its
+//   SN is one a device takes); a garbled block is the first 31 bytes too, but
+//   more came, or (strictly) its SN is not one; a refusal is what came, one
+//   to MaxFailureSize bytes, and no acknowledgement or block; more is garbled
+//   (its first MaxRefusalSize bytes kept); no answer means no byte came in
+//   time.
 //
-// Input: byte 0 says what is awaited (bit 0: a block) and whether the next 16
-// bytes give the time the frame went out and its time-out (bit 1; else 0 and
-// 1000 ms). Then steps, each a byte: its low six bits the milliseconds that
+// Input: byte 0 says what is awaited (bit 0: a block; bit 2: judged
+// strictly) and whether the next 16 bytes give the time the frame went out
+// and its time-out (bit 1; else 0 and 1000 ms). Then steps, each a byte: its low six bits the milliseconds that
 // pass first, its high two what happens then: 0 bytes come (as many as the
 // next byte says), 1 nothing, 2 the frame goes out again, 3 a leap in time
 // (by the next eight bytes).
@@ -68,6 +71,7 @@ qint64 later(qint64 ms, quint64 by)
 struct Exchange
 {
     ReplyAssembler::Awaiting awaiting;
+    bool strict;
     qint64 deadlineMs;
     QByteArray taken;         // bytes fed while the verdict was pending
     bool cameInTime = false;  // a byte was fed before the deadline
@@ -88,8 +92,20 @@ void checkVerdict(const Exchange &exchange, const Verdict &verdict, qint64 nowMs
         VELMORA_REQUIRE(taken.startsWith(verdict.bytes));
         break;
     case Verdict::Block:
-        VELMORA_REQUIRE(block && verdict.bytes == taken.left(Protocol::ParameterBlock::Size));
+        VELMORA_REQUIRE(block && verdict.bytes == taken);
         VELMORA_REQUIRE(verdict.bytes.size() == Protocol::ParameterBlock::Size);
+        VELMORA_REQUIRE(!exchange.strict || ReplyAssembler::isPlausible(verdict.bytes));
+        break;
+    case Verdict::Garbled:
+        if (!block) {
+            VELMORA_REQUIRE(verdict.bytes == taken.left(ReplyAssembler::MaxRefusalSize));
+            VELMORA_REQUIRE(taken.size() > ReplyAssembler::MaxFailureSize && quint8(taken.at(0)) != Protocol::AckByte);
+            break;
+        }
+        VELMORA_REQUIRE(verdict.bytes == taken.left(Protocol::ParameterBlock::Size));
+        VELMORA_REQUIRE(verdict.bytes.size() == Protocol::ParameterBlock::Size);
+        VELMORA_REQUIRE(taken.size() > Protocol::ParameterBlock::Size
+                        || (exchange.strict && !ReplyAssembler::isPlausible(verdict.bytes)));
         break;
     case Verdict::Refused:
         VELMORA_REQUIRE(!verdict.bytes.isEmpty());
@@ -97,7 +113,8 @@ void checkVerdict(const Exchange &exchange, const Verdict &verdict, qint64 nowMs
         if (block)
             VELMORA_REQUIRE(verdict.bytes.size() < Protocol::ParameterBlock::Size);
         else
-            VELMORA_REQUIRE(quint8(verdict.bytes.at(0)) != Protocol::AckByte);
+            VELMORA_REQUIRE(quint8(verdict.bytes.at(0)) != Protocol::AckByte
+                            && verdict.bytes.size() <= ReplyAssembler::MaxFailureSize);
         break;
     case Verdict::NoAnswer:
         VELMORA_REQUIRE(!exchange.cameInTime && nowMs >= exchange.deadlineMs && verdict.bytes.isEmpty());
@@ -131,6 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Input input(data, size);
     const uint8_t flags = input.byte();
     const auto awaiting = flags & 1 ? ReplyAssembler::Awaiting::Block : ReplyAssembler::Awaiting::Acknowledgement;
+    const bool strict = flags & 4;
     qint64 nowMs = 0, timeoutMs = 1000;
     if (flags & 2) {
         nowMs = input.int64();
@@ -140,11 +158,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ReplyAssembler assembler;
     Exchange exchange;
     const auto start = [&] {
-        assembler.start(awaiting, nowMs, timeoutMs);
+        assembler.start(awaiting, nowMs, timeoutMs,
+                        strict ? ReplyAssembler::Check::Strict : ReplyAssembler::Check::Plain);
         qint64 deadlineMs = 0;
         if (__builtin_add_overflow(nowMs, timeoutMs, &deadlineMs))
             deadlineMs = timeoutMs > 0 ? Max : std::numeric_limits<qint64>::min();
-        exchange = {awaiting, deadlineMs, {}, false, false, {}};
+        exchange = {awaiting, strict, deadlineMs, {}, false, false, {}};
     };
     start();
     judge(assembler, exchange, nowMs);

@@ -2,6 +2,7 @@
 // pseudo-terminals, a plan, a log, and what every device holds afterwards.
 // Each test runs in a fresh folder of its own, where plan.csv and log.csv lie.
 #include "batch/csv.h"
+#include "batch/plan.h"
 #include "client/profile.h"
 #include "clirun.h"
 #include "files.h"
@@ -11,14 +12,16 @@
 #include <QtTest>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
-// The log as records of column name to value; empty unless every line is whole.
+// The log as records of column name to value; empty unless every line is
+// whole. The "writing" line before each device is left out unless asked for.
 using Record = QMap<QString, QString>;
-QList<Record> readLog()
+QList<Record> readLog(bool withWriting = false, const QString &fileName = QStringLiteral("log.csv"))
 {
-    const QByteArray bytes = readFile(QStringLiteral("log.csv"));
+    const QByteArray bytes = readFile(fileName);
     const Batch::CsvTable table = Batch::readCsv(bytes);
     if (!bytes.endsWith('\n') || !table.error.isEmpty())
         return {};
@@ -31,7 +34,8 @@ QList<Record> readLog()
         Record record;
         for (size_t i = 0; i < fields.size(); ++i)
             record.insert(header[i].text, fields[i].text);
-        records << record;
+        if (withWriting || record.value("result") != QLatin1String("writing"))
+            records << record;
     }
     return records;
 }
@@ -60,6 +64,24 @@ QByteArray plan(int rows)
     for (int n = 1; n <= rows; ++n)
         text += QStringLiteral("A-%1,10.0.0.%1,%1,%2\n").arg(n).arg(8000 + n).toUtf8();
     return text;
+}
+
+// Which row's values a device holds over its start values: 0 for none,
+// -1 for values no row of the plan gives it.
+int rowHeld(const PtyDevice &device, const QByteArray &planText)
+{
+    Batch::Plan plan;
+    QStringList errors;
+    if (!Batch::readPlan(planText, QStringLiteral("plan.csv"), {}, &plan, &errors))
+        return -1;
+    const Protocol::ParameterBlock held = device.model().parameters();
+    if (held == DeviceModel::startParameters())
+        return 0;
+    for (const Batch::PlanRow &row : plan.rows) {
+        if (row.values.appliedTo(DeviceModel::startParameters()) == held)
+            return row.number;
+    }
+    return -1;
 }
 
 DeviceOptions fault(const QString &name)
@@ -296,6 +318,100 @@ private slots:
         QCOMPARE(last.size(), 2);
         QCOMPARE(last.value(first.path()), held(first.device));
         QCOMPARE(last.value(second.path()), held(second.device));
+    }
+
+    void faults_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("exitCode");   // of the run the fault struck; -1: whatever the device's answers made
+        QTest::addColumn<QString>("message");  // a line the run printed
+        QTest::newRow("acknowledgements later than --timeout") << "late" << -1 << "came after their deadline";
+        QTest::newRow("killed between SET ALL and its log line") << "kill" << 0
+                                                                  << "read again after the last run stopped: row 1 (A-1) on @LINE: ok";
+        QTest::newRow("log deleted") << "delete" << 2 << "cannot write log.csv: it was deleted while in use";
+        QTest::newRow("log cut short") << "truncate" << 2 << "cannot write log.csv: it was cut short while in use";
+        QTest::newRow("log on a full disk") << "full" << 2 << "No space left on device";
+    }
+
+    // Whatever goes wrong, no device holds values no row gave it, every
+    // device written is in the log, no row is ok twice, and the summary
+    // counts what the log holds.
+    void faults()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        const int rows = fault == QLatin1String("full") ? 40 : 6;
+        QString logFile = QStringLiteral("log.csv");
+        if (fault == QLatin1String("full")) {
+            if (::geteuid() != 0)
+                QSKIP("a full disk is a small tmpfs, which only root can mount here");
+            QVERIFY(QDir().mkpath(QStringLiteral("disk")));
+            QCOMPARE(QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=8k", "tmpfs", "disk"}), 0);
+            logFile = QStringLiteral("disk/log.csv");
+        }
+        const auto unmount = qScopeGuard([&] {
+            if (fault == QLatin1String("full"))
+                QProcess::execute(QStringLiteral("umount"), {"disk"});
+        });
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(rows)));
+        DeviceOptions options;
+        options.delayMs = fault == QLatin1String("late") ? 240 : fault == QLatin1String("kill") ? 300 : 20;
+        Device bench(options);
+        bool setAllArrived = false;
+        QObject::connect(&bench.device, &PtyDevice::logLine, [&](const QString &line) {
+            setAllArrived = setAllArrived || line.contains(QLatin1String("SET ALL"));
+        });
+        const QStringList arguments = {"plan.csv", "--log", logFile, "--no-prompt", "--port", bench.path(),
+                                       "--timeout", fault == QLatin1String("late") ? "200" : "1000"};
+        auto batch = std::make_unique<BatchProcess>(arguments);
+        if (fault == QLatin1String("kill")) {
+            QTRY_VERIFY(setAllArrived);
+            QCOMPARE(::kill(pid_t(batch->process.processId()), SIGKILL), 0);
+            QTRY_VERIFY(batch->finished());
+            QCOMPARE(rowHeld(bench.device, plan(rows)), 1);
+            QCOMPARE(readLog(true).size(), 1);  // "writing", and no verdict
+            batch = std::make_unique<BatchProcess>(arguments);
+        } else if (fault == QLatin1String("delete") || fault == QLatin1String("truncate")) {
+            QTRY_VERIFY(batch->err.contains(QLatin1String("[2/6]")));
+            if (fault == QLatin1String("delete"))
+                QVERIFY(QFile::remove(logFile));
+            else
+                QVERIFY(QFile::resize(logFile, 0));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(batch->finished(), 30000);
+        QVERIFY2(batch->err.contains(QString(message).replace(QLatin1String("@LINE"), bench.path())), qPrintable(batch->err));
+        if (exitCode >= 0)
+            QCOMPARE(batch->process.exitCode(), exitCode);
+
+        const int heldRow = rowHeld(bench.device, plan(rows));
+        QVERIFY2(heldRow >= 0, qPrintable(held(bench.device)));
+        if (fault == QLatin1String("delete") || fault == QLatin1String("truncate")) {
+            // The device holds the row printed as not recorded, or one recorded before.
+            if (heldRow > 0 && !batch->err.contains(QStringLiteral("not recorded: ")))
+                QVERIFY(batch->err.contains(QStringLiteral("row %1 (A-%1) on ").arg(heldRow)));
+            return;  // what the log held is gone: the run said so
+        }
+        const QList<Record> log = readLog(true, logFile);
+        QVERIFY(!log.isEmpty());
+        QMap<QString, int> lastResult;  // by row, of the verdict lines
+        QMap<QString, int> ok;
+        for (const Record &record : log) {
+            if (record.value("result") != QLatin1String("writing"))
+                lastResult[record.value("row")] = 1;
+            if (record.value("result") == QLatin1String("ok"))
+                QCOMPARE(++ok[record.value("row")], 1);
+        }
+        if (heldRow > 0) {
+            // Recorded with its verdict, as the last line: a full disk stopped the
+            // run before a device it could not record was written.
+            QVERIFY(lastResult.contains(QString::number(heldRow)));
+            QCOMPARE(log.last().value("row"), QString::number(heldRow));
+        }
+        QVERIFY2(batch->summary().startsWith(QStringLiteral("%1 rows: %2 ok,").arg(rows).arg(ok.size())),
+                 qPrintable(batch->summary()));
+        if (exitCode < 0)
+            QCOMPARE(batch->process.exitCode(), ok.size() == rows ? 0 : 1);
     }
 
     void refusedBeforeAnything_data()

@@ -73,7 +73,7 @@ private slots:
 
     void reassembly_data()
     {
-        QTest::addColumn<bool>("read");        // awaiting a READ block, else an acknowledgement
+        QTest::addColumn<QString>("awaiting");  // "ack", "block", or "strict": a block to be written back
         QTest::addColumn<QString>("arrivals");  // "ms:hex ...", the frame went out at 0, due within 1000 ms
         QTest::addColumn<int>("at");            // when to judge
         QTest::addColumn<int>("verdict");
@@ -82,6 +82,8 @@ private slots:
 
         const QByteArray block = QByteArray::fromHex("c0a80164ffffff00c0a801021f900005001b2c0a3d4f0100640000c0a80101");
         const QByteArray block30 = QByteArray(block).replace(0, 1, "0");
+        const QByteArray sn300 = QByteArray(block).replace(14, 2, QByteArray::fromHex("012c"));
+        const QString ack = QStringLiteral("ack"), read = QStringLiteral("block"), strict = QStringLiteral("strict");
         const auto twoReads = [](const QByteArray &bytes, int cut) {  // at 1 and 2 ms
             return QStringLiteral("1:%1 2:%2")
                 .arg(QString::fromLatin1(bytes.left(cut).toHex()), QString::fromLatin1(bytes.mid(cut).toHex()));
@@ -89,36 +91,46 @@ private slots:
         const QByteArray none;
         const int quiet = int(ReplyAssembler::QuietGapMs);
 
-        QTest::newRow("ack") << false << "1:30" << 1 << int(Verdict::Acknowledged) << QByteArray("0") << 0;
-        QTest::newRow("ack, more in the same read") << false << "1:30ffff" << 1 << int(Verdict::Acknowledged) << QByteArray("0") << 0;
-        QTest::newRow("ack, more later") << false << "1:30 2:31" << 2 << int(Verdict::Acknowledged) << QByteArray("0") << 0;
-        QTest::newRow("refusal, line not quiet yet") << false << "1:3103" << quiet << int(Verdict::Pending) << none << 1 + quiet;
-        QTest::newRow("refusal once quiet") << false << "1:3103" << 1 + quiet << int(Verdict::Refused) << QByteArray("\x31\x03") << 0;
-        QTest::newRow("refusal in two pieces") << false << "1:31 15:03" << 15 + quiet << int(Verdict::Refused)
+        QTest::newRow("ack") << ack << "1:30" << 1 << int(Verdict::Acknowledged) << QByteArray("0") << 0;
+        QTest::newRow("ack, more in the same read") << ack << "1:30ffff" << 1 << int(Verdict::Acknowledged) << QByteArray("0") << 0;
+        QTest::newRow("ack, more later") << ack << "1:30 2:31" << 2 << int(Verdict::Acknowledged) << QByteArray("0") << 0;
+        QTest::newRow("refusal, line not quiet yet") << ack << "1:3103" << quiet << int(Verdict::Pending) << none << 1 + quiet;
+        QTest::newRow("refusal once quiet") << ack << "1:3103" << 1 + quiet << int(Verdict::Refused) << QByteArray("\x31\x03") << 0;
+        QTest::newRow("refusal in two pieces") << ack << "1:31 15:03" << 15 + quiet << int(Verdict::Refused)
                                                << QByteArray("\x31\x03") << 0;
         QTest::newRow("bytes after the gap are not the refusal's")
-            << false << "1:31 40:03" << 50 << int(Verdict::Refused) << QByteArray("\x31") << 0;
+            << ack << "1:31 40:03" << 50 << int(Verdict::Refused) << QByteArray("\x31") << 0;
         const QByteArray noise(ReplyAssembler::MaxRefusalSize, '\x31');
-        const QString noisy = "1:" + QString::fromLatin1(noise.toHex()) + " 15:03";
-        QTest::newRow("bytes past a refusal's first 64 keep the line busy")
-            << false << noisy << 14 + quiet << int(Verdict::Pending) << none << 15 + quiet;
-        QTest::newRow("a refusal keeps its first 64 bytes") << false << noisy << 15 + quiet << int(Verdict::Refused) << noise << 0;
-        QTest::newRow("nothing yet") << false << "" << 999 << int(Verdict::Pending) << none << 1000;
-        QTest::newRow("nothing at the deadline") << false << "" << 1000 << int(Verdict::NoAnswer) << none << 1000;
-        QTest::newRow("too late for the deadline") << false << "1000:30" << 1000 << int(Verdict::NoAnswer) << none << 1000;
-        QTest::newRow("block in two reads") << true << twoReads(block, 11) << 2 << int(Verdict::Block) << block << 0;
-        QTest::newRow("block, one short") << true << twoReads(block.left(30), 11) << 999 << int(Verdict::Pending) << none << 1000;
-        QTest::newRow("block beginning with 0x30") << true << twoReads(block30, 1) << 2 << int(Verdict::Block) << block30 << 0;
-        QTest::newRow("block and more") << true << "1:" + QString::fromLatin1((block + block).toHex()) << 1
-                                        << int(Verdict::Block) << block << 0;
+        QTest::newRow("more than a refusal has: garbled, its first 64 bytes kept")
+            << ack << "1:" + QString::fromLatin1((noise + "\x03").toHex()) << 1 << int(Verdict::Garbled) << noise << 0;
+        QTest::newRow("six bytes: garbled") << ack << "1:3103 2:03040506" << 2 << int(Verdict::Garbled)
+                                            << QByteArray::fromHex("310303040506") << 0;
+        QTest::newRow("nothing yet") << ack << "" << 999 << int(Verdict::Pending) << none << 1000;
+        QTest::newRow("nothing at the deadline") << ack << "" << 1000 << int(Verdict::NoAnswer) << none << 1000;
+        QTest::newRow("too late for the deadline") << ack << "1000:30" << 1000 << int(Verdict::NoAnswer) << none << 1000;
+        QTest::newRow("block in two reads") << read << twoReads(block, 11) << 2 << int(Verdict::Block) << block << 0;
+        QTest::newRow("block, one short") << read << twoReads(block.left(30), 11) << 999 << int(Verdict::Pending) << none << 1000;
+        QTest::newRow("block beginning with 0x30") << read << twoReads(block30, 1) << 2 << int(Verdict::Block) << block30 << 0;
+        QTest::newRow("block and more: read out of place") << read << "1:" + QString::fromLatin1((block + block).toHex()) << 1
+                                                           << int(Verdict::Garbled) << block << 0;
+        QTest::newRow("block, a byte later: not waited for") << read << "1:" + QString::fromLatin1(block.toHex()) + " 5:30" << 5
+                                                             << int(Verdict::Block) << block << 0;
+        const QString oneBlock = "1:" + QString::fromLatin1(block.toHex());
+        QTest::newRow("strict block, line not quiet yet") << strict << oneBlock << quiet << int(Verdict::Pending) << none << 1 + quiet;
+        QTest::newRow("strict block once quiet") << strict << oneBlock << 1 + quiet << int(Verdict::Block) << block << 0;
+        QTest::newRow("strict block, a byte after it") << strict << oneBlock + " 5:30" << 5 << int(Verdict::Garbled) << block << 0;
+        QTest::newRow("strict block of an SN no device has") << strict << "1:" + QString::fromLatin1(sn300.toHex()) << 1
+                                                             << int(Verdict::Garbled) << sn300 << 0;
+        QTest::newRow("strict block waits no longer than the deadline")
+            << strict << "995:" + QString::fromLatin1(block.toHex()) << 1000 << int(Verdict::Block) << block << 0;
         QTest::newRow("short answer to READ is a refusal")
-            << true << "1:310c" << 1000 << int(Verdict::Refused) << QByteArray("\x31\x0c") << 0;
-        QTest::newRow("lone 0x30 to READ is a refusal") << true << "1:30" << 1000 << int(Verdict::Refused) << QByteArray("0") << 0;
+            << read << "1:310c" << 1000 << int(Verdict::Refused) << QByteArray("\x31\x0c") << 0;
+        QTest::newRow("lone 0x30 to READ is a refusal") << read << "1:30" << 1000 << int(Verdict::Refused) << QByteArray("0") << 0;
     }
 
     void reassembly()
     {
-        QFETCH(bool, read);
+        QFETCH(QString, awaiting);
         QFETCH(QString, arrivals);
         QFETCH(int, at);
         QFETCH(int, verdict);
@@ -126,7 +138,10 @@ private slots:
         QFETCH(int, nextChange);
 
         ReplyAssembler assembler;
-        assembler.start(read ? ReplyAssembler::Awaiting::Block : ReplyAssembler::Awaiting::Acknowledgement, 0, 1000);
+        assembler.start(awaiting == QLatin1String("ack") ? ReplyAssembler::Awaiting::Acknowledgement
+                                                         : ReplyAssembler::Awaiting::Block,
+                        0, 1000, awaiting == QLatin1String("strict") ? ReplyAssembler::Check::Strict
+                                                                     : ReplyAssembler::Check::Plain);
         for (const QString &arrival : arrivals.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             const QStringList parts = arrival.split(QLatin1Char(':'));
             assembler.feed(QByteArray::fromHex(parts[1].toLatin1()), parts[0].toInt());

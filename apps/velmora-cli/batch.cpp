@@ -23,7 +23,7 @@ void printLine(const QString &line)
 
 } // namespace
 
-int runBatch(const Request &request)
+int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
 {
     std::unique_ptr<QObject> simulator;
     if (!prepareLines(request, &simulator))
@@ -50,6 +50,17 @@ int runBatch(const Request &request)
     Batch::BatchRun run(request.plan, log, request.waiting, {request.timeoutMs, request.retries, trace.get()});
     for (int i = 0; i < request.ports.size(); ++i)
         run.addLane(request.ports.at(i), devices.at(i));
+
+    // The devices being written are finished and recorded first.
+    int caught = 0;
+    if (!catching)
+        printError(QStringLiteral("cannot catch SIGINT and SIGTERM: they stop the batch at once"));
+    QObject::connect(&stopSignals, &StopSignals::received, &run, [&run, &caught](int signal) {
+        if (caught == 0)
+            caught = signal;
+        run.stop();
+    });
+
     QString error;
     if (!run.openPorts(&error)) {
         printError(error);
@@ -64,6 +75,13 @@ int runBatch(const Request &request)
         printError(errors.join(QLatin1Char('\n')));
         return UsageError;
     }
+    const QStringList unread = run.portsInDoubtWithoutLane();
+    if (!unread.isEmpty()) {
+        printError(QStringLiteral("%1: the last run stopped while writing a device on %2; run with --port %3 so "
+                                  "that it is read first (its row might otherwise go to two devices)")
+                       .arg(log.fileName(), unread.join(QLatin1String(", ")), unread.first()));
+        return UsageError;
+    }
 
     TerminalPrompt prompt;
     run.setAsk([&prompt](const QString &question, std::function<void(Batch::Answer)> answered) {
@@ -73,17 +91,7 @@ int runBatch(const Request &request)
     QObject::connect(&run, &Batch::BatchRun::problem, &printError);
     QObject::connect(&run, &Batch::BatchRun::finished, &QCoreApplication::quit);
 
-    // The devices being written are finished and recorded first.
-    StopSignals stopSignals;
-    int caught = 0;
-    if (!stopSignals.install())
-        printError(QStringLiteral("cannot catch SIGINT and SIGTERM: they stop the batch at once"));
-    QObject::connect(&stopSignals, &StopSignals::received, &run, [&run, &caught](int signal) {
-        if (caught == 0)
-            caught = signal;
-        run.stop();
-    });
-
+    stopSignals.poll();  // one that came while the ports and the log were opened
     run.start();
     QCoreApplication::exec();
     if (caught != 0)

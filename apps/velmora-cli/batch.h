@@ -5,5 +5,9 @@
 
 #include "commandline.h"
 
+class StopSignals;
+
 // Runs the event loop until the batch is done; returns the exit status.
-int runBatch(const Request &request);
+// stopSignals were installed (if catching) before anything else was done:
+// a signal caught since stops the batch before its first device.
+int runBatch(const Request &request, StopSignals &stopSignals, bool catching);

@@ -3,6 +3,8 @@
 #include "commandline.h"
 #include "run.h"
 
+#include "shell/stopsignals.h"
+
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -21,10 +23,19 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("velmora-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
 
+    // From the start: a signal while a long plan is read, or ports opened,
+    // must end the program as it ends a batch, with its summary and status.
+    StopSignals stopSignals;
+    const bool catching = stopSignals.install();
+
     const CommandLine commandLine = parseCommandLine(QCoreApplication::arguments(), SimulatorAvailable);
-    if (!commandLine.exit)
-        return commandLine.request.command == Request::RunBatch ? runBatch(commandLine.request)
-                                                                : runRequest(commandLine.request);
+    if (!commandLine.exit && commandLine.request.command == Request::RunBatch)
+        return runBatch(commandLine.request, stopSignals, catching);
+    if (!commandLine.exit) {
+        QObject::connect(&stopSignals, &StopSignals::received, &app,
+                         [](int signal) { QCoreApplication::exit(StopSignals::exitStatus(signal)); });
+        return runRequest(commandLine.request);
+    }
     if (commandLine.exitCode != Success) {
         printError(commandLine.output);
         return commandLine.exitCode;

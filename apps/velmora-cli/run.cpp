@@ -78,6 +78,11 @@ int report(const Request &request, const OperationResult &result)
     std::fflush(stdout);
     if (result.status != OperationResult::Done)
         printError(result.error);
+    for (const QString &note : result.notes)
+        printError(note);
+    if (result.lateBytes > 0)
+        printError(QStringLiteral("%1 byte(s) came after their deadline and were dropped: is the device slower "
+                                  "than --timeout %2?").arg(result.lateBytes).arg(request.timeoutMs));
     return exitCodeOf(result.status);
 }
 

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -22,7 +23,11 @@ namespace Batch {
 namespace {
 
 constexpr int ValuesColumn = 6;  // time,row,id,line,result,detail come first
-const Result Results[] = {Result::Ok, Result::Mismatch, Result::Refused, Result::NoAnswer, Result::Skipped};
+const Result Results[] = {Result::Ok,      Result::Mismatch, Result::Refused,
+                          Result::NoAnswer, Result::Skipped, Result::Writing};
+// Room kept for a verdict line beyond what its "writing" line takes: its
+// detail and the ten values read back.
+constexpr qint64 VerdictRoom = 1024;
 
 QString oneLine(QString text)
 {
@@ -35,6 +40,11 @@ QString plannedText(const PlanRow &row, const BlockField *field)
 }
 
 #ifdef Q_OS_UNIX
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
 // A new file's name is on the disk only once its folder is.
 void syncFolderOf(const QString &fileName)
 {
@@ -61,6 +71,8 @@ QString resultName(Result result)
         return QStringLiteral("no-answer");
     case Result::Skipped:
         return QStringLiteral("skipped");
+    case Result::Writing:
+        return QStringLiteral("writing");
     }
     return {};
 }
@@ -114,6 +126,16 @@ bool BatchLog::open(const QString &fileName, QStringList *errors, QStringList *w
         return false;
     }
     const QByteArray bytes = reader.readAll();
+    m_size = bytes.size();
+#ifdef Q_OS_UNIX
+    struct stat held = {};
+    if (::fstat(m_file.handle(), &held) != 0) {
+        *errors << QStringLiteral("%1: %2").arg(fileName, systemError());
+        return false;
+    }
+    m_device = quint64(held.st_dev);
+    m_inode = quint64(held.st_ino);
+#endif
     if (!bytes.isEmpty())
         return readRecords(bytes, errors, warnings);
 
@@ -141,6 +163,7 @@ bool BatchLog::readRecords(const QByteArray &bytes, QStringList *errors, QString
         lines.removeLast();
 
     const QStringList expected = header();
+    std::vector<InDoubt> writing;  // in the order of the file
     for (int number = 1; number <= lines.size(); ++number) {
         const QByteArray text = lines.at(number - 1).endsWith('\r') ? lines.at(number - 1).chopped(1)
                                                                     : lines.at(number - 1);
@@ -176,16 +199,27 @@ bool BatchLog::readRecords(const QByteArray &bytes, QStringList *errors, QString
             *errors << QStringLiteral("%1:%2: %3 is not a result").arg(name, QString::number(number), fields.at(4));
             return false;
         }
-        if (fields.at(4) != resultName(Result::Ok))
+        // A verdict settles the "writing" line of its row and port.
+        const QString port = fields.at(3);
+        writing.erase(std::remove_if(writing.begin(), writing.end(),
+                                     [&](const InDoubt &entry) { return entry.row == row && entry.port == port; }),
+                      writing.end());
+        const bool isWriting = fields.at(4) == resultName(Result::Writing);
+        if (!isWriting && fields.at(4) != resultName(Result::Ok))
             continue;
         const QString changed = mismatch(fields);
         if (!changed.isEmpty()) {
-            *errors << QStringLiteral("%1:%2: %3 was provisioned with %4; a plan that changed needs a new log")
-                           .arg(name, QString::number(number), m_plan.rowName(row), changed);
+            *errors << QStringLiteral("%1:%2: %3 was %4 with %5; a plan that changed needs a new log")
+                           .arg(name, QString::number(number), m_plan.rowName(row),
+                                isWriting ? QStringLiteral("being written") : QStringLiteral("provisioned"), changed);
             return false;
         }
-        m_okRows.insert(row);
+        if (isWriting)
+            writing.push_back({row, port, number});
+        else
+            m_okRows.insert(row);
     }
+    m_inDoubt = std::move(writing);
     return true;
 }
 
@@ -207,24 +241,96 @@ QString BatchLog::mismatch(const QStringList &fields) const
 bool BatchLog::append(const Attempt &attempt)
 {
     QByteArray bytes = line(attempt, QDateTime::currentDateTimeUtc()).toUtf8() + '\n';
-    if (std::exchange(m_cutOff, false))
+    if (m_cutOff)
         bytes.prepend('\n');  // the cut-off line stays a line of its own
+    if (!stillTheSameFile())
+        return false;
+    if (attempt.result == Result::Writing && !reserve(2 * bytes.size() + VerdictRoom))
+        return false;
+    m_cutOff = false;
     return writeDurably(bytes);
+}
+
+bool BatchLog::stillTheSameFile()
+{
+#ifdef Q_OS_UNIX
+    struct stat held = {};
+    struct stat named = {};
+    if (::fstat(m_file.handle(), &held) != 0) {
+        m_error = systemError();
+        return false;
+    }
+    if (::stat(QFile::encodeName(m_file.fileName()).constData(), &named) != 0) {
+        m_error = errno == ENOENT ? QStringLiteral("it was deleted while in use, and what it recorded with it")
+                                  : systemError();
+        return false;
+    }
+    if (quint64(named.st_dev) != m_device || quint64(named.st_ino) != m_inode) {
+        m_error = QStringLiteral("another file took its name while in use");
+        return false;
+    }
+    if (qint64(held.st_size) != m_size) {
+        m_error = held.st_size < m_size ? QStringLiteral("it was cut short while in use, from %1 to %2 bytes")
+                                              .arg(m_size).arg(qint64(held.st_size))
+                                        : QStringLiteral("another program wrote to it while in use, from %1 to %2 bytes")
+                                              .arg(m_size).arg(qint64(held.st_size));
+        return false;
+    }
+#endif
+    return true;
+}
+
+// Takes the disk space for the next lines now, without making the file
+// longer; where the file system cannot, the write itself will tell.
+bool BatchLog::reserve(qint64 bytes)
+{
+#ifdef Q_OS_LINUX
+    if (::fallocate(m_file.handle(), FALLOC_FL_KEEP_SIZE, m_size, bytes) != 0 && errno != EOPNOTSUPP
+        && errno != ENOSYS) {
+        m_error = systemError();
+        return false;
+    }
+#else
+    Q_UNUSED(bytes);
+#endif
+    return true;
 }
 
 bool BatchLog::writeDurably(const QByteArray &bytes)
 {
+#ifdef Q_OS_UNIX
+    // Straight to the descriptor, so that a full disk says so (a short
+    // write is tried again for the rest, which then fails with the reason).
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(m_file.handle(), data, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            m_error = written < 0 ? systemError() : QStringLiteral("nothing could be written");
+            break;
+        }
+        data += written;
+        left -= written;
+    }
+    struct stat held = {};
+    m_size = ::fstat(m_file.handle(), &held) == 0 ? qint64(held.st_size) : m_size + (bytes.size() - left);
+    if (left > 0) {
+        m_cutOff = left < bytes.size();
+        return false;
+    }
+    if (::fsync(m_file.handle()) != 0) {
+        m_error = systemError();
+        return false;
+    }
+#else
     if (m_file.write(bytes) != bytes.size()) {
         m_error = m_file.errorString();
         return false;
     }
-#ifdef Q_OS_UNIX
-    if (::fsync(m_file.handle()) != 0) {
-        m_error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-#else
     m_file.flush();
+    m_size += bytes.size();
 #endif
     return true;
 }

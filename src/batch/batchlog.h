@@ -3,6 +3,11 @@
 // cable loses nothing that was done. Never rewritten: a run that is started
 // again with the same log skips the rows it records as ok.
 //
+// Before a device is written, a line "writing" for its row and port is on
+// the disk, with the room for its verdict line reserved: a run killed in
+// between leaves that line without a verdict, and the next run reads that
+// port's device first to see whether it holds the row.
+//
 //   time,row,id,line,result,detail,<the plan's keys>,read_<every key>
 //
 // The plan's keys hold what the row asked for, the read_ columns everything
@@ -18,12 +23,13 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace Batch {
 
-enum class Result { Ok, Mismatch, Refused, NoAnswer, Skipped };
+enum class Result { Ok, Mismatch, Refused, NoAnswer, Skipped, Writing };
 
-// "ok", "mismatch", "refused", "no-answer", "skipped".
+// "ok", "mismatch", "refused", "no-answer", "skipped", "writing".
 QString resultName(Result result);
 
 // What became of one row on one port.
@@ -56,7 +62,20 @@ public:
     // The rows an earlier run provisioned and verified.
     const QSet<int> &okRows() const { return m_okRows; }
 
-    // Appends one line and waits until it is on the disk.
+    // A "writing" line no verdict followed: that port's device may hold the row.
+    struct InDoubt
+    {
+        int row = 0;
+        QString port;
+        int line = 0;  // of the log
+    };
+    const std::vector<InDoubt> &inDoubt() const { return m_inDoubt; }
+
+    // Appends one line and waits until it is on the disk. Refuses when the
+    // file at the log's name is no longer the one written to, or no longer
+    // as long as it was left (deleted, replaced, cut short: what it
+    // recorded is gone). A "writing" line also reserves the room its verdict
+    // line will need, so a full disk stops a run before a device is written.
     bool append(const Attempt &attempt);
     QString fileName() const { return m_file.fileName(); }
     QString errorString() const { return m_error; }
@@ -64,13 +83,20 @@ public:
 private:
     bool readRecords(const QByteArray &bytes, QStringList *errors, QStringList *warnings);
     QString mismatch(const QStringList &fields) const;
+    bool stillTheSameFile();
+    bool reserve(qint64 bytes);
     bool writeDurably(const QByteArray &bytes);
 
     const Plan &m_plan;
     QFile m_file;
     QSet<int> m_okRows;
+    std::vector<InDoubt> m_inDoubt;
     QString m_error;
     bool m_cutOff = false;  // the file ends in the middle of a line
+    // The file as this log left it: which one, and how long.
+    quint64 m_device = 0;
+    quint64 m_inode = 0;
+    qint64 m_size = 0;
 };
 
 } // namespace Batch

@@ -35,10 +35,37 @@ bool BatchRun::openPorts(QString *error)
     return true;
 }
 
+BatchRun::Port *BatchRun::portNamed(const QString &name) const
+{
+    for (const auto &port : m_ports) {
+        if (port->lane->port() == name)
+            return port.get();
+    }
+    return nullptr;
+}
+
+QStringList BatchRun::portsInDoubtWithoutLane() const
+{
+    QStringList ports;
+    for (const BatchLog::InDoubt &entry : m_log.inDoubt()) {
+        if (!m_log.okRows().contains(entry.row) && !portNamed(entry.port) && !ports.contains(entry.port))
+            ports << entry.port;
+    }
+    return ports;
+}
+
 void BatchRun::start()
 {
+    QSet<int> inDoubt;
+    for (const BatchLog::InDoubt &entry : m_log.inDoubt()) {
+        Port *port = portNamed(entry.port);
+        if (port && !m_log.okRows().contains(entry.row) && !inDoubt.contains(entry.row)) {
+            port->rowsInDoubt.push_back(entry.row);
+            inDoubt.insert(entry.row);
+        }
+    }
     for (int row = 1; row <= m_plan.size(); ++row) {
-        if (!m_log.okRows().contains(row))
+        if (!m_log.okRows().contains(row) && !inDoubt.contains(row))
             m_pending.push_back(row);
     }
     if (!m_log.okRows().isEmpty())
@@ -46,8 +73,54 @@ void BatchRun::start()
                           .arg(m_log.fileName(), QString::number(m_log.okRows().size()),
                                QString::number(m_plan.size())));
     for (const auto &port : m_ports)
-        next(*port);
+        checkNext(*port);
     finishIfDone();
+}
+
+void BatchRun::checkNext(Port &port)
+{
+    if (m_stopping || port.rowsInDoubt.empty()) {
+        next(port);
+        return;
+    }
+    port.row = port.rowsInDoubt.front();
+    port.rowsInDoubt.pop_front();
+    port.state = Port::Checking;
+    emit progress(QStringLiteral("%1 was being written on %2 when the last run stopped: reading its device")
+                      .arg(m_plan.rowName(port.row), port.lane->port()));
+    QString error;
+    if (!port.lane->open(&error)) {
+        Attempt attempt;
+        attempt.row = port.row;
+        attempt.port = port.lane->port();
+        attempt.result = Result::NoAnswer;
+        attempt.detail = QStringLiteral("after the last run stopped: %1; its device may hold this row").arg(error);
+        QMetaObject::invokeMethod(this, [this, &port, attempt] { checked(port, attempt); }, Qt::QueuedConnection);
+        return;
+    }
+    port.lane->check(m_plan.row(port.row), [this, &port](const Attempt &attempt) { checked(port, attempt); });
+}
+
+void BatchRun::checked(Port &port, const Attempt &attempt)
+{
+    port.state = Port::Idle;
+    record(attempt);
+    m_checkedRows << QStringLiteral("%1 on %2: %3").arg(m_plan.rowName(attempt.row), attempt.port,
+                                                          resultName(attempt.result));
+    if (attempt.result != Result::Ok) {
+        // Not on that device after all: the row is another device's to get.
+        m_pending.insert(std::lower_bound(m_pending.begin(), m_pending.end(), attempt.row), attempt.row);
+        wakeIdlePorts();
+    }
+    checkNext(port);
+}
+
+void BatchRun::wakeIdlePorts()
+{
+    for (const auto &other : m_ports) {
+        if (other->state == Port::Idle && !m_stopping && !m_pending.empty())
+            next(*other);
+    }
 }
 
 void BatchRun::stop()
@@ -57,7 +130,7 @@ void BatchRun::stop()
     m_stopping = true;
     QStringList writing;
     for (const auto &port : m_ports) {
-        if (port->state == Port::Provisioning) {
+        if (port->state == Port::Provisioning || port->state == Port::Checking) {
             writing << port->lane->port();
         } else if (port->state == Port::AwaitingDevice) {
             port->lane->stopWaiting();
@@ -142,11 +215,21 @@ void BatchRun::begin(Port &port)
         emit problem(error + QLatin1String("; no more devices on it"));
         m_pending.push_front(port.row);
         port.state = Port::Closed;
-        for (const auto &other : m_ports) {
-            if (other->state == Port::Idle)
-                next(*other);
-        }
+        wakeIdlePorts();
         finishIfDone();
+        return;
+    }
+    // On the disk before anything is sent: a run killed while the device is
+    // written leaves a trace of it.
+    Attempt writing;
+    writing.row = port.row;
+    writing.port = port.lane->port();
+    writing.result = Result::Writing;
+    if (!m_log.append(writing)) {
+        m_pending.push_front(port.row);
+        port.state = Port::Idle;
+        logFailed(QStringLiteral("cannot write %1: %2; nothing was sent for %3 on %4")
+                      .arg(m_log.fileName(), m_log.errorString(), m_plan.rowName(port.row), port.lane->port()));
         return;
     }
     port.state = Port::Provisioning;
@@ -166,11 +249,21 @@ void BatchRun::provisioned(Port &port, const Attempt &attempt)
     next(port);
 }
 
+void BatchRun::logFailed(const QString &message)
+{
+    m_logFailed = true;
+    emit problem(message);
+    stop();
+}
+
 void BatchRun::record(const Attempt &attempt)
 {
-    m_results[size_t(attempt.row - 1)] = attempt.result;
-    ++m_recorded;
+    // Only what is in the log counts: the summary must not claim more.
     const bool written = m_log.append(attempt);
+    if (written) {
+        m_results[size_t(attempt.row - 1)] = attempt.result;
+        ++m_recorded;
+    }
 
     QString outcome = resultName(attempt.result);
     if (attempt.result != Result::Skipped)
@@ -181,13 +274,9 @@ void BatchRun::record(const Attempt &attempt)
                       .arg(m_log.okRows().size() + m_recorded)
                       .arg(m_plan.size())
                       .arg(m_plan.rowName(attempt.row), attempt.port, outcome));
-    if (!written) {
-        m_logFailed = true;
-        emit problem(QStringLiteral("cannot write %1: %2; not recorded: %3")
-                         .arg(m_log.fileName(), m_log.errorString(),
-                              m_log.line(attempt, QDateTime::currentDateTimeUtc())));
-        stop();
-    }
+    if (!written)
+        logFailed(QStringLiteral("cannot write %1: %2; not recorded: %3")
+                      .arg(m_log.fileName(), m_log.errorString(), m_log.line(attempt, QDateTime::currentDateTimeUtc())));
 }
 
 void BatchRun::finishIfDone()
@@ -195,7 +284,7 @@ void BatchRun::finishIfDone()
     if (m_finished)
         return;
     for (const auto &port : m_ports) {
-        if (port->state == Port::Provisioning || port->state == Port::AwaitingDevice)
+        if (port->state == Port::Provisioning || port->state == Port::AwaitingDevice || port->state == Port::Checking)
             return;
     }
     m_finished = true;
@@ -220,9 +309,13 @@ QString BatchRun::summary() const
           << QStringLiteral("%1 skipped").arg(count(Result::Skipped));
     if (left > 0)
         parts << QStringLiteral("%1 left").arg(left);
-    return QStringLiteral("%1 %2: %3")
-        .arg(m_plan.size())
-        .arg(m_plan.size() == 1 ? QStringLiteral("row") : QStringLiteral("rows"), parts.join(QLatin1String(", ")));
+    QString summary = QStringLiteral("%1 %2: %3")
+                          .arg(m_plan.size())
+                          .arg(m_plan.size() == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
+                               parts.join(QLatin1String(", ")));
+    if (!m_checkedRows.isEmpty())
+        summary += QLatin1String("; read again after the last run stopped: ") + m_checkedRows.join(QLatin1String(", "));
+    return summary;
 }
 
 bool BatchRun::allOk() const

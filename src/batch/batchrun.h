@@ -45,8 +45,13 @@ public:
     // Opens every port, except for --auto, where ports are opened as
     // devices come. False with the reason if one cannot be opened.
     bool openPorts(QString *error);
-    // Hands out the first rows; the log is open by now.
+    // Hands out the first rows; the log is open by now. A port the log has
+    // a "writing" line without a verdict for first reads its device, and its
+    // row is given to no other port unless that device does not hold it.
     void start();
+    // The ports of the log's "writing" lines that have no lane here: their
+    // devices cannot be read, so their rows could end up on two devices.
+    QStringList portsInDoubtWithoutLane() const;
     // Starts no other device; the ones being written are finished and
     // recorded, then finished() follows.
     void stop();
@@ -71,10 +76,16 @@ private:
     struct Port
     {
         std::unique_ptr<Lane> lane;
-        enum State { Idle, AwaitingDevice, Provisioning, Closed } state = Idle;
+        enum State { Idle, AwaitingDevice, Provisioning, Checking, Closed } state = Idle;
         int row = 0;
+        std::deque<int> rowsInDoubt;  // rows the last run was writing here
     };
 
+    Port *portNamed(const QString &name) const;
+    void checkNext(Port &port);
+    void checked(Port &port, const Attempt &attempt);
+    void wakeIdlePorts();
+    void logFailed(const QString &message);
     void next(Port &port);
     void ask(Port &port);
     void begin(Port &port);
@@ -93,6 +104,8 @@ private:
     std::deque<int> m_pending;                    // rows not handed out yet, in plan order
     std::vector<std::optional<Result>> m_results;  // of this run, by row
     int m_recorded = 0;
+    QStringList m_checkedRows;  // "row 3 on /dev/ttyUSB0: ok"
+
     bool m_stopping = false;
     bool m_finished = false;
     bool m_logFailed = false;

@@ -24,6 +24,22 @@ Result resultOf(OperationResult::Status status)
     return Result::NoAnswer;
 }
 
+// What went wrong, then what else the line saw, one line.
+QString detailOf(const OperationResult &result)
+{
+    QStringList parts;
+    if (result.status == OperationResult::Mismatch)
+        parts << result.differences.join(QLatin1String("; "));
+    else if (!result.error.isEmpty())
+        parts << result.error;
+    parts << result.notes;
+    if (result.lateBytes > 0)
+        parts << QStringLiteral("%1 byte(s) came after their deadline and were dropped").arg(result.lateBytes);
+    return parts.join(QLatin1String("; "));
+}
+
+const QString AfterStop = QStringLiteral("after the last run stopped: ");
+
 } // namespace
 
 Lane::Lane(const QString &port, const QString &device, const LineSettings &settings, QObject *parent)
@@ -54,11 +70,36 @@ void Lane::provision(const PlanRow &row, std::function<void(const Attempt &)> do
     m_session.setAll(row.values, true, [this, attempt, done](const OperationResult &result) mutable {
         attempt.ms = m_clock.elapsed();
         attempt.result = resultOf(result.status);
-        attempt.detail = result.status == OperationResult::Mismatch ? result.differences.join(QLatin1String("; "))
-                                                                    : result.error;
+        attempt.detail = detailOf(result);
         // The last READ came after the write only where the write was verified.
         if (attempt.result == Result::Ok || attempt.result == Result::Mismatch)
             attempt.readBack = result.device;
+        m_lastHeld = attempt.readBack;
+        done(attempt);
+    });
+}
+
+void Lane::check(const PlanRow &row, std::function<void(const Attempt &)> done)
+{
+    m_session.line().setTimeout(m_settings.timeoutMs);
+    m_session.line().setRetries(m_settings.retries);
+    m_clock.start();
+    Attempt attempt;
+    attempt.row = row.number;
+    attempt.port = m_port;
+    m_session.read([this, attempt, values = row.values, done](const OperationResult &result) mutable {
+        attempt.ms = m_clock.elapsed();
+        if (result.status == OperationResult::Done) {
+            const QStringList differences = values.differences(*result.device);
+            attempt.result = differences.isEmpty() ? Result::Ok : Result::Mismatch;
+            attempt.detail = AfterStop + (differences.isEmpty() ? QStringLiteral("its device holds this row")
+                                                                : QStringLiteral("not written: ")
+                                                                      + differences.join(QLatin1String("; ")));
+            attempt.readBack = result.device;
+        } else {
+            attempt.result = resultOf(result.status);
+            attempt.detail = AfterStop + detailOf(result) + QLatin1String("; its device may hold this row");
+        }
         m_lastHeld = attempt.readBack;
         done(attempt);
     });

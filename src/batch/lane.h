@@ -47,6 +47,9 @@ public:
     using Done = std::function<void()>;
     // One operation at a time; done is called once, never before the call returns.
     void provision(const PlanRow &row, std::function<void(const Attempt &)> done);
+    // Reads the device to see whether it holds row: the port was writing it
+    // when the last run stopped. Ok if it does, a mismatch if it does not.
+    void check(const PlanRow &row, std::function<void(const Attempt &)> done);
     // Until the port has stopped answering: the device was unplugged.
     void awaitDeparture(Done done);
     // Until a device answers, one that does not hold what the last device

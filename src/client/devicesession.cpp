@@ -46,16 +46,53 @@ void DeviceSession::setFrom(const ValueSet &values, size_t index, bool verify)
 void DeviceSession::setAll(const ValueSet &values, bool verify, Callback done)
 {
     begin(std::move(done));
-    send(Command::Read, {}, [this, values, verify] {
-        const Protocol::ParameterBlock block = values.appliedTo(*m_result.device);
-        m_result.written = block;
-        send(Command::SetAll, block.toBytes(), [this, block, verify] {
-            if (verify)
-                verifyThenFinish(ValueSet::allOf(block));
-            else
+    send(
+        Command::Read, {},
+        [this, values, verify] {
+            const Protocol::ParameterBlock block = values.appliedTo(*m_result.device);
+            m_result.written = block;
+            Failed unacknowledged;
+            if (verify) {
+                unacknowledged = [this, block](OperationResult::Status status, const QString &error) {
+                    verifyUnacknowledged(block, status, error);
+                };
+            }
+            send(
+                Command::SetAll, block.toBytes(),
+                [this, block, verify] {
+                    if (verify)
+                        verifyThenFinish(ValueSet::allOf(block));
+                    else
+                        finish(OperationResult::Done);
+                },
+                LineTransport::Check::Plain, unacknowledged);
+        },
+        LineTransport::Check::Strict);
+}
+
+// The refusal may have been a late answer to an earlier frame, and the
+// acknowledgement may come late itself: what the device holds tells.
+void DeviceSession::verifyUnacknowledged(const Protocol::ParameterBlock &written, OperationResult::Status status,
+                                         const QString &error)
+{
+    if (status == OperationResult::LineFailed) {
+        finish(status, error);
+        return;
+    }
+    m_result.device.reset();
+    send(
+        Command::Read, {},
+        [this, written, status, error] {
+            if (*m_result.device == written) {
+                m_result.notes << error + QLatin1String(", but the device holds what was written");
                 finish(OperationResult::Done);
+            } else {
+                finish(status, error);
+            }
+        },
+        LineTransport::Check::Plain, [this, status, error](OperationResult::Status, const QString &) {
+            finish(status, error);
         });
-    });
 }
 
 void DeviceSession::reset(Callback done)
@@ -77,14 +114,18 @@ void DeviceSession::verifyThenFinish(const ValueSet &written)
     });
 }
 
-void DeviceSession::send(Command command, const QByteArray &payload, Next next)
+void DeviceSession::send(Command command, const QByteArray &payload, Next next, LineTransport::Check check,
+                         Failed failed)
 {
     const Protocol::CommandInfo &info = Protocol::info(command);
     const auto awaiting = command == Command::Read ? ReplyAssembler::Awaiting::Block
                                                    : ReplyAssembler::Awaiting::Acknowledgement;
+    if (!failed)
+        failed = [this](OperationResult::Status status, const QString &error) { finish(status, error); };
     m_line.exchange(Protocol::buildFrame(command, payload), awaiting,
-                    [this, &info, next](const LineTransport::Result &reply) {
+                    [this, &info, command, next, failed](const LineTransport::Result &reply) {
         const QString name = QLatin1String(info.name);
+        m_result.lateBytes += reply.lateBytes;
         switch (reply.verdict.kind) {
         case ReplyAssembler::Verdict::Acknowledged:
             m_result.acknowledged << QString::fromUtf8(info.successText);
@@ -95,19 +136,29 @@ void DeviceSession::send(Command command, const QByteArray &payload, Next next)
             next();
             return;
         case ReplyAssembler::Verdict::Refused:
-            finish(OperationResult::Refused, QStringLiteral("%1 refused: %2")
+            failed(OperationResult::Refused, QStringLiteral("%1 refused: %2")
                                                  .arg(name, QString::fromLatin1(reply.verdict.bytes.toHex(' '))));
+            return;
+        case ReplyAssembler::Verdict::Garbled:
+            failed(OperationResult::NoAnswer,
+                   QStringLiteral("no clean answer to %1 after %2 frame(s): %3")
+                       .arg(name)
+                       .arg(reply.frames)
+                       .arg(command != Command::Read ? QStringLiteral("more bytes came than a refusal has (a late answer on the line?)")
+                            : ReplyAssembler::isPlausible(reply.verdict.bytes)
+                                ? QStringLiteral("more bytes came than a block has (a late answer on the line?)")
+                                : QStringLiteral("the block holds values no device has (read out of place?)")));
             return;
         case ReplyAssembler::Verdict::NoAnswer:
         case ReplyAssembler::Verdict::Pending:
             break;
         }
         if (!reply.lineError.isEmpty())
-            finish(OperationResult::LineFailed, QStringLiteral("line failed during %1: %2").arg(name, reply.lineError));
+            failed(OperationResult::LineFailed, QStringLiteral("line failed during %1: %2").arg(name, reply.lineError));
         else
-            finish(OperationResult::NoAnswer, QStringLiteral("no answer to %1 after %2 frame(s)")
+            failed(OperationResult::NoAnswer, QStringLiteral("no answer to %1 after %2 frame(s)")
                                                   .arg(name).arg(reply.frames));
-    });
+    }, check);
 }
 
 void DeviceSession::finish(OperationResult::Status status, const QString &error)

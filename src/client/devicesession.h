@@ -31,6 +31,9 @@ struct OperationResult
     std::optional<Protocol::ParameterBlock> written;  // what SET ALL wrote
     std::optional<Protocol::ParameterBlock> device;   // the block of the last READ
     QStringList differences;   // "port: wrote 8900, device has 8901"
+    int lateBytes = 0;         // bytes that came after their deadline, dropped
+    // What else happened that the result alone does not say, one line each.
+    QStringList notes;
 };
 
 class DeviceSession : public QObject
@@ -49,15 +52,23 @@ public:
     // One command per value, in order; stops at the first that fails.
     void set(const ValueSet &values, bool verify, Callback done);
     // Reads the device, writes what it read with values over it in one SET ALL.
+    // That READ is strict (LineTransport): nothing read out of place is ever
+    // written back. With verify, a SET ALL whose acknowledgement did not come
+    // cleanly is judged by the read-back: a device that holds what was
+    // written took it.
     void setAll(const ValueSet &values, bool verify, Callback done);
     void reset(Callback done);
     bool isBusy() const { return bool(m_done); }
 
 private:
     using Next = std::function<void()>;
+    using Failed = std::function<void(OperationResult::Status, const QString &error)>;
 
     void begin(Callback done);
-    void send(Protocol::Command command, const QByteArray &payload, Next next);
+    void send(Protocol::Command command, const QByteArray &payload, Next next,
+              LineTransport::Check check = LineTransport::Check::Plain, Failed failed = {});
+    void verifyUnacknowledged(const Protocol::ParameterBlock &written, OperationResult::Status status,
+                              const QString &error);
     void setFrom(const ValueSet &values, size_t index, bool verify);
     void verifyThenFinish(const ValueSet &written);
     void finish(OperationResult::Status status, const QString &error = {});

@@ -21,14 +21,19 @@ bool LineTransport::open(const QString &device)
 {
     m_port.setPortName(device);
     m_lineError.clear();
+    // Whoever used the line before may have left answers on their way.
+    m_unsettled = true;
+    m_lastByteMs = now();
     return SerialLine::open(m_port);
 }
 
-void LineTransport::exchange(const QByteArray &frame, ReplyAssembler::Awaiting awaiting, Callback done)
+void LineTransport::exchange(const QByteArray &frame, ReplyAssembler::Awaiting awaiting, Callback done,
+                             Check check)
 {
     Q_ASSERT(!isBusy());
     m_frame = frame;
     m_awaiting = awaiting;
+    m_check = check;
     m_done = std::move(done);
     m_frames = 0;
     ++m_exchangeNumber;
@@ -41,13 +46,44 @@ void LineTransport::send()
         failLater(m_lineError.isEmpty() ? QStringLiteral("the line is not open") : m_lineError);
         return;
     }
+    if (m_unsettled || m_check == Check::Strict) {
+        m_draining = true;
+        m_drainUntilMs = now() + m_timeoutMs;
+        drain();
+        return;
+    }
+    transmit();
+}
+
+// Until nothing has come for the quiet gap; what comes meanwhile is late.
+void LineTransport::drain()
+{
+    dropLate(takeInput());
+    const qint64 quietAtMs = m_lastByteMs + ReplyAssembler::QuietGapMs;
+    if (now() >= quietAtMs) {
+        m_draining = false;
+        m_unsettled = false;
+        transmit();
+    } else if (now() >= m_drainUntilMs) {
+        m_draining = false;
+        finish({{ReplyAssembler::Verdict::NoAnswer, {}}, m_frames,
+                QStringLiteral("the line did not go quiet for %1 ms: something else is sending on it")
+                    .arg(ReplyAssembler::QuietGapMs), std::exchange(m_lateBytes, 0)});
+    } else {
+        m_timer.start(int(qMin(quietAtMs, m_drainUntilMs) - now()));
+    }
+}
+
+void LineTransport::transmit()
+{
     // Whatever came since the last reply answers nothing we are about to
-    // send: what has been read is traced and dropped, the rest flushed.
-    takeInput();
+    // send: what has been read is dropped, the rest flushed.
+    dropLate(takeInput());
     m_port.clear(QSerialPort::Input);
 
     ++m_frames;
-    m_assembler.start(m_awaiting, now(), m_timeoutMs);
+    m_assembler.start(m_awaiting, now(), m_timeoutMs, m_check);
+    m_awaitingReply = true;
     if (m_trace)
         m_trace->transmitted(m_frame);
     if (m_port.write(m_frame) != m_frame.size()) {
@@ -65,24 +101,43 @@ void LineTransport::failLater(const QString &error)
         this,
         [this, error, number = m_exchangeNumber] {
             if (number == m_exchangeNumber)  // else that exchange has ended already
-                finish({{ReplyAssembler::Verdict::NoAnswer, {}}, m_frames, error});
+                finish({{ReplyAssembler::Verdict::NoAnswer, {}}, m_frames, error, std::exchange(m_lateBytes, 0)});
         },
         Qt::QueuedConnection);
 }
 
 QByteArray LineTransport::takeInput()
 {
-    const QByteArray bytes = m_port.readAll();
-    if (m_trace && !bytes.isEmpty())
+    const QByteArray bytes = m_port.read(m_port.bytesAvailable());
+    if (!bytes.isEmpty())
+        m_lastByteMs = now();
+    if (m_trace && !bytes.isEmpty() && m_awaitingReply)
         m_trace->received(bytes);
     return bytes;
 }
 
+// Bytes that came while no frame awaited them: an answer after its
+// deadline, or noise. Never taken for the answer to a later frame.
+void LineTransport::dropLate(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    if (m_trace)
+        m_trace->late(bytes);
+    m_lateBytes += int(bytes.size());
+    m_unsettled = true;
+}
+
 void LineTransport::readLine()
 {
-    // Between exchanges, bytes are read only to be dropped.
     const QByteArray bytes = takeInput();
-    if (isBusy() && !bytes.isEmpty()) {
+    if (!m_awaitingReply) {
+        dropLate(bytes);
+        if (m_draining)
+            drain();
+        return;
+    }
+    if (!bytes.isEmpty()) {
         m_assembler.feed(bytes, now());
         decide();
     }
@@ -90,18 +145,32 @@ void LineTransport::readLine()
 
 void LineTransport::decide()
 {
-    if (!isBusy())
+    if (m_draining) {
+        drain();
         return;
-    const ReplyAssembler::Verdict verdict = m_assembler.verdict(now());
-    if (verdict.kind == ReplyAssembler::Verdict::Pending) {
+    }
+    if (!isBusy() || !m_awaitingReply)
+        return;
+    using Verdict = ReplyAssembler::Verdict;
+    const Verdict verdict = m_assembler.verdict(now());
+    if (verdict.kind == Verdict::Pending) {
         m_timer.start(int(qMax<qint64>(0, m_assembler.nextChangeMs() - now())));
         return;
     }
-    if (verdict.kind == ReplyAssembler::Verdict::NoAnswer && m_frames <= m_retries) {
+    m_awaitingReply = false;
+    if (m_assembler.leftover() > 0) {
+        m_lateBytes += int(m_assembler.leftover());
+        m_unsettled = true;
+    }
+    // Either may be a late answer to an earlier frame still on its way.
+    if (verdict.kind != Verdict::Acknowledged && verdict.kind != Verdict::Block)
+        m_unsettled = true;
+    // A block out of place is read again, as a READ may be any number of times.
+    if ((verdict.kind == Verdict::NoAnswer || verdict.kind == Verdict::Garbled) && m_frames <= m_retries) {
         send();
         return;
     }
-    finish({verdict, m_frames, {}});
+    finish({verdict, m_frames, {}, std::exchange(m_lateBytes, 0)});
 }
 
 void LineTransport::lineFailed(QSerialPort::SerialPortError error)
@@ -115,6 +184,8 @@ void LineTransport::lineFailed(QSerialPort::SerialPortError error)
     m_lineError = error == QSerialPort::ReadError ? QStringLiteral("the line hung up") : m_port.errorString();
     m_port.close();
     m_timer.stop();
+    m_awaitingReply = false;
+    m_draining = false;
     if (isBusy())
         failLater(m_lineError);
 }
@@ -122,6 +193,8 @@ void LineTransport::lineFailed(QSerialPort::SerialPortError error)
 void LineTransport::finish(const Result &result)
 {
     m_timer.stop();
+    m_awaitingReply = false;
+    m_draining = false;
     if (!m_done)
         return;
     const Callback done = std::exchange(m_done, nullptr);

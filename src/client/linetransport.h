@@ -1,6 +1,14 @@
 // One serial line to one device: sends a frame and waits for its reply
 // without blocking, with a deadline, a quiet gap and retries, on the event
 // loop of its thread. Any number of lines can run side by side that way.
+//
+// A device may answer a frame after its time-out, and its answer would then
+// be taken for the answer to the next frame. So the line is drained before
+// a frame goes out whenever it may still carry such an answer (after a
+// time-out, a refusal, stray bytes, or a fresh open), and before every frame
+// whose answer is checked strictly: it is sent once nothing has come for the
+// quiet gap. Bytes that answer nothing sent are dropped, traced as late, and
+// counted in the next result.
 #pragma once
 
 #include "replyassembler.h"
@@ -26,7 +34,9 @@ public:
         ReplyAssembler::Verdict verdict;
         int frames = 0;     // how often the frame was sent
         QString lineError;  // set when the line failed; verdict is then NoAnswer
+        int lateBytes = 0;  // dropped since the last result: they answered nothing sent
     };
+    using Check = ReplyAssembler::Check;
     using Callback = std::function<void(const Result &)>;
 
     static constexpr int DefaultTimeoutMs = 1000;
@@ -46,15 +56,21 @@ public:
     void setTrace(WireTrace *trace) { m_trace = trace; }
 
     // Sends frame and calls done once with its reply, never before this
-    // returns. One exchange at a time; done may start the next one.
-    void exchange(const QByteArray &frame, ReplyAssembler::Awaiting awaiting, Callback done);
+    // returns. One exchange at a time; done may start the next one. A
+    // strict exchange is one whose answer will be written back: the line is
+    // drained first and its block must be beyond doubt (ReplyAssembler).
+    void exchange(const QByteArray &frame, ReplyAssembler::Awaiting awaiting, Callback done,
+                  Check check = Check::Plain);
     bool isBusy() const { return bool(m_done); }
 
 private:
     qint64 now() const { return m_clock.elapsed(); }
     void send();
+    void drain();
+    void transmit();
     void failLater(const QString &error);
     QByteArray takeInput();
+    void dropLate(const QByteArray &bytes);
     void readLine();
     void decide();
     void lineFailed(QSerialPort::SerialPortError error);
@@ -70,7 +86,14 @@ private:
 
     QByteArray m_frame;
     ReplyAssembler::Awaiting m_awaiting = ReplyAssembler::Awaiting::Acknowledgement;
+    Check m_check = Check::Plain;
     Callback m_done;
+    bool m_awaitingReply = false;  // a frame is out and its reply not judged yet
+    bool m_unsettled = true;       // the line may still carry an answer to an earlier frame
+    bool m_draining = false;
+    qint64 m_drainUntilMs = 0;     // a line that never goes quiet is given up then
+    qint64 m_lastByteMs = 0;
+    int m_lateBytes = 0;
     int m_frames = 0;
     quint64 m_exchangeNumber = 0;
     QString m_lineError;

@@ -4,10 +4,14 @@
 // - an acknowledgement is the byte 0x30, complete at once; what follows it is
 //   not part of it;
 // - any other first byte is a refusal, complete once the line has been quiet
-//   for QuietGapMs;
+//   for QuietGapMs; more bytes than a failure reply has are garbled;
 // - a READ answer is complete at 31 bytes, whatever its first byte (a local
 //   IP of 48.x.x.x starts with 0x30); one that stays shorter until the
-//   deadline is a refusal.
+//   deadline is a refusal, and one that more bytes follow is garbled: a late
+//   answer to an earlier frame came first, and the block is out of place.
+//   A block that will be written back is judged strictly: it is whole only
+//   once the line has been quiet for QuietGapMs after it, and only if its
+//   values can be a device's.
 //
 // No timers inside: the caller says when bytes came and asks what they make
 // at a given time, so any sequence of bytes and times can be replayed.
@@ -24,7 +28,7 @@ public:
 
     struct Verdict
     {
-        enum Kind { Pending, Acknowledged, Block, Refused, NoAnswer };
+        enum Kind { Pending, Acknowledged, Block, Refused, NoAnswer, Garbled };
         Kind kind = Pending;
         QByteArray bytes;  // the block, or the refusal's bytes
     };
@@ -45,9 +49,14 @@ public:
     // speed) keeps a refusal from being whole until the deadline, which may be
     // an hour away, and its first bytes tell as much as all of them.
     static constexpr int MaxRefusalSize = 64;
+    // The device's failure replies have 1 to 5 bytes: more, where an
+    // acknowledgement is awaited, are garbled (a late block, or noise).
+    static constexpr int MaxFailureSize = 5;
+
+    enum class Check { Plain, Strict };
 
     // A frame has gone out at sentMs; its reply is due within timeoutMs.
-    void start(Awaiting awaiting, qint64 sentMs, qint64 timeoutMs);
+    void start(Awaiting awaiting, qint64 sentMs, qint64 timeoutMs, Check check = Check::Plain);
 
     // Bytes that came at nowMs. Bytes after a verdict, or after the
     // deadline, are not part of the reply and are dropped; so are those of a
@@ -58,13 +67,25 @@ public:
     Verdict verdict(qint64 nowMs) const;
     // When a Pending verdict changes if no byte comes before then.
     qint64 nextChangeMs() const;
+    // Bytes that came once the reply was whole, or with it, and are no part
+    // of it: the line carries something else too.
+    qsizetype leftover() const { return m_leftover; }
+
+    // Whether a block's values can be a device's at all (its SN is one the
+    // device takes): a block read out of place mostly cannot.
+    static bool isPlausible(const QByteArray &block);
 
 private:
+    bool awaitsQuiet() const;
+
     Awaiting m_awaiting = Awaiting::Acknowledgement;
+    Check m_check = Check::Plain;
     qint64 m_deadlineMs = 0;
     qint64 m_lastByteMs = 0;
     QByteArray m_bytes;
     bool m_whole = false;  // the bytes make a complete ack or block
+    bool m_outOfPlace = false;  // more bytes came than a block has
+    qsizetype m_leftover = 0;
 };
 
 } // namespace Client

@@ -20,7 +20,7 @@ std::unique_ptr<WireTrace> WireTrace::toStandardError()
     return trace;
 }
 
-void WireTrace::write(const char *direction, const QByteArray &bytes)
+void WireTrace::write(const char *direction, const QByteArray &bytes, const char *note)
 {
     const double milliseconds = double(m_clock.nsecsElapsed()) / 1e6;
     QByteArray line = QByteArray::number(milliseconds, 'f', 1);
@@ -28,6 +28,7 @@ void WireTrace::write(const char *direction, const QByteArray &bytes)
     line += direction;
     line += ' ';
     line += bytes.toHex(' ');
+    line += note;
     line += '\n';
     m_out->write(line);
 }

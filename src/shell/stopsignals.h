@@ -25,6 +25,10 @@ public:
     // program at once as before.
     bool install();
 
+    // Emits received() now for every signal caught that the event loop has
+    // not delivered yet.
+    void poll() { takeSignals(); }
+
     // The exit status of a program a signal stopped, as a shell reports it.
     static int exitStatus(int signal) { return 128 + signal; }
 
