@@ -64,6 +64,7 @@ wine_map_ports() {
         "$WINE" reg add 'HKLM\Software\Wine\Ports' /v "${mapping%%=*}" /t REG_SZ /d "${mapping#*=}" /f \
             >/dev/null 2>&1
     done
-    "$WINESERVER" -k || true
+    "$WINESERVER" -k >/dev/null 2>&1
     "$WINESERVER" -w
+    wine_server_start
 }

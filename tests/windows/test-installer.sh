@@ -22,7 +22,6 @@ path_before=$(reg_value "$environment_key" Path)
 
 wine_run "$setup" /S /PATH
 status=$?
-"$WINESERVER" -w
 check "setup /S /PATH: exit status 0 (got $status)" [ "$status" = 0 ]
 for file in velmora.exe velmora-cli.exe Qt6Core.dll Qt6SerialPort.dll platforms/qwindows.dll \
     styles/qwindowsvistastyle.dll libstdc++-6.dll LICENSE.txt uninstall.exe; do
@@ -40,7 +39,12 @@ check "installed velmora-cli.exe --version: exit status 0 (got $status)" [ "$sta
 check "installed velmora-cli.exe --version: says 1.2" grep -q 'velmora-cli 1.2' "$work/version.out"
 
 wine_run "C:\\Program Files\\Velmora\\uninstall.exe" /S
-"$WINESERVER" -w  # the uninstaller goes on from a copy of itself
+# The uninstaller goes on from a copy of itself, after this one has returned.
+for _ in $(seq 120); do
+    [ -e "$dir" ] || break
+    sleep 0.5
+done
+sleep 1
 check "uninstalled: the program folder is gone" [ ! -e "$dir" ]
 check "uninstalled: the Start-menu entries are gone" [ ! -e "$menu" ]
 check "uninstalled: no longer in Apps & features" [ -z "$(reg_value "$uninstall_key" DisplayName)" ]

@@ -105,7 +105,7 @@ check "the buttons of the window under Wine are found" \
 drive windows w1 env -u WINEPATH -u QT_PLUGIN_PATH "$WINE" "$stage/velmora.exe"
 import -window root "$windows_build/velmora-window-wine.png" 2>/dev/null
 check "a screenshot of the window under Wine is kept" [ -s "$windows_build/velmora-window-wine.png" ]
-"$WINESERVER" -k
+"$WINESERVER" -k >/dev/null 2>&1
 
 export XDG_CONFIG_HOME=$work/config  # no saved mapping of this run stays behind
 check "the buttons of the Linux window are found" env QT_QPA_PLATFORM=xcb probe linux "$linux_bin/velmora-windowprobe"
