@@ -4,7 +4,8 @@
 ; uninstaller listed in Apps & features. velmora-cli goes on the system PATH
 ; when its component is chosen, or with /PATH on the command line (silent
 ; installs: setup.exe /S /PATH). /S installs silently, as does the uninstaller.
-Unicode true
+; A 64-bit installer, as the programs are (it also runs where Wine has no 32-bit part).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 ManifestDPIAware true
