@@ -9,8 +9,8 @@
 #
 # Installs into ${XDG_CACHE_HOME:-$HOME/.cache}/velmora/qt-6.4.2-mingw64 and
 # prints that path last. A Qt already there is reused when the stamp it was
-# made with matches this script, its toolchain file and the sources; otherwise
-# it is built again. Environment: VELMORA_QTSERIALPORT_TARBALL (same as
+# made with matches the configuration below, the toolchain file and the
+# sources; otherwise it is built again. Environment: VELMORA_QTSERIALPORT_TARBALL (same as
 # --serialport), VELMORA_QT_JOBS (default: the number of cores).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -27,6 +27,7 @@ cache=${XDG_CACHE_HOME:-$HOME/.cache}/velmora
 prefix=$cache/qt-$qt_version-mingw64
 work=$cache/qt-build
 toolchain=$here/mingw-w64.cmake
+qtbase_patch=$here/qtbase-6.4.2-trimmed.patch
 
 # What Velmora does not use is left out: every module but Core, Gui, Widgets
 # and Test, the image format plugins, OpenGL and Vulkan, and the tablet
@@ -46,6 +47,7 @@ qtbase_options=(
     -DFEATURE_textmarkdownwriter=OFF -DFEATURE_zstd=OFF
     -DFEATURE_sessionmanager=OFF -DFEATURE_testlib_selfcover=OFF
 )
+qtserialport_options=(-DCMAKE_BUILD_TYPE=Release -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF)
 
 sha256_of() { sha256sum "$1" | cut -d' ' -f1; }
 
@@ -61,7 +63,15 @@ case "$host_qt" in
 *) echo "The host's Qt (qt6-base-dev ${host_qt:-not installed}) is not $qt_version" >&2; exit 1 ;;
 esac
 
-stamp=$( { cat "$0" "$toolchain"; echo "$host_qt $serialport_sha256"; } | sha256sum | cut -d' ' -f1)
+# What the Qt in the cache was made of: versions, options, compilers.
+configuration() {
+    echo "qtbase $host_qt, qtserialport $serialport_sha256"
+    echo "qtbase: ${qtbase_options[*]}"
+    echo "qtserialport: ${qtserialport_options[*]}"
+    cat "$toolchain" "$qtbase_patch"
+    x86_64-w64-mingw32-g++-posix --version | head -n1
+}
+stamp=$(configuration | sha256sum | cut -d' ' -f1)
 if [ -f "$prefix/velmora-qt.stamp" ] && [ "$(cat "$prefix/velmora-qt.stamp")" = "$stamp" ]; then
     echo "Reusing the cross Qt in $prefix" >&2
     echo "$prefix"
@@ -106,6 +116,7 @@ mkdir -p "$work"
 fetch_qtbase
 qtbase_src=$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)
 [ -d "$qtbase_src" ] || { echo "apt-get source gave no qtbase source folder" >&2; exit 1; }
+patch -d "$qtbase_src" -p1 --quiet <"$qtbase_patch"
 tar -xJf "$serialport_tarball" -C "$work/src"
 
 # The toolchain file goes with the Qt it built: Qt's own qt.toolchain.cmake loads it.
@@ -120,7 +131,7 @@ cmake --install "$work/qtbase"
 
 cmake -G Ninja -S "$work/src/qtserialport-everywhere-src-$qt_version" -B "$work/qtserialport" \
     -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
+    "${qtserialport_options[@]}"
 cmake --build "$work/qtserialport" -j "$jobs"
 cmake --install "$work/qtserialport"
 
