@@ -71,7 +71,7 @@ build_windows() {
     cmake -G Ninja -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE="$PWD/packaging/windows/mingw-w64.cmake" \
         -DCMAKE_PREFIX_PATH="$qt" -DCMAKE_FIND_ROOT_PATH="$qt" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-        -DCMAKE_BUILD_TYPE=Release -DVELMORA_WERROR=ON -DVELMORA_BUILD_TESTS="$1" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=ON -DVELMORA_BUILD_TESTS="$1" \
         -DCMAKE_CROSSCOMPILING_EMULATOR="/usr/bin/env;VELMORA_QT_MINGW=$qt;$PWD/tests/windows/wine-run" >/dev/null
     cmake --build build-windows -j "$jobs"
     packaging/windows/package.sh build-windows "$qt"

@@ -32,7 +32,7 @@ runtime_dirs=("$qt/bin" "$(dirname "$($triplet-g++-posix -print-file-name=libstd
 imports() { $triplet-objdump -p "$1" | sed -n 's/^[[:space:]]*DLL Name: //p'; }
 # Part of every Windows Velmora runs on (matched without regard to case).
 is_system_dll() {
-    grep -qixE 'api-ms-win-.*|advapi32|authz|bcrypt|cfgmgr32|comctl32|comdlg32|crypt32|d3d11|d3d9|dwmapi|dwrite|dxgi|gdi32|imm32|kernel32|mpr|msvcrt|netapi32|ntdll|ole32|oleaut32|setupapi|shell32|shlwapi|user32|userenv|uxtheme|version|winmm|ws2_32|wtsapi32' \
+    grep -qixE 'api-ms-win-.*|advapi32|authz|bcrypt|cfgmgr32|comctl32|comdlg32|crypt32|d3d11|d3d9|dwmapi|dwrite|dxgi|gdi32|imm32|kernel32|mpr|msvcrt|netapi32|ntdll|ole32|oleaut32|setupapi|shcore|shell32|shlwapi|user32|userenv|uxtheme|version|winmm|ws2_32|wtsapi32' \
         <<<"${1%.[dD][lL][lL]}"
 }
 
