@@ -8,7 +8,7 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
-windows_cli=$1/bin/velmora-cli.exe
+windows_cli=$(cd "$1" && pwd)/bin/velmora-cli.exe
 linux_bin=$2/bin
 
 wine_start
@@ -48,9 +48,9 @@ same_as_linux() {
 }
 
 same_as_linux read 0 COM1 w1 l1 read
-check "read: the device's values came over COM1" grep -q '^LIP:10.20.30.40$' "$work/read.w.out"
+check "read: the device's values came over COM1" grep -q '^LIP:10.20.30.40$' <(tr -d '\r' <"$work/read.w.out")
 same_as_linux set-all-verify 0 COM1 w1 l1 set-all --verify lip=10.1.2.3 t1=45 gateway=10.1.2.254
-check "set-all --verify: verified" grep -q '^verified: ' "$work/set-all-verify.w.out"
+check "set-all --verify: verified" grep -q '^verified: ' <(tr -d '\r' <"$work/set-all-verify.w.out")
 same_as_linux read-json 0 COM1 w1 l1 read --json
 same_as_linux refused 1 COM3 w3 l3 set lip=10.9.9.9
 same_as_linux silent 3 COM4 w4 l4 read --timeout 300 --retries 1
