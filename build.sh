@@ -15,11 +15,14 @@
 #                                      build-windows/velmora-<version>-win64.zip
 #                                      and build-windows/velmora-<version>-win64-setup.exe
 #   ./build.sh fuzz [SECONDS]          run every fuzz target longer (default 600 s each)
-#   ./build.sh screenshot              render docs/window.png, headless
-#   ./build.sh bench [velmora-bench options]
+#   ./build.sh screenshot              render docs/window.png and docs/bench.png, headless
+#   ./build.sh bench [velmora-timing options]
 #                                      time velmora-cli set-all --verify and batch
-#                                      against the simulated device, and count the
-#                                      READs the window loses on a line paced at 115200
+#                                      against the simulated device, count the
+#                                      READs the window loses on a line paced at 115200;
+#                                      velmora-bench beside velmora-cli batch on 16 lanes,
+#                                      and on a plan of 10,000 rows,
+#                                      and kill batches at random moments to check the log
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -124,14 +127,17 @@ screenshot)
     build build -DVELMORA_BUILD_TESTS=OFF
     mkdir -p docs
     QT_QPA_PLATFORM=offscreen build/bin/velmora-screenshot docs/window.png
-    echo "Wrote docs/window.png"
+    QT_QPA_PLATFORM=offscreen build/bin/velmora-bench-screenshot docs/bench.png
+    echo "Wrote docs/window.png and docs/bench.png"
     ;;
 bench)
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
     build build -DVELMORA_BUILD_TESTS=OFF
-    build/bin/velmora-bench "$@"
+    build/bin/velmora-timing "$@"
     build/bin/velmora-batch-bench
     build/bin/velmora-window-reads
+    QT_QPA_PLATFORM=offscreen build/bin/velmora-bench-timing
+    build/bin/velmora-kill-campaign --kills 100
     ;;
 *)
     echo "usage: $0 run [velmora options] | test | package | windows | fuzz [SECONDS] | screenshot | bench [options]" >&2

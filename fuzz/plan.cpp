@@ -33,7 +33,7 @@ int lineCount(const QByteArray &bytes)
 void checkRefusal(const QByteArray &bytes, const QStringList &errors)
 {
     static const QRegularExpression placed(QStringLiteral("^plan%1\\.csv:(\\d+):(\\d+): [^\\n\\r]+\\z"));
-    static const QRegularExpression whole(QStringLiteral("^plan%1\\.csv: (empty; [^\\n\\r]+|\\d+ more errors)\\z"));
+    static const QRegularExpression whole(QStringLiteral("^plan%1\\.csv: (empty; [^\\n\\r]+|\\d+ more errors: [^\\n\\r]+)\\z"));
     VELMORA_REQUIRE(!errors.isEmpty() && errors.size() <= MaxErrors + 1);
     for (const QString &error : errors) {
         const QRegularExpressionMatch match = placed.match(error);

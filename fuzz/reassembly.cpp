@@ -8,9 +8,9 @@
 //   31 bytes that came, and nothing more while it was judged (strictly: its
 //   SN is one a device takes); a garbled block is the first 31 bytes too, but
 //   more came, or (strictly) its SN is not one; a refusal is what came, one
-//   to MaxFailureSize bytes, and no acknowledgement or block; more is garbled
-//   (its first MaxRefusalSize bytes kept); no answer means no byte came in
-//   time.
+//   to MaxFailureSize bytes not starting with 0x30, and no acknowledgement
+//   or block; anything else is garbled (its first MaxRefusalSize bytes
+//   kept); no answer means no byte came in time.
 //
 // Input: byte 0 says what is awaited (bit 0: a block; bit 2: judged
 // strictly) and whether the next 16 bytes give the time the frame went out
@@ -103,18 +103,19 @@ void checkVerdict(const Exchange &exchange, const Verdict &verdict, qint64 nowMs
             break;
         }
         VELMORA_REQUIRE(verdict.bytes == taken.left(Protocol::ParameterBlock::Size));
-        VELMORA_REQUIRE(verdict.bytes.size() == Protocol::ParameterBlock::Size);
+        if (verdict.bytes.size() < Protocol::ParameterBlock::Size) {  // short, at the deadline
+            VELMORA_REQUIRE(nowMs >= exchange.deadlineMs && verdict.bytes == taken);
+            VELMORA_REQUIRE(quint8(taken.at(0)) == Protocol::AckByte || taken.size() > ReplyAssembler::MaxFailureSize);
+            break;
+        }
         VELMORA_REQUIRE(taken.size() > Protocol::ParameterBlock::Size
                         || (exchange.strict && !ReplyAssembler::isPlausible(verdict.bytes)));
         break;
     case Verdict::Refused:
         VELMORA_REQUIRE(!verdict.bytes.isEmpty());
         VELMORA_REQUIRE(verdict.bytes == taken.left(block ? taken.size() : ReplyAssembler::MaxRefusalSize));
-        if (block)
-            VELMORA_REQUIRE(verdict.bytes.size() < Protocol::ParameterBlock::Size);
-        else
-            VELMORA_REQUIRE(quint8(verdict.bytes.at(0)) != Protocol::AckByte
-                            && verdict.bytes.size() <= ReplyAssembler::MaxFailureSize);
+        VELMORA_REQUIRE(quint8(verdict.bytes.at(0)) != Protocol::AckByte
+                        && verdict.bytes.size() <= ReplyAssembler::MaxFailureSize);
         break;
     case Verdict::NoAnswer:
         VELMORA_REQUIRE(!exchange.cameInTime && nowMs >= exchange.deadlineMs && verdict.bytes.isEmpty());

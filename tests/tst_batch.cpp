@@ -2,6 +2,7 @@
 // pseudo-terminals, a plan, a log, and what every device holds afterwards.
 // Each test runs in a fresh folder of its own, where plan.csv and log.csv lie.
 #include "batch/csv.h"
+#include "batch/lane.h"
 #include "batch/plan.h"
 #include "client/profile.h"
 #include "clirun.h"
@@ -82,6 +83,18 @@ int rowHeld(const PtyDevice &device, const QByteArray &planText)
             return row.number;
     }
     return -1;
+}
+
+// Whether velmora-cli, started as process pid, has a handler for signal now,
+// as Linux tells. Until the child of fork() has become velmora-cli it has
+// the test's own handlers.
+bool catches(qint64 pid, int signal)
+{
+    if (!QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget().endsWith(QLatin1String("velmora-cli")))
+        return false;
+    const QByteArray status = readFile(QStringLiteral("/proc/%1/status").arg(pid));
+    const qsizetype at = status.indexOf("SigCgt:");
+    return at >= 0 && (status.mid(at + 7, 17).trimmed().toULongLong(nullptr, 16) >> (signal - 1) & 1);
 }
 
 DeviceOptions fault(const QString &name)
@@ -290,23 +303,37 @@ private slots:
     {
         QTest::addColumn<int>("signal");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("SIGINT") << SIGINT << 130;
-        QTest::newRow("SIGTERM") << SIGTERM << 143;
+        QTest::addColumn<bool>("whileReadingPlan");  // else while devices are written
+        QTest::newRow("SIGINT") << SIGINT << 130 << false;
+        QTest::newRow("SIGTERM") << SIGTERM << 143 << false;
+        QTest::newRow("SIGTERM while a long plan is read") << SIGTERM << 143 << true;
     }
 
     void stopSignal()
     {
         QFETCH(int, signal);
         QFETCH(int, exitCode);
-        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(20)));
+        QFETCH(bool, whileReadingPlan);
+        QByteArray longPlan = "id,t1\n";
+        for (int n = 1; n <= 50000; ++n)
+            longPlan += "B-" + QByteArray::number(n) + ',' + QByteArray::number(n) + '\n';
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), whileReadingPlan ? longPlan : plan(20)));
         Device first(fault("slow"));
         Device second(fault("slow"));
         BatchProcess batch({"plan.csv", "--log", "log.csv", "--no-prompt", "--port", first.path(), "--port", second.path()});
-        QTRY_VERIFY(batch.err.contains(QLatin1String("[1/20]")));
+        if (whileReadingPlan)  // as soon as the program catches it
+            QTRY_VERIFY(catches(batch.process.processId(), signal));
+        else
+            QTRY_VERIFY(batch.err.contains(QLatin1String("[1/20]")));
         QCOMPARE(::kill(pid_t(batch.process.processId()), signal), 0);
-        QTRY_VERIFY(batch.finished());
+        QTRY_VERIFY_WITH_TIMEOUT(batch.finished(), 10000);
         QCOMPARE(batch.process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(batch.process.exitCode(), exitCode);
+        if (whileReadingPlan) {
+            QCOMPARE(batch.summary(), QStringLiteral("50000 rows: 0 ok, 0 mismatch, 0 no answer, 0 skipped, 50000 left"));
+            QCOMPARE(first.frames + second.frames, 0);
+            return;
+        }
         QVERIFY2(batch.err.contains(QLatin1String("stopping once the device being written on ")), qPrintable(batch.err));
         QVERIFY(batch.summary().endsWith(QLatin1String(" left")));
 
@@ -414,6 +441,128 @@ private slots:
             QCOMPARE(batch->process.exitCode(), ok.size() == rows ? 0 : 1);
     }
 
+    // --auto polls a port until a device is there; why it cannot be opened
+    // is said once, and again only when the reason changes.
+    void autoSaysWhyOncePerReason()
+    {
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(1)));
+        const QString port = QDir::current().filePath(QStringLiteral("usb-Velmora_late-if00-port0"));
+        BatchProcess batch({"plan.csv", "--log", "log.csv", "--auto", "--port", port});
+        const QString missing = QStringLiteral("velmora-cli: cannot open %1: No such file or directory").arg(port);
+        QTRY_VERIFY2(batch.err.contains(missing), qPrintable(batch.err));
+        QTest::qWait(3 * Batch::Lane::PollIntervalMs);  // polls that find the same reason
+        QVERIFY(writeFile(port, "not a port"));
+        const QString notAPort = QStringLiteral("velmora-cli: cannot open %1: not a serial port").arg(port);
+        QTRY_VERIFY(batch.err.contains(notAPort));
+        Device bench;
+        QVERIFY(QFile::remove(port) && QFile::link(bench.path(), port));
+        QTRY_VERIFY(batch.finished());
+        QCOMPARE(batch.process.exitCode(), 0);
+        QCOMPARE(batch.err.count(missing), 1);
+        QCOMPARE(batch.err.count(notAPort), 1);
+    }
+
+    // A --no-prompt lane whose device never answers stops after two rows,
+    // not a time-out on every row left; its --trace lines name the port.
+    void silentLaneStops()
+    {
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(5)));
+        Device silent(fault("no-answer"));
+        const Run run = cli({"batch", "plan.csv", "--log", "log.csv", "--no-prompt", "--port", silent.path(),
+                             "--timeout", "100", "--retries", "0", "--trace"});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("velmora-cli: %1: no answer to 2 rows in a row; check the cable, the "
+                                                 "device's power and that this is its port (velmora-cli scan finds it); "
+                                                 "no more devices on it\n").arg(silent.path())),
+                 qPrintable(run.err));
+        QVERIFY(run.err.endsWith(QLatin1String("5 rows: 0 ok, 0 mismatch, 2 no answer, 0 skipped, 3 left\n")));
+        QCOMPARE(readLog().size(), 2);
+        QCOMPARE(silent.frames, 2);  // one READ a row: no SET ALL without a block read
+        const QRegularExpression traced(QStringLiteral("^\\d+\\.\\d %1 TX aa ").arg(QRegularExpression::escape(silent.path())),
+                                        QRegularExpression::MultilineOption);
+        QCOMPARE(run.err.count(traced), 2);
+    }
+
+    // One lane's device goes away mid-batch (its simulator stops, the line
+    // hangs up) and, but in the last row, comes back as a new simulator under
+    // the same linked name. The attempt in flight is recorded, the lane waits
+    // and carries on; with --port-wait too short, the other lane takes its rows.
+    void replug_data()
+    {
+        QTest::addColumn<bool>("comesBack");
+        QTest::newRow("back within --port-wait") << true;
+        QTest::newRow("not back: the other lane takes the rows") << false;
+    }
+
+    void replug()
+    {
+        QFETCH(bool, comesBack);
+        constexpr int Rows = 16;
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(Rows)));
+        Device steady(fault("slow"));
+        auto moving = std::make_unique<Device>(fault("slow"));
+        const QString link = QDir::current().filePath(QStringLiteral("usb-Velmora_moving-if00-port0"));
+        QVERIFY(QFile::link(moving->path(), link));
+        BatchProcess batch({"plan.csv", "--log", "log.csv", "--no-prompt", "--port", steady.path(), "--port", link,
+                            "--port-wait", comesBack ? "30" : "1"});
+        QTRY_VERIFY(batch.err.contains(QStringLiteral(") on %1: ok").arg(link)));
+        moving.reset();
+        QTRY_VERIFY2(batch.err.contains(QStringLiteral("%1: port lost; waiting for it to come back").arg(link)),
+                     qPrintable(batch.err));
+        if (comesBack) {
+            moving = std::make_unique<Device>(fault("slow"));
+            QVERIFY(QFile::remove(link) && QFile::link(moving->path(), link));
+            QTRY_VERIFY(batch.err.contains(QStringLiteral("%1 is back").arg(link)));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(batch.finished(), 30000);
+        QCOMPARE(batch.process.exitCode(), 1);
+
+        QMap<QString, int> verdicts;  // by row
+        int lost = 0;
+        int afterLost = 0;  // rows the moving lane did after it came back
+        for (const Record &record : readLog()) {
+            ++verdicts[record.value("row")];
+            if (record.value("detail").startsWith(QLatin1String("port lost"))) {
+                QCOMPARE(record.value("result"), QStringLiteral("no-answer"));
+                QCOMPARE(record.value("line"), link);
+                ++lost;
+            } else {
+                QCOMPARE(record.value("result"), QStringLiteral("ok"));
+                afterLost += lost > 0 && record.value("line") == link;
+            }
+        }
+        QCOMPARE(lost, 1);
+        QCOMPARE(verdicts.size(), Rows);
+        QCOMPARE(std::count(verdicts.begin(), verdicts.end(), 1), Rows);  // none twice
+        QCOMPARE(afterLost > 0, comesBack);
+        if (!comesBack)
+            QVERIFY(batch.err.contains(QStringLiteral("%1: not back after 1 s").arg(link)));
+        QCOMPARE(batch.summary(), QStringLiteral("16 rows: 15 ok, 0 mismatch, 1 no answer, 0 skipped"));
+    }
+
+    // A batch holds its device under any name: a second batch, or a single
+    // command, through a link to it is refused before a frame is sent.
+    void oneDeviceUnderTwoNames()
+    {
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(2)));
+        Device bench;
+        const QString link = QDir::current().filePath(QStringLiteral("by-id-link"));
+        QVERIFY(QFile::link(bench.path(), link));
+        BatchProcess first({"plan.csv", "--log", "log.csv", "--port", bench.path()});
+        QTRY_VERIFY(first.err.contains(QLatin1String("Connect device 1 of 2")));
+        const QString inUse = QStringLiteral("in use by velmora-cli (pid %1)").arg(first.process.processId());
+
+        const Run second = cli({"batch", "plan.csv", "--log", "other.csv", "--no-prompt", "--port", link});
+        QCOMPARE(second.err, QStringLiteral("velmora-cli: cannot open %1: %2\n").arg(link, inUse));
+        QCOMPARE(second.exitCode, 3);
+        const Run single = cli({"--port", link, "read"});
+        QCOMPARE(single.err, QStringLiteral("velmora-cli: cannot open %1: %2\n").arg(link, inUse));
+        QCOMPARE(single.exitCode, 3);
+        QCOMPARE(bench.frames, 0);
+        first.process.write("q\n");
+        QTRY_VERIFY(first.finished());
+    }
+
     void refusedBeforeAnything_data()
     {
         QTest::addColumn<QByteArray>("plan");
@@ -430,13 +579,13 @@ private slots:
             << "log.csv:1: the log's columns do not fit this plan; they would be: time,row,id,line,result,detail,lip,port,sn,"
                "read_lip,read_mask,read_sip,read_port,read_sn,read_mac,read_mode,read_t1,read_reserved,read_gateway";
         QTest::newRow("one line, two ports") << plan(2) << QByteArray() << batch + QStringList{"--port", "@LINE"} << 2
-                                             << "--port @LINE: that device has a --port already";
+                                             << "--port @LINE: that device has a --port already (@LINE)";
         QTest::newRow("--auto and --no-prompt") << plan(2) << QByteArray() << batch + QStringList{"--auto"} << 2
                                                 << "batch takes --auto or --no-prompt, not both";
         QTest::newRow("no log") << plan(2) << QByteArray() << QStringList{"batch", "plan.csv", "--port", "@LINE"} << 2
                                 << "batch needs --log LOG.csv, its record";
         QTest::newRow("port missing") << plan(2) << QByteArray() << batch + QStringList{"--port", "/dev/no-such-line"} << 3
-                                      << "cannot open /dev/no-such-line: No such file or directory";
+                                      << "cannot open /dev/no-such-line: No such file or directory; velmora-cli ports lists the serial ports present";
     }
 
     void refusedBeforeAnything()

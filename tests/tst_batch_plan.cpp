@@ -136,7 +136,31 @@ private slots:
         row("text after a closing quote", "lip;sn\n\"10.0.0.1\"x;5\n",
             "plan.csv:2:11: expected ';' or the end of the line after a closing quote");
         row("not UTF-8, column in characters", "id,lip\n\xc3\xa9,10.0.0.1\n\xff,10.0.0.2\n", "plan.csv:3:1: not UTF-8 text");
-        row("line break in an id", "id,lip\n\"A\nB\",10.0.0.1\n", "plan.csv:2:1: id: a line break or control character");
+        row("line break in an id", "id,lip\n\"A\nB\",10.0.0.1\n", "plan.csv:2:1: id A\\nB: a line break or control character");
+        // Every row for every rule: a bad value does not hide a duplicate or an odd gateway elsewhere.
+        row("every kind of error at once", "lip,mask,gateway\n10.0.0.1,255.255.255.0,10.0.0.9\n10.0.0.x,255.255.255.0,10.0.0.9\n"
+            "10.0.0.1,255.255.255.0,10.0.0.9\n10.0.0.2,255.255.255.0,10.0.1.1\n",
+            "plan.csv:3:1: lip=10.0.0.x: expected four numbers 0 to 255 joined by dots\n"
+            "plan.csv:4:1: lip=10.0.0.1: also on line 2 (--allow-duplicates allows it)\n"
+            "plan.csv:5:24: gateway=10.0.1.1: outside 10.0.0.0/24, the subnet of lip and mask (--allow-odd-addresses allows it)");
+        QByteArray many = "sn\n";
+        QString firstErrors;
+        for (int line = 2; line <= 22; ++line) {
+            many += "300\n";
+            if (line <= 21)
+                firstErrors += u"plan.csv:%1:1: sn=300: expected a whole number from 0 to 249\n"_s.arg(line);
+        }
+        QTest::newRow("errors past the first 20 counted by kind") << many + "1\n1\n" << QString()
+            << firstErrors + u"plan.csv: 2 more errors: 1 bad values, 1 duplicates"_s;
+        row("tab-separated", "id\tlip\nA-1\t10.0.0.1\n",
+            "plan.csv:1:1: columns are separated by commas or semicolons, not tabs; " + columns);
+        row("empty value", "lip,sn\n10.0.0.1,\n", "plan.csv:2:10: sn=: empty; expected a whole number from 0 to 249");
+        QTest::newRow("control characters shown escaped") << QByteArray("lip\n10.0.0.5\0\x1b\n", 15) << QString()
+            << u"plan.csv:2:1: lip=10.0.0.5\\0\\u001b: expected four numbers 0 to 255 joined by dots"_s;
+        row("a long value quoted in part", ("sn\n" + QByteArray(300, '7') + "\n").constData(),
+            "plan.csv:2:1: sn=" + QString(57, u'7') + u"\u2026: longer than 256 characters"_s);
+        row("a long id", ("id,sn\n" + QByteArray(65, 'A') + ",1\n").constData(),
+            "plan.csv:2:1: id " + QString(60, u'A') + u"\u2026: longer than 64 characters"_s);
         row("same lip", "lip\n10.0.0.1\n10.0.0.2\n10.0.0.1\n",
             "plan.csv:4:1: lip=10.0.0.1: also on line 2 (--allow-duplicates allows it)");
         row("same mac written otherwise", "sn,mac\n1,00:1e:ce:00:00:01\n2,00-1E-CE-00-00-01\n",

@@ -1,18 +1,34 @@
 // velmora-cli as a technician runs it, against the simulated device over a
 // real pseudo-terminal: output, exit codes, and the frames that went out.
 #include "client/devicesession.h"
+#include "client/formats.h"
+#include "client/portscan.h"
 #include "clirun.h"
 #include "flood.h"
 #include "heapusage.h"
+#include "files.h"
+#include "link/lowlatency.h"
+#include "link/serialline.h"
 #include "link/wiretrace.h"
 #include "protocol/frame.h"
 #include "ptypair.h"
 
 #include <QBuffer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
 using Protocol::BlockField;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -37,10 +53,16 @@ private slots:
     void faults_data();
     void faults();
     void strayBytesAreNotTheReply();
+    void lateAnswersAreNeverTheNextReply();
     void floodBeforeTheReply_data();
     void floodBeforeTheReply();
     void badInput_data();
     void badInput();
+    void messages_data();
+    void messages();
+    void portsAndScan();
+    void scanTakesOneTimeout();
+    void lowLatencyRefusedSilently();
 };
 
 void tst_Cli::read_data()
@@ -168,13 +190,12 @@ void tst_Cli::faults_data()
         << "late" << QStringList{"--timeout", "1000", "read"} << 0 << 1 << "";
     QTest::newRow("silent device: 1 + retries frames")
         << "silent" << QStringList{"--timeout", "100", "--retries", "2", "set", "port=1"} << 3 << 3
-        << "velmora-cli: no answer to PORT after 3 frame(s)\n";
+        << "velmora-cli: @LINE: no answer to PORT after 3 frame(s); check the cable, the device's power and that this is "
+           "its port (velmora-cli scan finds it)\n";
     QTest::newRow("refusal, no retry") << "fail" << QStringList{"set", "port=1", "sn=2"} << 1 << 1
                                        << "velmora-cli: PORT refused: 31 03\n";
     QTest::newRow("refused READ") << "fail" << QStringList{"--timeout", "200", "read"} << 1 << 1
                                   << "velmora-cli: READ refused: 31 0c\n";
-    QTest::newRow("missing port") << "" << QStringList{"--port", "/dev/no-such-line", "read"} << 3 << 0
-                                  << "velmora-cli: cannot open /dev/no-such-line: No such file or directory\n";
 }
 
 void tst_Cli::faults()
@@ -193,7 +214,7 @@ void tst_Cli::faults()
     Device device(options);
 
     const Run run = device.run(arguments);
-    QCOMPARE(run.err, err);
+    QCOMPARE(run.err, err.replace(u"@LINE"_s, device.path()));
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(device.frames, frames);
     if (exitCode == 0)
@@ -227,6 +248,26 @@ void tst_Cli::strayBytesAreNotTheReply()
     QTRY_VERIFY(result);
     QCOMPARE(result->error, QString());
     QCOMPARE(result->acknowledged, QStringList({"PORT success", "SN success"}));
+}
+
+void tst_Cli::lateAnswersAreNeverTheNextReply()
+{
+    // Every answer comes 40 ms after its frame's time-out: set-all, then a
+    // read at once, as a script would. Neither may take an answer to an
+    // earlier frame for its own, which would write or print a block read
+    // out of place.
+    DeviceOptions options;
+    options.delayMs = 240;
+    Device device(options);
+    Protocol::ParameterBlock wanted = DeviceModel::startParameters();
+    wanted.port = 1;
+    const Run setAll = device.run({"--timeout", "200", "set-all", "port=1", "--verify"});
+    QVERIFY2(setAll.err.contains(QLatin1String("came after their deadline")) || setAll.exitCode == 0, qPrintable(setAll.err));
+    QVERIFY(device.device.model().parameters() == wanted || device.device.model().parameters() == DeviceModel::startParameters());
+
+    const Run read = device.run({"--timeout", "200", "read", "--json"});
+    if (read.exitCode == 0)
+        QCOMPARE(read.out, QString::fromUtf8(Client::jsonText(device.device.model().parameters())));
 }
 
 void tst_Cli::floodBeforeTheReply_data()
@@ -300,7 +341,7 @@ void tst_Cli::badInput_data()
     row("profile value", {"set-all", "--profile", "PROFILE", "port=1"},
         "PROFILE:1: sn=300: expected a whole number from 0 to 249", "sn = 300\n");
     row("profile missing", {"set-all", "--profile", "/no/such.conf"}, "/no/such.conf: No such file or directory");
-    row("unknown command", {"write", "port=1"}, "unknown command write; the commands are read set set-all reset plan batch");
+    row("unknown command", {"write", "port=1"}, "unknown command write; the commands are read set set-all reset plan batch ports scan");
     row("verify with read", {"read", "--verify"}, "--verify goes with set and set-all, not with read");
     row("bad time-out", {"--timeout", "0", "read"}, "--timeout 0: expected milliseconds from 1 to 3600000");
 }
@@ -322,6 +363,185 @@ void tst_Cli::badInput()
     QCOMPARE(run.out, QString());
     QCOMPARE(run.exitCode, 2);
     QCOMPARE(pty.received(), QByteArray());
+}
+
+// What a technician meets first, one line on stderr each. In the arguments
+// @SILENT is a device that never answers, @BUSY a line this test holds open
+// and @FILE a regular file.
+void tst_Cli::messages_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("err");
+    const QString forms = u"give COM1 to COM20, a device path (/dev/ttyUSB0) or COMn=DEVICE"_s;
+    const auto row = [](const char *name, const QStringList &arguments, int exitCode, const QString &err) {
+        QTest::newRow(name) << arguments << exitCode << err;
+    };
+    row("no answer: the port as opened and what to check", {"--port", "COM7=@SILENT", "--timeout", "50", "read"}, 3,
+        u"COM7 (@SILENT): no answer to READ after 3 frame(s); check the cable, the device's power and that this is "
+        "its port (velmora-cli scan finds it)"_s);
+    row("lower-case com", {"--port", "com1", "read"}, 2, u"--port com1: not a port of the list; "_s + forms + u" (COM1?)"_s);
+    row("COM0", {"--port", "COM0", "read"}, 2, u"--port COM0: not a port of the list; "_s + forms);
+    row("COM21", {"--port", "COM21", "read"}, 2, u"--port COM21: not a port of the list; "_s + forms);
+    row("a name without /dev/", {"--port", "USB0", "read"}, 2, u"--port USB0: not a port name; "_s + forms);
+    row("COMn= without a device", {"--port", "COM1=", "read"}, 2, u"--port COM1=: expected COMn=DEVICE"_s);
+    row("a mapping of no listed port", {"--port", "COM22=/dev/ttyUSB0", "read"}, 2,
+        u"--port COM22=/dev/ttyUSB0: COM22 is not a port of the list, COM1 to COM20"_s);
+    row("missing device", {"--port", "/dev/no-such-line", "read"}, 3,
+        u"cannot open /dev/no-such-line: No such file or directory; velmora-cli ports lists the serial ports present"_s);
+    row("in use", {"--port", "@BUSY", "read"}, 3, u"cannot open @BUSY: in use by tst_cli (pid @PID)"_s);
+    row("in use, batch", {"batch", "PLAN", "--log", "LOG", "--no-prompt", "--port", "@BUSY"}, 3,
+        u"cannot open @BUSY: in use by tst_cli (pid @PID)"_s);
+    row("/dev/null", {"--port", "/dev/null", "read"}, 3, u"cannot open /dev/null: not a serial port"_s);
+    row("a regular file", {"--port", "@FILE", "read"}, 3, u"cannot open @FILE: not a serial port"_s);
+    row("permission denied", {"--port", "@DENIED", "read"}, 3,
+        u"cannot open @DENIED: Permission denied; serial ports belong to the group dialout: "
+        "sudo adduser \"$USER\" dialout, then log in again"_s);
+    row("--simulate with --port", {"--simulate", "--port", "/dev/ttyUSB0", "read"}, 2,
+        u"--simulate connects COM1 to a simulated device: it does not go with --port"_s);
+}
+
+void tst_Cli::messages()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, err);
+    DeviceOptions silentOptions;
+    silentOptions.silent = true;
+    Device silent(silentOptions);
+    PtyPair busy;
+    QSerialPort holder(busy.slavePath());
+    QString error;
+    QVERIFY(SerialLine::open(holder, &error));
+    PtyPair denied;
+    if (arguments.contains(u"@DENIED"_s)) {
+        if (::geteuid() == 0)
+            QSKIP("running as root, whom a port's permissions do not stop");
+        QVERIFY(QFile::setPermissions(denied.slavePath(), {}));
+    }
+    QTemporaryDir folder;
+    const QString file = folder.filePath(u"plan.csv"_s);
+    QVERIFY(writeFile(file, "lip\n10.0.0.1\n"));
+    const QMap<QString, QString> places = {{u"@SILENT"_s, silent.path()}, {u"@BUSY"_s, busy.slavePath()},
+                                           {u"@DENIED"_s, denied.slavePath()}, {u"@FILE"_s, file},
+                                           {u"PLAN"_s, file}, {u"LOG"_s, folder.filePath(u"log.csv"_s)},
+                                           {u"@PID"_s, QString::number(QCoreApplication::applicationPid())}};
+    for (auto it = places.cbegin(); it != places.cend(); ++it) {
+        arguments.replaceInStrings(it.key(), it.value());
+        err.replace(it.key(), it.value());
+    }
+    const Run run = cli(arguments);
+    QCOMPARE(run.err, u"velmora-cli: "_s + err + u"\n"_s);
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(busy.received(), QByteArray());
+}
+
+// Ports named through links, as /dev/serial/by-id/ names them: a device that
+// answers, one that is silent, one that refuses, and one held by this test.
+void tst_Cli::portsAndScan()
+{
+    DeviceOptions silentOptions, refusingOptions;
+    silentOptions.silent = true;
+    refusingOptions.fail = true;
+    Device answering, silent(silentOptions), refusing(refusingOptions);
+    PtyPair busy;
+    QTemporaryDir byId;
+    QStringList arguments;
+    const QStringList targets = {answering.path(), silent.path(), refusing.path(), busy.slavePath()};
+    QStringList links;
+    for (int i = 0; i < targets.size(); ++i) {
+        links << byId.filePath(u"usb-Velmora_Adapter_%1-if00-port0"_s.arg(i));
+        QVERIFY(QFile::link(targets[i], links.last()));
+        arguments << u"--port"_s << u"COM%1=%2"_s.arg(i + 2).arg(links.last());
+    }
+    QSerialPort holder(busy.slavePath());
+    QString error;
+    QVERIFY(SerialLine::open(holder, &error));
+    const QString inUse = u"in use by tst_cli (pid %1)"_s.arg(QCoreApplication::applicationPid());
+
+    const Run ports = cli(QStringList{"ports", "--json"} + arguments);
+    QCOMPARE(ports.exitCode, 0);
+    QMap<QString, QJsonObject> byDevice;
+    for (const QJsonValue &value : QJsonDocument::fromJson(ports.out.toUtf8()).array())
+        byDevice.insert(value[u"device"_s].toString(), value.toObject());
+    for (int i = 0; i < targets.size(); ++i) {
+        const QJsonObject port = byDevice.value(targets[i]);
+        QCOMPARE(QStringList(port.keys()), QStringList({"by_id", "com", "description", "device", "manufacturer",
+                                                        "problem", "serial_number", "usb_id"}));
+        QCOMPARE(port[u"by_id"_s].toString(), links[i]);
+        QCOMPARE(port[u"com"_s].toArray(), QJsonArray({u"COM%1"_s.arg(i + 2)}));
+        QCOMPARE(port[u"problem"_s].toString(), i == 3 ? inUse : QString());
+    }
+
+    const Run scan = cli(QStringList{"scan", "--json", "--timeout", "300"} + arguments);
+    QCOMPARE(scan.err, QString());
+    QCOMPARE(scan.exitCode, 0);
+    const QJsonArray found = QJsonDocument::fromJson(scan.out.toUtf8()).array();
+    QCOMPARE(found.size(), 4);
+    const QStringList problems = {QString(), u"no answer"_s, u"READ refused: 31 0c"_s, u"cannot open: "_s + inUse};
+    for (int i = 0; i < 4; ++i) {
+        const QJsonObject outcome = found[i].toObject();
+        QCOMPARE(outcome[u"port"_s].toString(), u"COM%1 (%2)"_s.arg(i + 2).arg(links[i]));
+        QCOMPARE(outcome[u"answered"_s].toBool(), i == 0);
+        QCOMPARE(outcome[u"problem"_s].toString(), problems[i]);
+    }
+    QCOMPARE(found[0][u"lip"_s].toString(), u"10.20.30.40"_s);
+    QCOMPARE(found[0][u"mac"_s].toString(), u"02:56:4d:00:00:01"_s);
+    QCOMPARE(found[0][u"sn"_s].toInt(), 17);
+    QCOMPARE(busy.received(), QByteArray());
+    QCOMPARE(answering.frames + silent.frames + refusing.frames, 3);  // one READ each
+
+    const Run text = cli(QStringList{"scan", "--timeout", "300"} + arguments.mid(0, 2));
+    QCOMPARE(text.out, u"COM2 (%1): LIP 10.20.30.40, MAC 02:56:4d:00:00:01, SN 17\n"_s.arg(links[0]));
+}
+
+// Every port is asked at once: eight silent ones take one time-out, not eight.
+void tst_Cli::scanTakesOneTimeout()
+{
+    constexpr int TimeoutMs = 400;
+    DeviceOptions options;
+    options.silent = true;
+    std::vector<std::unique_ptr<Device>> silent;
+    std::vector<Client::PortScan::Candidate> candidates;
+    for (int i = 0; i < 8; ++i) {
+        silent.push_back(std::make_unique<Device>(options));
+        candidates.push_back({silent.back()->path(), silent.back()->path()});
+    }
+    Client::PortScan scan;
+    QSignalSpy finished(&scan, &Client::PortScan::finished);
+    QElapsedTimer clock;
+    clock.start();
+    scan.start(candidates, TimeoutMs);
+    QVERIFY(finished.wait(10 * TimeoutMs));
+    const qint64 elapsed = clock.elapsed();
+    qInfo("8 silent ports scanned in %lld ms, one time-out %d ms", elapsed, TimeoutMs);
+    QVERIFY2(elapsed < TimeoutMs * 3 / 2, qPrintable(QString::number(elapsed)));
+    for (const auto &outcome : scan.outcomes())
+        QCOMPARE(outcome.problem, u"no answer"_s);
+}
+
+// A pseudo-terminal takes no low-latency flag: the call is made, refused,
+// and the port opens all the same; --trace says so once.
+void tst_Cli::lowLatencyRefusedSilently()
+{
+    PtyPair pty;
+    const int descriptor = ::open(qPrintable(pty.slavePath()), O_RDWR | O_NOCTTY);
+    QVERIFY(descriptor >= 0);
+    const LowLatency::Outcome outcome = LowLatency::enable(descriptor);
+    ::close(descriptor);
+    QVERIFY(!outcome.taken);
+    QCOMPARE(outcome.reason, QString::fromLocal8Bit(std::strerror(ENOTTY)));
+
+    QBuffer traced;
+    traced.open(QIODevice::WriteOnly);
+    WireTrace trace(&traced);
+    QSerialPort port(pty.slavePath());
+    QString error;
+    QVERIFY2(SerialLine::open(port, &error, &trace), qPrintable(error));
+    QCOMPARE(error, QString());
+    QCOMPARE(traced.data().count('\n'), 1);
+    QVERIFY2(traced.data().endsWith(" -- " + pty.slavePath().toUtf8() + " low latency: not taken (Inappropriate ioctl for device)\n"),
+             traced.data().constData());
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)

@@ -40,7 +40,7 @@ private slots:
         row("not hex", "set", "mac=0g:1e:ce:00:79:01", "mac=0g:1e:ce:00:79:01: expected six hex pairs joined by ':' or '-'");
         row("port 65536", "set", "port=65536", "port=65536: expected a whole number from 0 to 65535");
         row("signed", "set", "t1=+5", "t1=+5: expected a whole number from 0 to 65535");
-        row("empty", "set", "t1=", "t1=: expected a whole number from 0 to 65535");
+        row("empty", "set", "t1=", "t1=: empty; expected a whole number from 0 to 65535");
         row("reserved of three bytes", "set-all", "reserved=00:00:00",
             "reserved=00:00:00: expected two hex pairs joined by ':' or '-'");
         // The profile's name has a "%1" in it, which must stay as it is.
@@ -125,7 +125,8 @@ private slots:
             << strict << "995:" + QString::fromLatin1(block.toHex()) << 1000 << int(Verdict::Block) << block << 0;
         QTest::newRow("short answer to READ is a refusal")
             << read << "1:310c" << 1000 << int(Verdict::Refused) << QByteArray("\x31\x0c") << 0;
-        QTest::newRow("lone 0x30 to READ is a refusal") << read << "1:30" << 1000 << int(Verdict::Refused) << QByteArray("0") << 0;
+        QTest::newRow("lone 0x30 to READ is a late acknowledgement") << read << "1:30" << 1000 << int(Verdict::Garbled)
+                                                                     << QByteArray("0") << 0;
     }
 
     void reassembly()

@@ -173,7 +173,7 @@ private slots:
         QVERIFY(cli.waitForFinished(10000));
         QCOMPARE(cli.exitCode(), 3);
         const QByteArray cliErrors = cli.readAllStandardError();
-        QVERIFY2(cliErrors.contains("\nvelmora-cli: cannot open " + device.toUtf8() + " (COM3)"), cliErrors);
+        QVERIFY2(cliErrors.contains("\nvelmora-cli: cannot open COM3 (" + device.toUtf8() + ")"), cliErrors);
 
         environment.insert(u"QT_QPA_PLATFORM"_s, u"no-such-platform"_s);
         velmora.setProcessEnvironment(environment);

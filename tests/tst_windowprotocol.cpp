@@ -101,7 +101,9 @@ private slots:
         // Traced: each frame sent, then the reply read.
         QVERIFY(pty.send("0"));
         const QString sent = uR"(\d+\.\d TX )"_s + QString::fromLatin1(QByteArray::fromHex(frame).toHex(' ')) + u'\n';
-        const QRegularExpression traced(u'^' + sent + sent + uR"(\d+\.\d RX 30\n$)"_s);
+        // After the line's note of whether low latency took.
+        const QRegularExpression traced(uR"(^\d+\.\d -- [^\n]* low latency: [^\n]*\n)"_s + sent + sent
+                                        + uR"(\d+\.\d RX 30\n$)"_s);
         QTRY_VERIFY2_WITH_TIMEOUT(traced.match(QString::fromLatin1(trace.data())).hasMatch(),
                                   trace.data().constData(), 2000);
     }

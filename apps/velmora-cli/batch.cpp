@@ -4,14 +4,15 @@
 #include "terminalprompt.h"
 
 #include "batch/batchlog.h"
+#include "link/portlock.h"
 #include "link/portmap.h"
 #include "link/wiretrace.h"
 #include "shell/stopsignals.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -30,16 +31,20 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
         return NoLine;
 
     // Two names of one device would be two lanes on one line.
+    // Symbolic links followed and device numbers compared: /dev/serial/by-id/... is /dev/ttyUSB0.
     QStringList devices;
-    QStringList canonical;  // symbolic links followed: /dev/serial/by-id/... is /dev/ttyUSB0
+    std::vector<PortLock::Identity> identities;
     for (const QString &port : request.ports) {
         const QString device = PortMap::resolve(port);
-        const QString real = QFileInfo(device).canonicalFilePath();
-        canonical << (real.isEmpty() ? device : real);
-        if (canonical.count(canonical.last()) > 1) {
-            printError(QStringLiteral("--port %1: that device has a --port already").arg(port));
-            return UsageError;
+        const PortLock::Identity identity = PortLock::identify(device);
+        for (size_t i = 0; i < identities.size(); ++i) {
+            if (identity.sameDevice(identities[i])) {
+                printError(QStringLiteral("--port %1: that device has a --port already (%2)")
+                               .arg(port, request.ports.at(int(i))));
+                return UsageError;
+            }
         }
+        identities.push_back(identity);
         devices << device;
     }
 
@@ -47,7 +52,7 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
     if (request.trace)
         trace = WireTrace::toStandardError();
     Batch::BatchLog log(request.plan);
-    Batch::BatchRun run(request.plan, log, request.waiting, {request.timeoutMs, request.retries, trace.get()});
+    Batch::BatchRun run(request.plan, log, request.waiting, {request.timeoutMs, request.retries, trace.get(), request.portWaitSeconds * 1000});
     for (int i = 0; i < request.ports.size(); ++i)
         run.addLane(request.ports.at(i), devices.at(i));
 

@@ -3,6 +3,7 @@
 #include "batch/plangenerator.h"
 #include "client/linetransport.h"
 #include "client/profile.h"
+#include "link/portmap.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -14,9 +15,12 @@ namespace {
 
 constexpr int MaxTimeoutMs = 3600 * 1000;
 constexpr int MaxRetries = 100;
+constexpr int MaxPortWaitSeconds = 24 * 3600;
 
-const QStringList Commands = {QStringLiteral("read"),  QStringLiteral("set"),  QStringLiteral("set-all"),
-                              QStringLiteral("reset"), QStringLiteral("plan"), QStringLiteral("batch")};
+// In the order of Request::Command.
+const QStringList Commands = {QStringLiteral("read"),  QStringLiteral("set"),   QStringLiteral("set-all"),
+                              QStringLiteral("reset"), QStringLiteral("plan"),  QStringLiteral("batch"),
+                              QStringLiteral("ports"), QStringLiteral("scan")};
 
 QString description()
 {
@@ -37,6 +41,11 @@ QString description()
                "                              give each row of the plan to a device (set-all,\n"
                "                              verified), on each port at once, and record each\n"
                "                              device in the log; run again, it resumes\n"
+               "  ports [--json]              list the serial ports present, and who holds them\n"
+               "  scan [--json] [--all] [--timeout MS]\n"
+               "                              send READ to every USB serial adapter and mapped COM\n"
+               "                              port at once (--all: every serial port), list which\n"
+               "                              answered\n"
                "\n"
                "Keys: %1; set-all also takes %2.\n"
                "A profile has one \"key = value\" a line; read --profile writes one.\n"
@@ -59,7 +68,7 @@ struct Parser
         parser.addOption(version);
         parser.addOption(profileTakesFile ? profileFile : profileFlag);
         parser.addOptions({port, timeout, retries, trace, json, verify, count, fixed, log, autoWait, noPrompt,
-                           allowDuplicates, allowOddAddresses});
+                           portWait, allowDuplicates, allowOddAddresses, all});
         if (simulatorAvailable)
             parser.addOption(simulate);
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("%1, %2 or %3")
@@ -75,8 +84,9 @@ struct Parser
                                      QStringLiteral("Displays version information.")};
     const QCommandLineOption port{
         QStringLiteral("port"),
-        QStringLiteral("The serial port: COM1 to COM20, as the window opens it, or a device path "
-                       "(/dev/ttyUSB0). Default COM1. batch takes several, one device on each at a time."),
+        QStringLiteral("The serial port: COM1 to COM20, as the window opens it, a device path "
+                       "(/dev/ttyUSB0), or COMn=DEVICE to map COMn for this run. Default COM1. batch takes "
+                       "several, one device on each at a time."),
         QStringLiteral("PORT")};
     const QCommandLineOption simulate{
         QStringLiteral("simulate"), QStringLiteral("Talk to a built-in simulated device on COM1.")};
@@ -91,7 +101,7 @@ struct Parser
         QStringLiteral("N")};
     const QCommandLineOption trace{QStringLiteral("trace"),
                                    QStringLiteral("Print every frame sent (TX) and every read (RX) to stderr.")};
-    const QCommandLineOption json{QStringLiteral("json"), QStringLiteral("read: print one JSON object.")};
+    const QCommandLineOption json{QStringLiteral("json"), QStringLiteral("read, ports, scan: print JSON.")};
     const QCommandLineOption profileFlag{QStringLiteral("profile"),
                                          QStringLiteral("read: print a profile; set-all --profile FILE: "
                                                         "write the values of a profile.")};
@@ -112,6 +122,13 @@ struct Parser
                                                      "stops answering, then until the next device answers.")};
     const QCommandLineOption noPrompt{QStringLiteral("no-prompt"),
                                       QStringLiteral("batch: take the next row at once (a fixture changes devices).")};
+    const QCommandLineOption portWait{
+        QStringLiteral("port-wait"),
+        QStringLiteral("batch --no-prompt: how long a lane waits for a lost port to come back before it "
+                       "leaves its rows to the others (default 30)."),
+        QStringLiteral("SECONDS")};
+    const QCommandLineOption all{QStringLiteral("all"),
+                                 QStringLiteral("scan: every serial port, not only USB adapters and mapped ports.")};
     const QCommandLineOption allowDuplicates{
         QStringLiteral("allow-duplicates"), QStringLiteral("batch: let rows share a lip, mac or sn.")};
     const QCommandLineOption allowOddAddresses{
@@ -145,6 +162,40 @@ bool readFile(const QString &fileName, QByteArray *bytes, QString *error)
     }
     *bytes = file.readAll();
     return true;
+}
+
+// A --port as given: COMn, a device path, or COMn=DEVICE, which maps COMn for
+// this run and is then COMn. Anything else is a mistake worth a usage error
+// rather than "No such file or directory".
+bool parsePort(const QString &text, QString *port, QMap<QString, QString> *mappings, QString *error)
+{
+    const QString forms = QStringLiteral("give COM%1 to COM%2, a device path (/dev/ttyUSB0) or COMn=DEVICE")
+                              .arg(PortMap::FirstPort).arg(PortMap::LastPort);
+    if (text.contains(QLatin1Char('='))) {
+        QString com;
+        QString device;
+        if (!PortMap::parseMapping(text, &com, &device, error))
+            return false;
+        mappings->insert(com, device);
+        *port = com;
+        return true;
+    }
+    if (PortMap::portNumber(text) != 0 || text.contains(QLatin1Char('/')) || text.contains(QLatin1Char('\\'))) {
+        *port = text;
+        return true;
+    }
+    QString guess;
+    if (PortMap::portNumber(text.toUpper()) != 0)
+        guess = text.toUpper();
+    else if (PortMap::devicePresent(QLatin1String("/dev/") + text))
+        guess = QLatin1String("/dev/") + text;
+    const bool listLike = text.startsWith(QLatin1String("COM"), Qt::CaseInsensitive);
+    *error = QStringLiteral("--port %1: %2; %3").arg(Client::shown(text),
+                                                     listLike ? QStringLiteral("not a port of the list") : QStringLiteral("not a port name"),
+                                                     forms);
+    if (!guess.isEmpty())
+        *error += QStringLiteral(" (%1?)").arg(guess);
+    return false;
 }
 
 bool readProfile(const QString &fileName, Client::ValueSet *values, QString *error)
@@ -185,6 +236,10 @@ CommandLine batchCommand(const QCommandLineParser &parser, const Parser &options
         return failure(QStringLiteral("batch takes --auto or --no-prompt, not both"));
     request.planFile = arguments.first();
     request.logFile = parser.value(options.log);
+    if (parser.isSet(options.portWait)
+        && !parseCount(parser.value(options.portWait), 0, MaxPortWaitSeconds, &request.portWaitSeconds))
+        return failure(QStringLiteral("--port-wait %1: expected seconds from 0 to %2")
+                           .arg(parser.value(options.portWait)).arg(MaxPortWaitSeconds));
     request.waiting = parser.isSet(options.autoWait)   ? Batch::Waiting::Auto
                       : parser.isSet(options.noPrompt) ? Batch::Waiting::None
                                                        : Batch::Waiting::Prompt;
@@ -245,8 +300,17 @@ CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailab
     request.trace = parser.isSet(parsed->trace);
     request.simulate = simulatorAvailable && parser.isSet(parsed->simulate);
     if (parser.isSet(parsed->port)) {
-        request.ports = parser.values(parsed->port);  // batch: a lane each
-        request.port = request.ports.last();          // others: the last one given
+        if (request.simulate)
+            return failure(QStringLiteral("--simulate connects COM1 to a simulated device: it does not go with --port"));
+        request.ports.clear();  // batch: a lane each
+        for (const QString &given : parser.values(parsed->port)) {
+            QString port;
+            QString error;
+            if (!parsePort(given, &port, &request.mappings, &error))
+                return failure(error);
+            request.ports << port;
+        }
+        request.port = request.ports.last();  // others: the last one given
     }
     if (parser.isSet(parsed->timeout)
         && !parseCount(parser.value(parsed->timeout), 1, MaxTimeoutMs, &request.timeoutMs))
@@ -267,7 +331,9 @@ CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailab
         int commands;
         const char *names;
     } belongings[] = {
-        {json, "--json", bit(Request::Read), "read"},
+        {json, "--json", bit(Request::Read) | bit(Request::ListPorts) | bit(Request::Scan), "read, ports and scan"},
+        {parser.isSet(parsed->all), "--all", bit(Request::Scan), "scan"},
+        {parser.isSet(parsed->portWait), "--port-wait", bit(Request::RunBatch), "batch"},
         {profile, "--profile", bit(Request::Read) | bit(Request::SetAll), "read and set-all"},
         {request.verify, "--verify", bit(Request::Set) | bit(Request::SetAll), "set and set-all"},
         {parser.isSet(parsed->count), "--count", bit(Request::GeneratePlan), "plan"},
@@ -296,6 +362,16 @@ CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailab
     }
     if (request.command == Request::RunBatch)
         return batchCommand(parser, *parsed, positional, result);
+    if (request.command == Request::ListPorts || request.command == Request::Scan) {
+        if (!positional.isEmpty())
+            return failure(QStringLiteral("%1 takes no arguments: %2").arg(command, positional.first()));
+        if (request.command == Request::ListPorts && (parser.isSet(parsed->timeout) || parser.isSet(parsed->retries)))
+            return failure(QStringLiteral("ports sends nothing: --timeout and --retries go with the commands that do"));
+        request.format = json ? Request::Json : Request::Report;
+        request.scanAll = parser.isSet(parsed->all);
+        request.portsGiven = parser.isSet(parsed->port);
+        return result;
+    }
     request.format = json ? Request::Json : profile ? Request::Profile : Request::Report;
     if (request.command == Request::Set && positional.isEmpty())
         return failure(QStringLiteral("set needs at least one KEY=VALUE"));

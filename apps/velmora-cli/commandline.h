@@ -6,6 +6,7 @@
 #include "batch/plan.h"
 #include "client/values.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -20,7 +21,7 @@ enum ExitCode {
 
 struct Request
 {
-    enum Command { Read, Set, SetAll, Reset, GeneratePlan, RunBatch };
+    enum Command { Read, Set, SetAll, Reset, GeneratePlan, RunBatch, ListPorts, Scan };
     enum Format { Report, Json, Profile };
 
     Command command = Read;
@@ -29,6 +30,8 @@ struct Request
     bool verify = false;
     QString port = QStringLiteral("COM1");
     QStringList ports = {port};  // batch: a lane each
+    bool portsGiven = false;     // ports, scan: --port was given
+    QMap<QString, QString> mappings;  // COMn=DEVICE given, over the saved ones
     bool simulate = false;
     int timeoutMs = 1000;
     int retries = 2;
@@ -39,6 +42,10 @@ struct Request
     Batch::Plan plan;  // read and checked
     QString logFile;
     Batch::Waiting waiting = Batch::Waiting::Prompt;
+    int portWaitSeconds = 30;
+
+    // scan
+    bool scanAll = false;
 };
 
 struct CommandLine

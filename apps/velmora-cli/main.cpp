@@ -1,6 +1,7 @@
 // velmora-cli: the device's protocol from a shell, with exit codes.
 #include "batch.h"
 #include "commandline.h"
+#include "ports.h"
 #include "run.h"
 
 #include "shell/stopsignals.h"
@@ -29,12 +30,19 @@ int main(int argc, char **argv)
     const bool catching = stopSignals.install();
 
     const CommandLine commandLine = parseCommandLine(QCoreApplication::arguments(), SimulatorAvailable);
-    if (!commandLine.exit && commandLine.request.command == Request::RunBatch)
-        return runBatch(commandLine.request, stopSignals, catching);
     if (!commandLine.exit) {
+        switch (commandLine.request.command) {
+        case Request::RunBatch:
+            return runBatch(commandLine.request, stopSignals, catching);
+        case Request::ListPorts:
+            return runPorts(commandLine.request);
+        default:
+            break;
+        }
         QObject::connect(&stopSignals, &StopSignals::received, &app,
                          [](int signal) { QCoreApplication::exit(StopSignals::exitStatus(signal)); });
-        return runRequest(commandLine.request);
+        return commandLine.request.command == Request::Scan ? runScan(commandLine.request)
+                                                            : runRequest(commandLine.request);
     }
     if (commandLine.exitCode != Success) {
         printError(commandLine.output);

@@ -62,6 +62,9 @@ int exitCodeOf(OperationResult::Status status)
 
 int report(const Request &request, const OperationResult &result)
 {
+    QString error = result.error;
+    if (result.status == OperationResult::NoAnswer)
+        error = PortMap::displayName(request.port) + QLatin1String(": ") + error + QLatin1String("; ") + PortMap::noAnswerHint();
     if (request.command == Request::Read) {
         if (result.status == OperationResult::Done)
             print(formatted(request, *result.device));
@@ -77,7 +80,7 @@ int report(const Request &request, const OperationResult &result)
     }
     std::fflush(stdout);
     if (result.status != OperationResult::Done)
-        printError(result.error);
+        printError(error);
     for (const QString &note : result.notes)
         printError(note);
     if (result.lateBytes > 0)
@@ -103,6 +106,8 @@ void start(Client::DeviceSession &session, const Request &request, const Client:
         return;
     case Request::GeneratePlan:  // no device needed
     case Request::RunBatch:      // runBatch()
+    case Request::ListPorts:     // runPorts()
+    case Request::Scan:          // runScan()
         break;
     }
     Q_UNREACHABLE();
@@ -121,6 +126,8 @@ bool prepareLines(const Request &request, std::unique_ptr<QObject> *simulator)
 {
     // COMn opens what the window would open for it: the saved mapping first.
     PortSettings::applySaved();
+    for (auto it = request.mappings.cbegin(); it != request.mappings.cend(); ++it)
+        PortMap::setDevice(it.key(), it.value());
 #ifdef VELMORA_HAS_SIMULATOR
     if (request.simulate) {
         auto device = std::make_unique<PtyDevice>();
@@ -154,8 +161,7 @@ int runRequest(const Request &request)
     session.line().setTrace(trace.get());
     const QString device = PortMap::resolve(request.port);
     if (!session.line().open(device)) {
-        const QString name = device == request.port ? device : QStringLiteral("%1 (%2)").arg(device, request.port);
-        printError(QStringLiteral("cannot open %1: %2").arg(name, session.line().errorString()));
+        printError(PortMap::cannotOpen(request.port, session.line().errorString()));
         return NoLine;
     }
     start(session, request, [&request](const OperationResult &result) {

@@ -1,5 +1,7 @@
 #include "batchrun.h"
 
+#include "link/portmap.h"
+
 #include <QDateTime>
 
 #include <algorithm>
@@ -13,14 +15,18 @@ BatchRun::BatchRun(const Plan &plan, BatchLog &log, Waiting waiting, const LineS
 
 BatchRun::~BatchRun() = default;
 
-void BatchRun::addLane(const QString &port, const QString &device)
+void BatchRun::addLane(const QString &port, const QString &device, WireTrace *trace)
 {
     auto added = std::make_unique<Port>();
-    added->lane = std::make_unique<Lane>(port, device, m_settings);
+    LineSettings settings = m_settings;
+    if (trace)
+        settings.trace = trace;
+    added->lane = std::make_unique<Lane>(port, device, settings);
     connect(added->lane.get(), &Lane::sameDeviceAnswers, this, [this, port] {
         emit progress(QStringLiteral("the device on %1 answers again with the values just written: "
                                      "waiting for another device").arg(port));
     });
+    connect(added->lane.get(), &Lane::openProblem, this, &BatchRun::problem);
     m_ports.push_back(std::move(added));
 }
 
@@ -86,6 +92,7 @@ void BatchRun::checkNext(Port &port)
     port.row = port.rowsInDoubt.front();
     port.rowsInDoubt.pop_front();
     port.state = Port::Checking;
+    announce(port, LaneState::Provisioning);
     emit progress(QStringLiteral("%1 was being written on %2 when the last run stopped: reading its device")
                       .arg(m_plan.rowName(port.row), port.lane->port()));
     QString error;
@@ -107,12 +114,11 @@ void BatchRun::checked(Port &port, const Attempt &attempt)
     record(attempt);
     m_checkedRows << QStringLiteral("%1 on %2: %3").arg(m_plan.rowName(attempt.row), attempt.port,
                                                           resultName(attempt.result));
-    if (attempt.result != Result::Ok) {
-        // Not on that device after all: the row is another device's to get.
+    // Not on that device after all: the row is another device's to get.
+    if (attempt.result != Result::Ok)
         m_pending.insert(std::lower_bound(m_pending.begin(), m_pending.end(), attempt.row), attempt.row);
-        wakeIdlePorts();
-    }
     checkNext(port);
+    wakeIdlePorts();  // the others that went idle for want of rows
 }
 
 void BatchRun::wakeIdlePorts()
@@ -135,6 +141,7 @@ void BatchRun::stop()
         } else if (port->state == Port::AwaitingDevice) {
             port->lane->stopWaiting();
             port->state = Port::Idle;
+            announce(*port, LaneState::Idle);
         }
     }
     if (!writing.isEmpty())
@@ -150,10 +157,17 @@ QString BatchRun::device(int row) const
     return id.isEmpty() ? device : QStringLiteral("%1 (id %2)").arg(device, id);
 }
 
+void BatchRun::announce(const Port &port, LaneState state)
+{
+    const bool hasRow = state == LaneState::AwaitingDevice || state == LaneState::Provisioning;
+    emit laneChanged(port.lane->port(), state, hasRow ? port.row : 0);
+}
+
 void BatchRun::next(Port &port)
 {
     if (m_stopping || m_pending.empty()) {
         port.state = Port::Idle;
+        announce(port, LaneState::Idle);
         finishIfDone();
         return;
     }
@@ -168,6 +182,7 @@ void BatchRun::next(Port &port)
         return;
     case Waiting::Auto:
         port.state = Port::AwaitingDevice;
+        announce(port, LaneState::AwaitingDevice);
         emit progress(QStringLiteral("waiting for %1 on %2").arg(device(port.row), port.lane->port()));
         port.lane->awaitArrival([this, &port] { begin(port); });
         return;
@@ -177,29 +192,34 @@ void BatchRun::next(Port &port)
 void BatchRun::ask(Port &port)
 {
     port.state = Port::AwaitingDevice;
+    announce(port, LaneState::AwaitingDevice);
     const int row = port.row;
-    m_ask(QStringLiteral("Connect %1 to %2, then press Enter; s skips, q stops").arg(device(row), port.lane->port()),
-          [this, &port, row](Answer answer) {
-              if (m_stopping || port.state != Port::AwaitingDevice || port.row != row)
-                  return;  // asked before a stop
-              switch (answer) {
-              case Answer::Go:
-                  begin(port);
-                  return;
-              case Answer::Skip: {
-                  Attempt skipped;
-                  skipped.row = row;
-                  skipped.port = port.lane->port();
-                  skipped.result = Result::Skipped;
-                  record(skipped);
-                  next(port);
-                  return;
-              }
-              case Answer::Stop:
-                  stop();
-                  return;
-              }
-          });
+    auto answered = [this, &port, row](Answer answer) {
+        if (m_stopping || port.state != Port::AwaitingDevice || port.row != row)
+            return;  // asked before a stop
+        switch (answer) {
+        case Answer::Go:
+            begin(port);
+            return;
+        case Answer::Skip: {
+            Attempt skipped;
+            skipped.row = row;
+            skipped.port = port.lane->port();
+            skipped.result = Result::Skipped;
+            record(skipped);
+            next(port);
+            return;
+        }
+        case Answer::Stop:
+            stop();
+            return;
+        }
+    };
+    if (m_laneAsk)
+        m_laneAsk(port.lane->port(), row, answered);
+    else
+        m_ask(QStringLiteral("Connect %1 to %2, then press Enter; s skips, q stops").arg(device(row), port.lane->port()),
+              answered);
 }
 
 void BatchRun::begin(Port &port)
@@ -211,10 +231,15 @@ void BatchRun::begin(Port &port)
             ask(port);
             return;
         }
+        if (m_waiting == Waiting::None && port.lane->lost() && port.state != Port::AwaitingDevice) {
+            awaitPort(port, error);
+            return;
+        }
         // Nothing more can be written on this port: its row goes to the others.
         emit problem(error + QLatin1String("; no more devices on it"));
         m_pending.push_front(port.row);
         port.state = Port::Closed;
+        announce(port, LaneState::Closed);
         wakeIdlePorts();
         finishIfDone();
         return;
@@ -233,15 +258,48 @@ void BatchRun::begin(Port &port)
         return;
     }
     port.state = Port::Provisioning;
+    announce(port, LaneState::Provisioning);
+    emit rowStarted(port.row, port.lane->port());
     port.lane->provision(m_plan.row(port.row), [this, &port](const Attempt &attempt) { provisioned(port, attempt); });
+}
+
+// A lane whose port went away waits for the same name to come back, then
+// carries on with the row it holds; the other lanes go on meanwhile.
+void BatchRun::awaitPort(Port &port, const QString &error)
+{
+    port.state = Port::AwaitingDevice;
+    emit progress(QStringLiteral("%1: port lost; waiting for it to come back (%2)").arg(port.lane->port(), error));
+    port.lane->awaitPort(m_settings.portWaitMs, [this, &port](bool back) {
+        if (back)
+            emit progress(QStringLiteral("%1 is back").arg(port.lane->port()));
+        else
+            emit problem(QStringLiteral("%1: not back after %2 s").arg(port.lane->port()).arg(m_settings.portWaitMs / 1000));
+        begin(port);
+    });
+}
+
+void BatchRun::closeLane(Port &port, const QString &why)
+{
+    emit problem(why + QLatin1String("; no more devices on it"));
+    port.state = Port::Closed;
+    wakeIdlePorts();
+    finishIfDone();
 }
 
 void BatchRun::provisioned(Port &port, const Attempt &attempt)
 {
     port.state = Port::Idle;
     record(attempt);
+    // A fixture whose lane never answers is not worth a time-out on every row left.
+    if (m_waiting == Waiting::None && port.lane->unansweredRows() >= UnansweredRowsToStop && !m_stopping) {
+        closeLane(port, QStringLiteral("%1: no answer to %2 rows in a row; %3")
+                            .arg(PortMap::displayName(port.lane->port())).arg(UnansweredRowsToStop)
+                            .arg(PortMap::noAnswerHint()));
+        return;
+    }
     if (m_waiting == Waiting::Auto && !m_stopping && !m_pending.empty()) {
         port.state = Port::AwaitingDevice;
+        announce(port, LaneState::AwaitingDeparture);
         emit progress(QStringLiteral("waiting for the device on %1 to be unplugged").arg(port.lane->port()));
         port.lane->awaitDeparture([this, &port] { next(port); });
         return;
@@ -264,6 +322,7 @@ void BatchRun::record(const Attempt &attempt)
         m_results[size_t(attempt.row - 1)] = attempt.result;
         ++m_recorded;
     }
+    emit attemptFinished(attempt);
 
     QString outcome = resultName(attempt.result);
     if (attempt.result != Result::Skipped)

@@ -24,11 +24,23 @@ enum class Waiting {
 
 enum class Answer { Go, Skip, Stop };
 
+// What a lane does, as BatchRun::laneChanged tells it.
+enum class LaneState {
+    Idle,               // nothing to do, or stopped
+    AwaitingDevice,     // for the device of its row
+    AwaitingDeparture,  // --auto: for the device just done to be unplugged
+    Provisioning,       // its row's device is read, written and read back
+    Closed,             // its port could not be opened: no more devices on it
+};
+
 class BatchRun : public QObject
 {
     Q_OBJECT
 
 public:
+    // --no-prompt: a lane stops after this many rows in a row got no answer at all.
+    static constexpr int UnansweredRowsToStop = 2;
+
     // Puts a question to the person at the bench and calls answered once
     // with the answer, never before it returns.
     using Ask = std::function<void(const QString &question, std::function<void(Answer)> answered)>;
@@ -38,9 +50,14 @@ public:
              QObject *parent = nullptr);
     ~BatchRun() override;
 
-    // One lane per port, before start().
-    void addLane(const QString &port, const QString &device);
+    // One lane per port, before start(); trace, where given, is the lane's
+    // own instead of the run's.
+    void addLane(const QString &port, const QString &device, WireTrace *trace = nullptr);
     void setAsk(Ask ask) { m_ask = std::move(ask); }
+    // Instead of Ask, for a program that shows each lane on its own: the
+    // port and row (counted from 1) a device is wanted for.
+    using LaneAsk = std::function<void(const QString &port, int row, std::function<void(Answer)> answered)>;
+    void setLaneAsk(LaneAsk ask) { m_laneAsk = std::move(ask); }
 
     // Opens every port, except for --auto, where ports are opened as
     // devices come. False with the reason if one cannot be opened.
@@ -72,6 +89,13 @@ signals:
     // Emitted once, from the event loop.
     void finished();
 
+    // The same run as events, for a program that shows it rather than
+    // printing it. row is 0 where the lane has none.
+    void laneChanged(const QString &port, Batch::LaneState state, int row);
+    void rowStarted(int row, const QString &port);
+    // Each attempt as it is recorded, a skipped row too.
+    void attemptFinished(const Batch::Attempt &attempt);
+
 private:
     struct Port
     {
@@ -81,6 +105,7 @@ private:
         std::deque<int> rowsInDoubt;  // rows the last run was writing here
     };
 
+    void announce(const Port &port, LaneState state);
     Port *portNamed(const QString &name) const;
     void checkNext(Port &port);
     void checked(Port &port, const Attempt &attempt);
@@ -90,6 +115,8 @@ private:
     void ask(Port &port);
     void begin(Port &port);
     void provisioned(Port &port, const Attempt &attempt);
+    void awaitPort(Port &port, const QString &error);
+    void closeLane(Port &port, const QString &why);
     void record(const Attempt &attempt);
     void finishIfDone();
     int count(Result result) const;
@@ -100,6 +127,7 @@ private:
     const Waiting m_waiting;
     const LineSettings m_settings;
     Ask m_ask;
+    LaneAsk m_laneAsk;
     std::vector<std::unique_ptr<Port>> m_ports;
     std::deque<int> m_pending;                    // rows not handed out yet, in plan order
     std::vector<std::optional<Result>> m_results;  // of this run, by row

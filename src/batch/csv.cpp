@@ -60,67 +60,108 @@ private:
 
 } // namespace
 
+struct CsvReader::State
+{
+    explicit State(QByteArrayView input) : bytes(input), cursor(input) {}
+
+    QByteArrayView bytes;
+    Cursor cursor;
+    char separator = ',';
+    QStringDecoder utf8{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
+    QByteArray text;  // the field being read, kept to reuse its memory
+};
+
+namespace {
+
+QByteArrayView withoutByteOrderMark(const QByteArray &input)
+{
+    QByteArrayView bytes = input;
+    return bytes.startsWith("\xef\xbb\xbf") ? bytes.sliced(3) : bytes;
+}
+
+} // namespace
+
+CsvReader::CsvReader(const QByteArray &bytes) : m_state(std::make_unique<State>(withoutByteOrderMark(bytes)))
+{
+    m_state->separator = separatorOf(m_state->bytes);
+}
+
+CsvReader::~CsvReader() = default;
+
+QChar CsvReader::separator() const
+{
+    return QLatin1Char(m_state->separator);
+}
+
+bool CsvReader::fail(int line, int column, const QString &error)
+{
+    m_error = error;
+    m_errorLine = line;
+    m_errorColumn = column;
+    return false;
+}
+
+bool CsvReader::next(CsvRecord *record)
+{
+    Cursor &cursor = m_state->cursor;
+    const char separator = m_state->separator;
+    QByteArray &text = m_state->text;
+    if (!m_error.isEmpty() || cursor.atEnd())
+        return false;
+    record->line = cursor.line();
+    record->fields.clear();
+    for (;;) {
+        CsvField field;
+        field.line = cursor.line();
+        field.column = cursor.column();
+        text.truncate(0);  // keeps its memory for the next field
+        if (cursor.peek() == Quote) {
+            cursor.take();
+            for (;;) {
+                if (cursor.atEnd())
+                    return fail(field.line, field.column, QStringLiteral("the quote opened here is never closed"));
+                const char byte = cursor.take();
+                if (byte == Quote && cursor.peek() != Quote)
+                    break;
+                if (byte == Quote)
+                    cursor.take();  // "" is one quote
+                text += byte;
+            }
+            if (!cursor.atEnd() && cursor.peek() != separator && !isLineEnd(cursor.peek()))
+                return fail(cursor.line(), cursor.column(),
+                            QStringLiteral("expected '%1' or the end of the line after a closing quote")
+                                .arg(QLatin1Char(separator)));
+        } else {
+            while (!cursor.atEnd() && cursor.peek() != separator && !isLineEnd(cursor.peek()))
+                text += cursor.take();
+        }
+        m_state->utf8.resetState();
+        field.text = m_state->utf8.decode(text);
+        if (m_state->utf8.hasError())
+            return fail(field.line, field.column, QStringLiteral("not UTF-8 text"));
+        record->fields.push_back(std::move(field));
+
+        if (cursor.atEnd() || cursor.peek() != separator)
+            break;
+        cursor.take();
+    }
+    record->endColumn = cursor.column();
+    if (!cursor.atEnd() && cursor.take() == '\r' && cursor.peek() == '\n')
+        cursor.take();
+    return true;
+}
+
 CsvTable readCsv(const QByteArray &input)
 {
     CsvTable table;
-    QByteArrayView bytes = input;
-    if (bytes.startsWith("\xef\xbb\xbf"))
-        bytes = bytes.sliced(3);
-    const char separator = separatorOf(bytes);
-    table.separator = QLatin1Char(separator);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-
-    const auto fail = [&table](int line, int column, const QString &error) {
-        table.error = error;
-        table.errorLine = line;
-        table.errorColumn = column;
-        return table;
-    };
-
-    Cursor cursor(bytes);
-    while (!cursor.atEnd()) {
-        CsvRecord record;
-        record.line = cursor.line();
-        for (;;) {
-            CsvField field;
-            field.line = cursor.line();
-            field.column = cursor.column();
-            QByteArray text;
-            if (cursor.peek() == Quote) {
-                cursor.take();
-                for (;;) {
-                    if (cursor.atEnd())
-                        return fail(field.line, field.column, QStringLiteral("the quote opened here is never closed"));
-                    const char byte = cursor.take();
-                    if (byte == Quote && cursor.peek() != Quote)
-                        break;
-                    if (byte == Quote)
-                        cursor.take();  // "" is one quote
-                    text += byte;
-                }
-                if (!cursor.atEnd() && cursor.peek() != separator && !isLineEnd(cursor.peek()))
-                    return fail(cursor.line(), cursor.column(),
-                                QStringLiteral("expected '%1' or the end of the line after a closing quote")
-                                    .arg(QLatin1Char(separator)));
-            } else {
-                while (!cursor.atEnd() && cursor.peek() != separator && !isLineEnd(cursor.peek()))
-                    text += cursor.take();
-            }
-            utf8.resetState();
-            field.text = utf8.decode(text);
-            if (utf8.hasError())
-                return fail(field.line, field.column, QStringLiteral("not UTF-8 text"));
-            record.fields.push_back(std::move(field));
-
-            if (cursor.atEnd() || cursor.peek() != separator)
-                break;
-            cursor.take();
-        }
-        record.endColumn = cursor.column();
-        if (!cursor.atEnd() && cursor.take() == '\r' && cursor.peek() == '\n')
-            cursor.take();
+    CsvReader reader(input);
+    table.separator = reader.separator();
+    CsvRecord record;
+    while (reader.next(&record))
         table.records.push_back(std::move(record));
-    }
+    table.error = reader.error();
+    table.errorLine = reader.errorLine();
+    table.errorColumn = reader.errorColumn();
     return table;
 }
 

@@ -10,6 +10,7 @@
 #include <QChar>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 namespace Batch {
@@ -38,6 +39,34 @@ struct CsvTable
 };
 
 CsvTable readCsv(const QByteArray &bytes);
+
+// The same, one record at a time, for files too big to hold twice: a plan of
+// 100,000 rows is checked as it is read. bytes must outlive the reader.
+class CsvReader
+{
+public:
+    explicit CsvReader(const QByteArray &bytes);
+    ~CsvReader();
+    CsvReader(const CsvReader &) = delete;
+    CsvReader &operator=(const CsvReader &) = delete;
+
+    QChar separator() const;
+    // The next record into *record; false at the end or at an error.
+    bool next(CsvRecord *record);
+    // Where the text stops being CSV; empty error at the end of the text.
+    const QString &error() const { return m_error; }
+    int errorLine() const { return m_errorLine; }
+    int errorColumn() const { return m_errorColumn; }
+
+private:
+    struct State;
+    bool fail(int line, int column, const QString &error);
+
+    std::unique_ptr<State> m_state;
+    QString m_error;
+    int m_errorLine = 0;
+    int m_errorColumn = 0;
+};
 
 // A field as a record holds it: in quotes when it has a separator, a quote
 // or a line break in it.

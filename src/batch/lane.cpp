@@ -1,5 +1,8 @@
 #include "lane.h"
 
+#include "link/portmap.h"
+#include "link/wiretrace.h"
+
 #include <utility>
 
 using Client::OperationResult;
@@ -45,21 +48,40 @@ const QString AfterStop = QStringLiteral("after the last run stopped: ");
 Lane::Lane(const QString &port, const QString &device, const LineSettings &settings, QObject *parent)
     : QObject(parent), m_port(port), m_device(device), m_settings(settings)
 {
-    m_session.line().setTrace(settings.trace);
+    if (settings.trace)
+        m_trace = settings.trace->forPort(port);
+    m_session.line().setTrace(m_trace.get());
     m_pollTimer.setSingleShot(true);
     connect(&m_pollTimer, &QTimer::timeout, this, &Lane::poll);
+    m_portTimer.setSingleShot(true);
+    connect(&m_portTimer, &QTimer::timeout, this, &Lane::lookForPort);
 }
+
+Lane::~Lane() = default;
 
 bool Lane::open(QString *error)
 {
-    if (m_session.line().isOpen() || m_session.line().open(m_device))
+    if (m_session.line().isOpen() || m_session.line().open(m_device)) {
+        m_lost = false;
+        m_openProblem.clear();
         return true;
-    const QString name = m_device == m_port ? m_device : QStringLiteral("%1 (%2)").arg(m_device, m_port);
-    *error = QStringLiteral("cannot open %1: %2").arg(name, m_session.line().errorString());
+    }
+    *error = PortMap::cannotOpen(m_port, m_session.line().errorString());
     return false;
 }
 
-void Lane::provision(const PlanRow &row, std::function<void(const Attempt &)> done)
+// What every attempt's end tells the lane about its port and device.
+Attempt Lane::attemptEnded(Attempt attempt, const OperationResult &result)
+{
+    m_lost = result.status == OperationResult::LineFailed;
+    if (m_lost)
+        attempt.detail = QLatin1String("port lost; ") + attempt.detail;
+    m_unansweredRows = result.status == OperationResult::NoAnswer ? m_unansweredRows + 1 : 0;
+    return attempt;
+}
+
+// The batch's line settings (a --auto poll changes them), the clock started.
+Attempt Lane::startAttempt(const PlanRow &row)
 {
     m_session.line().setTimeout(m_settings.timeoutMs);
     m_session.line().setRetries(m_settings.retries);
@@ -67,6 +89,12 @@ void Lane::provision(const PlanRow &row, std::function<void(const Attempt &)> do
     Attempt attempt;
     attempt.row = row.number;
     attempt.port = m_port;
+    return attempt;
+}
+
+void Lane::provision(const PlanRow &row, std::function<void(const Attempt &)> done)
+{
+    Attempt attempt = startAttempt(row);
     m_session.setAll(row.values, true, [this, attempt, done](const OperationResult &result) mutable {
         attempt.ms = m_clock.elapsed();
         attempt.result = resultOf(result.status);
@@ -75,18 +103,13 @@ void Lane::provision(const PlanRow &row, std::function<void(const Attempt &)> do
         if (attempt.result == Result::Ok || attempt.result == Result::Mismatch)
             attempt.readBack = result.device;
         m_lastHeld = attempt.readBack;
-        done(attempt);
+        done(attemptEnded(attempt, result));
     });
 }
 
 void Lane::check(const PlanRow &row, std::function<void(const Attempt &)> done)
 {
-    m_session.line().setTimeout(m_settings.timeoutMs);
-    m_session.line().setRetries(m_settings.retries);
-    m_clock.start();
-    Attempt attempt;
-    attempt.row = row.number;
-    attempt.port = m_port;
+    Attempt attempt = startAttempt(row);
     m_session.read([this, attempt, values = row.values, done](const OperationResult &result) mutable {
         attempt.ms = m_clock.elapsed();
         if (result.status == OperationResult::Done) {
@@ -124,17 +147,42 @@ void Lane::await(Awaiting awaiting, int firstPollMs, Done done)
     m_pollTimer.start(firstPollMs);
 }
 
+void Lane::awaitPort(int limitMs, std::function<void(bool back)> done)
+{
+    m_portDone = std::move(done);
+    m_portLimitMs = limitMs;
+    m_portClock.start();
+    lookForPort();
+}
+
+void Lane::lookForPort()
+{
+    QString error;
+    const bool back = open(&error);
+    if (!back && m_portClock.elapsed() < m_portLimitMs) {
+        m_portTimer.start(PortPollMs);
+        return;
+    }
+    const auto done = std::exchange(m_portDone, nullptr);
+    if (done)
+        done(back);
+}
+
 void Lane::stopWaiting()
 {
     m_awaiting = Awaiting::Nothing;
     m_waitDone = nullptr;
     m_pollTimer.stop();
+    m_portDone = nullptr;
+    m_portTimer.stop();
 }
 
 void Lane::poll()
 {
     QString error;
     if (!open(&error)) {  // an adapter that is part of the device goes with it
+        if (error != std::exchange(m_openProblem, error))
+            emit openProblem(error);
         polled(false, std::nullopt);
         return;
     }

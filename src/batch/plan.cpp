@@ -15,32 +15,54 @@ namespace {
 
 const QString IdColumn = QStringLiteral("id");
 
-// Errors in the order found, at most MaxErrors of them spelled out.
+// What an error is about, for the line that counts the errors not spelled out.
+enum class Kind { Shape, Value, Duplicate, Address };
+
+// Errors in the order found, which is the order of the file: every row is
+// checked for every rule as it is read. At most maxErrors are spelled out.
 class Problems
 {
 public:
-    Problems(const QString &fileName, QStringList *errors) : m_fileName(fileName), m_errors(errors) {}
+    Problems(const QString &fileName, QStringList *errors, int maxErrors)
+        : m_fileName(fileName), m_errors(errors), m_maxErrors(maxErrors)
+    {
+    }
     ~Problems()
     {
-        if (m_count > MaxErrors)
-            *m_errors << QStringLiteral("%1: %2 more errors").arg(m_fileName, QString::number(m_count - MaxErrors));
+        if (m_count <= m_maxErrors)
+            return;
+        static const char *const Names[] = {"in the file's shape", "bad values", "duplicates", "odd addresses"};
+        QStringList kinds;
+        for (int kind = 0; kind < 4; ++kind) {
+            if (m_unshown[kind] > 0)
+                kinds << QStringLiteral("%1 %2").arg(m_unshown[kind]).arg(QLatin1String(Names[kind]));
+        }
+        *m_errors << QStringLiteral("%1: %2 more errors: %3")
+                         .arg(m_fileName, QString::number(m_count - m_maxErrors), kinds.join(QLatin1String(", ")));
     }
 
-    void add(int line, int column, QString message)
+    void add(int line, int column, const QString &message, Kind kind = Kind::Shape)
     {
-        if (++m_count > MaxErrors)
+        if (++m_count > m_maxErrors) {
+            ++m_unshown[int(kind)];
             return;
+        }
         // One line each, whatever a quoted cell held.
         *m_errors << QStringLiteral("%1:%2:%3: %4")
                             .arg(m_fileName, QString::number(line), QString::number(column), Client::oneLine(message));
     }
-    void add(const CsvField &cell, const QString &message) { add(cell.line, cell.column, message); }
+    void add(const CsvField &cell, const QString &message, Kind kind = Kind::Shape)
+    {
+        add(cell.line, cell.column, message, kind);
+    }
     bool any() const { return m_count > 0; }
 
 private:
     QString m_fileName;
     QStringList *m_errors;
+    int m_maxErrors;
     int m_count = 0;
+    int m_unshown[4] = {};
 };
 
 bool isBlank(const CsvRecord &record)
@@ -52,7 +74,7 @@ bool isBlank(const CsvRecord &record)
     return true;
 }
 
-bool hasControlCharacter(const QString &text)
+bool hasControlCharacter(QStringView text)
 {
     for (QChar c : text) {
         if (c.category() == QChar::Other_Control)
@@ -66,6 +88,11 @@ std::vector<const BlockField *> readHeader(const CsvRecord &header, Problems &pr
 {
     const QString keys = Client::keyList(Client::Writer::SetAll);
     std::vector<const BlockField *> columns;
+    if (header.fields.size() == 1 && header.fields.front().text.contains(QLatin1Char('\t'))) {
+        problems.add(header.fields.front(), QStringLiteral("columns are separated by commas or semicolons, not tabs; "
+                                                           "the first line names the columns: id %1").arg(keys));
+        return columns;
+    }
     QSet<const BlockField *> named;
     bool hasId = false;
     for (const CsvField &cell : header.fields) {
@@ -75,9 +102,10 @@ std::vector<const BlockField *> readHeader(const CsvRecord &header, Problems &pr
         if (name.isEmpty())
             problems.add(cell, QStringLiteral("a column without a name; the first line names the columns: id %1").arg(keys));
         else if (name != IdColumn && !field)
-            problems.add(cell, QStringLiteral("%1: not a column name; the first line names the columns: id %2").arg(name, keys));
+            problems.add(cell, QStringLiteral("%1: not a column name; the first line names the columns: id %2")
+                                   .arg(Client::shown(name), keys));
         else if (repeated)
-            problems.add(cell, QStringLiteral("%1 is given twice").arg(name));
+            problems.add(cell, QStringLiteral("%1 is given twice").arg(Client::shown(name)));
         hasId = hasId || name == IdColumn;
         if (field)
             named.insert(field);
@@ -88,9 +116,10 @@ std::vector<const BlockField *> readHeader(const CsvRecord &header, Problems &pr
     return columns;
 }
 
-quint32 address(const QByteArray &bytes)
+// Big-endian bytes as a number: an address, a MAC, an SN.
+quint64 address(const QByteArray &bytes)
 {
-    quint32 number = 0;
+    quint64 number = 0;
     for (char octet : bytes)
         number = number << 8 | quint8(octet);
     return number;
@@ -101,15 +130,21 @@ QString addressText(quint32 number)
     return QStringLiteral("%1.%2.%3.%4").arg(number >> 24).arg(number >> 16 & 0xff).arg(number >> 8 & 0xff).arg(number & 0xff);
 }
 
-// A row of the plan as read, with the cells its values came from.
+size_t indexOf(const BlockField *field)
+{
+    return size_t(field - Protocol::blockFields().data());
+}
+
+// A row being read, with the cells its values came from, while its record is at hand.
 struct ReadRow
 {
-    PlanRow row;
-    QHash<const BlockField *, const CsvField *> cells;
+    PlanRow &row;
+    const std::vector<const CsvField *> &cells;  // by field index in the block, nullptr where none
 
+    const CsvField &cell(const BlockField *field) const { return *cells[indexOf(field)]; }
     QString given(const BlockField *field) const
     {
-        return QLatin1String(field->key) + QLatin1Char('=') + cells.value(field)->text.trimmed();
+        return Client::shown(QString(QLatin1String(field->key) + QLatin1Char('=') + cell(field).text.trimmed()));
     }
     const QByteArray *bytes(const BlockField *field) const
     {
@@ -118,59 +153,82 @@ struct ReadRow
     }
 };
 
-void checkDuplicates(const std::vector<ReadRow> &rows, Problems &problems)
+// Rows that share a lip, mac or sn: each value's first line, by key.
+class DuplicateCheck
 {
-    for (const char16_t *key : {u"lip", u"mac", u"sn"}) {
-        const BlockField *field = Protocol::blockField(key);
-        QHash<QByteArray, int> lines;
-        for (const ReadRow &row : rows) {
-            const QByteArray *bytes = row.bytes(field);
-            if (!bytes)
-                break;  // the plan has no such column
-            if (lines.contains(*bytes))
-                problems.add(*row.cells.value(field), QStringLiteral("%1: also on line %2 (--allow-duplicates allows it)")
-                                                          .arg(row.given(field), QString::number(lines.value(*bytes))));
-            else
-                lines.insert(*bytes, row.row.line);
+public:
+    DuplicateCheck(const std::vector<const BlockField *> &columns, size_t rows)
+    {
+        for (int i = 0; i < 3; ++i) {
+            if (std::count(columns.begin(), columns.end(), m_fields[i]) > 0)
+                m_lines[i].reserve(qsizetype(rows));
         }
     }
-}
+
+    void check(const ReadRow &row, Problems &problems)
+    {
+        for (int i = 0; i < 3; ++i) {
+            const QByteArray *bytes = row.bytes(m_fields[i]);
+            if (!bytes)
+                continue;  // no such column, or a bad value
+            const quint64 key = address(*bytes);
+            const auto first = m_lines[i].constFind(key);
+            if (first == m_lines[i].cend())
+                m_lines[i].insert(key, row.row.line);
+            else
+                problems.add(row.cell(m_fields[i]), QStringLiteral("%1: also on line %2 (--allow-duplicates allows it)")
+                                                        .arg(row.given(m_fields[i]), QString::number(first.value())),
+                             Kind::Duplicate);
+        }
+    }
+
+private:
+    const BlockField *m_fields[3] = {Protocol::blockField(u"lip"), Protocol::blockField(u"mac"),
+                                     Protocol::blockField(u"sn")};
+    QHash<quint64, int> m_lines[3];
+};
 
 // A device's address is no subnet's network or broadcast address, and its
 // gateway is in its subnet.
 void checkSubnet(const ReadRow &row, Problems &problems)
 {
-    const BlockField *lipField = Protocol::blockField(u"lip");
-    const BlockField *maskField = Protocol::blockField(u"mask");
-    const BlockField *gatewayField = Protocol::blockField(u"gateway");
+    static const BlockField *lipField = Protocol::blockField(u"lip");
+    static const BlockField *maskField = Protocol::blockField(u"mask");
+    static const BlockField *gatewayField = Protocol::blockField(u"gateway");
     const QByteArray *lipBytes = row.bytes(lipField);
     const QByteArray *maskBytes = row.bytes(maskField);
     if (!lipBytes || !maskBytes)
         return;
     const QString allowed = QStringLiteral(" (--allow-odd-addresses allows it)");
-    const quint32 lip = address(*lipBytes);
-    const quint32 mask = address(*maskBytes);
+    const quint32 lip = quint32(address(*lipBytes));
+    const quint32 mask = quint32(address(*maskBytes));
     const quint32 hosts = ~mask;
     if ((hosts & (hosts + 1)) != 0) {
-        problems.add(*row.cells.value(maskField),
-                     QStringLiteral("%1: not a subnet mask, its ones must come first").arg(row.given(maskField)) + allowed);
+        problems.add(row.cell(maskField),
+                     QStringLiteral("%1: not a subnet mask, its ones must come first").arg(row.given(maskField)) + allowed,
+                     Kind::Address);
         return;
     }
     const quint32 network = lip & mask;
-    const QString subnet = QStringLiteral("%1/%2").arg(addressText(network)).arg(32 - qPopulationCount(hosts));
     // In a subnet of one or two addresses, every address is a host's.
-    if (hosts > 1 && (lip == network || lip == (network | hosts)))
-        problems.add(*row.cells.value(lipField), QStringLiteral("%1: the %2 address of %3")
-                                                     .arg(row.given(lipField),
-                                                          lip == network ? QStringLiteral("network")
-                                                                         : QStringLiteral("broadcast"),
-                                                          subnet)
-                                                     + allowed);
+    const bool odd = hosts > 1 && (lip == network || lip == (network | hosts));
     const QByteArray *gateway = row.bytes(gatewayField);
-    if (gateway && (address(*gateway) & mask) != network)
-        problems.add(*row.cells.value(gatewayField),
+    const bool outside = gateway && (quint32(address(*gateway)) & mask) != network;
+    if (!odd && !outside)
+        return;
+    const QString subnet = QStringLiteral("%1/%2").arg(addressText(network)).arg(32 - qPopulationCount(hosts));
+    if (odd)
+        problems.add(row.cell(lipField), QStringLiteral("%1: the %2 address of %3")
+                                             .arg(row.given(lipField),
+                                                  lip == network ? QStringLiteral("network") : QStringLiteral("broadcast"),
+                                                  subnet)
+                                             + allowed,
+                     Kind::Address);
+    if (outside)
+        problems.add(row.cell(gatewayField),
                      QStringLiteral("%1: outside %2, the subnet of lip and mask").arg(row.given(gatewayField), subnet)
-                         + allowed);
+                         + allowed,
+                     Kind::Address);
 }
 
 } // namespace
@@ -182,70 +240,88 @@ QString Plan::rowName(int number) const
 }
 
 bool readPlan(const QByteArray &bytes, const QString &fileName, const PlanChecks &checks, Plan *plan,
-              QStringList *errors)
+              QStringList *errors, int maxErrors)
 {
-    const CsvTable table = readCsv(bytes);
-    Problems problems(fileName, errors);
-    if (!table.error.isEmpty()) {
-        problems.add(table.errorLine, table.errorColumn, table.error);
+    CsvReader reader(bytes);
+    Problems problems(fileName, errors, maxErrors);
+    const auto csvError = [&] {
+        if (!reader.error().isEmpty())
+            problems.add(reader.errorLine(), reader.errorColumn(), reader.error());
+    };
+    CsvRecord record;
+    bool headerFound = false;
+    while (!headerFound && reader.next(&record))
+        headerFound = !isBlank(record);
+    if (!headerFound) {
+        csvError();
+        if (reader.error().isEmpty())
+            *errors << QStringLiteral("%1: empty; its first line names the columns: id %2")
+                           .arg(fileName, Client::keyList(Client::Writer::SetAll));
         return false;
     }
-    std::vector<const CsvRecord *> records;
-    for (const CsvRecord &record : table.records) {
-        if (!isBlank(record))
-            records.push_back(&record);
-    }
-    if (records.empty()) {
-        *errors << QStringLiteral("%1: empty; its first line names the columns: id %2")
-                       .arg(fileName, Client::keyList(Client::Writer::SetAll));
-        return false;
-    }
-    const std::vector<const BlockField *> columns = readHeader(*records.front(), problems);
+    const int headerLine = record.line;
+    const std::vector<const BlockField *> columns = readHeader(record, problems);
     if (problems.any())
         return false;
-    if (records.size() == 1)
-        problems.add(records.front()->line, 1, QStringLiteral("no rows after the header"));
 
-    std::vector<ReadRow> rows;
-    for (size_t r = 1; r < records.size(); ++r) {
-        const CsvRecord &record = *records[r];
+    std::vector<PlanRow> rows;
+    rows.reserve(size_t(bytes.count('\n')) + 1);
+    // A value the row above has too (a fixed mask, a gateway) shares its bytes.
+    std::vector<QByteArray> above(Protocol::blockFields().size());
+    const size_t valueColumns = size_t(std::count_if(columns.begin(), columns.end(), [](auto *field) { return field; }));
+    DuplicateCheck duplicates(columns, checks.allowDuplicates ? 0 : rows.capacity());
+    std::vector<const CsvField *> cells(Protocol::blockFields().size(), nullptr);
+    while (reader.next(&record)) {
+        if (isBlank(record))
+            continue;
         if (record.fields.size() != columns.size()) {
             const bool extra = record.fields.size() > columns.size();
             problems.add(record.line, extra ? record.fields[columns.size()].column : record.endColumn,
                          QStringLiteral("columns: %1 in the header, %2 here").arg(columns.size()).arg(record.fields.size()));
             continue;
         }
-        ReadRow read;
-        read.row.number = int(rows.size()) + 1;
-        read.row.line = record.line;
+        PlanRow row;
+        row.number = int(rows.size()) + 1;
+        row.line = record.line;
+        row.values.reserve(valueColumns);
+        std::fill(cells.begin(), cells.end(), nullptr);
         for (size_t c = 0; c < columns.size(); ++c) {
             const CsvField &cell = record.fields[c];
+            const QStringView text = QStringView(cell.text).trimmed();
             if (!columns[c]) {
-                read.row.id = cell.text.trimmed();
-                if (hasControlCharacter(read.row.id))
-                    problems.add(cell, QStringLiteral("id: a line break or control character"));
+                if (text.size() > MaxIdCharacters)
+                    problems.add(cell, QStringLiteral("id %1: longer than %2 characters")
+                                           .arg(Client::shown(text)).arg(MaxIdCharacters), Kind::Value);
+                else if (hasControlCharacter(text))
+                    problems.add(cell, QStringLiteral("id %1: a line break or control character").arg(Client::shown(text)),
+                                 Kind::Value);
+                else
+                    row.id = text.toString();
                 continue;
             }
             Client::Value value;
             QString error;
-            if (Client::parseAssignment(QLatin1String(columns[c]->key) + QLatin1Char('=') + cell.text,
-                                        Client::Writer::SetAll, &value, &error))
-                read.row.values.insert(value);
-            else
-                problems.add(cell, error);
-            read.cells.insert(columns[c], &cell);
+            if (Client::parseFieldValue(*columns[c], text, Client::Writer::SetAll, &value, &error)) {
+                QByteArray &shared = above[indexOf(columns[c])];
+                if (value.bytes == shared)
+                    value.bytes = shared;
+                else
+                    shared = value.bytes;
+                row.values.insert(value);
+            } else
+                problems.add(cell, error, Kind::Value);
+            cells[indexOf(columns[c])] = &cell;
         }
-        rows.push_back(std::move(read));
+        const ReadRow read{row, cells};
+        if (!checks.allowDuplicates)
+            duplicates.check(read, problems);
+        if (!checks.allowOddAddresses)
+            checkSubnet(read, problems);
+        rows.push_back(std::move(row));
     }
-    if (problems.any())
-        return false;
-
-    if (!checks.allowDuplicates)
-        checkDuplicates(rows, problems);
-    if (!checks.allowOddAddresses) {
-        for (const ReadRow &row : rows)
-            checkSubnet(row, problems);
-    }
+    csvError();
+    if (rows.empty() && !problems.any())
+        problems.add(headerLine, 1, QStringLiteral("no rows after the header"));
     if (problems.any())
         return false;
 
@@ -254,8 +330,8 @@ bool readPlan(const QByteArray &bytes, const QString &fileName, const PlanChecks
         if (std::count(columns.begin(), columns.end(), &field) > 0)
             plan->fields.push_back(&field);
     }
-    for (ReadRow &row : rows)
-        plan->rows.push_back(std::move(row.row));
+    rows.shrink_to_fit();
+    plan->rows = std::move(rows);
     return true;
 }
 

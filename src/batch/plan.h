@@ -39,11 +39,13 @@ struct PlanChecks
     bool allowOddAddresses = false;  // a network or broadcast lip, a gateway elsewhere, a mask with gaps
 };
 
-// On failure returns false with every error found, "FILE:LINE:COLUMN: ..."
-// (up to MaxErrors of them, then one line that says how many more).
-bool readPlan(const QByteArray &bytes, const QString &fileName, const PlanChecks &checks, Plan *plan,
-              QStringList *errors);
-
 constexpr int MaxErrors = 20;
+// An id is a name for a label, not a place for data.
+constexpr int MaxIdCharacters = 64;
+
+// On failure returns false with every error found, "FILE:LINE:COLUMN: ..."
+// (up to maxErrors of them, then one line that says how many more).
+bool readPlan(const QByteArray &bytes, const QString &fileName, const PlanChecks &checks, Plan *plan,
+              QStringList *errors, int maxErrors = MaxErrors);
 
 } // namespace Batch

@@ -21,10 +21,11 @@ bool LineTransport::open(const QString &device)
 {
     m_port.setPortName(device);
     m_lineError.clear();
+    m_openError.clear();
     // Whoever used the line before may have left answers on their way.
     m_unsettled = true;
     m_lastByteMs = now();
-    return SerialLine::open(m_port);
+    return SerialLine::open(m_port, &m_openError, m_trace);
 }
 
 void LineTransport::exchange(const QByteArray &frame, ReplyAssembler::Awaiting awaiting, Callback done,
@@ -108,7 +109,7 @@ void LineTransport::failLater(const QString &error)
 
 QByteArray LineTransport::takeInput()
 {
-    const QByteArray bytes = m_port.read(m_port.bytesAvailable());
+    const QByteArray bytes = m_port.readAll();
     if (!bytes.isEmpty())
         m_lastByteMs = now();
     if (m_trace && !bytes.isEmpty() && m_awaitingReply)

@@ -47,7 +47,8 @@ public:
     // At 115200 8N1, with whatever the line held before dropped.
     bool open(const QString &device);
     bool isOpen() const { return m_port.isOpen(); }
-    QString errorString() const { return m_port.errorString(); }
+    // Why open() failed, as SerialLine says it.
+    QString errorString() const { return m_openError; }
 
     // How long each frame waits for its whole reply, and how often a frame
     // that got no reply at all is sent again. A refusal is never retried.
@@ -97,6 +98,7 @@ private:
     int m_frames = 0;
     quint64 m_exchangeNumber = 0;
     QString m_lineError;
+    QString m_openError;
 };
 
 } // namespace Client

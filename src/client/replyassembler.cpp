@@ -91,9 +91,14 @@ ReplyAssembler::Verdict ReplyAssembler::verdict(qint64 nowMs) const
     }
     const bool quietEnough = m_awaiting == Awaiting::Acknowledgement && !m_bytes.isEmpty()
                              && nowMs >= later(m_lastByteMs, QuietGapMs);
-    if (quietEnough || nowMs >= m_deadlineMs)
-        return {m_bytes.isEmpty() ? Verdict::NoAnswer : Verdict::Refused, m_bytes};
-    return {};
+    if (!quietEnough && nowMs < m_deadlineMs)
+        return {};
+    if (m_bytes.isEmpty())
+        return {Verdict::NoAnswer, m_bytes};
+    // A short answer to READ is a refusal only if a failure reply could be
+    // it; a 0x30 is a late acknowledgement.
+    const bool failureReply = quint8(m_bytes.at(0)) != Protocol::AckByte && m_bytes.size() <= MaxFailureSize;
+    return {failureReply ? Verdict::Refused : Verdict::Garbled, m_bytes};
 }
 
 qint64 ReplyAssembler::nextChangeMs() const

@@ -7,7 +7,8 @@
 //   for QuietGapMs; more bytes than a failure reply has are garbled;
 // - a READ answer is complete at 31 bytes, whatever its first byte (a local
 //   IP of 48.x.x.x starts with 0x30); one that stays shorter until the
-//   deadline is a refusal, and one that more bytes follow is garbled: a late
+//   deadline is a refusal if a failure reply can be it, else garbled (a late
+//   acknowledgement), and one that more bytes follow is garbled: a late
 //   answer to an earlier frame came first, and the block is out of place.
 //   A block that will be written back is judged strictly: it is whole only
 //   once the line has been quiet for QuietGapMs after it, and only if its
@@ -38,7 +39,7 @@ public:
     // baud and a failure reply has at most 5 of them (0.43 ms), but they do
     // not arrive that evenly: on a pseudo-terminal the pieces of a reply
     // paced at 115200 came 0.9 ms apart (median), up to 4 ms at p99 and
-    // 8.6 ms at worst on a loaded two-core machine (velmora-bench), and a USB
+    // 8.6 ms at worst on a loaded two-core machine (velmora-timing), and a USB
     // serial adapter holds bytes back until its latency timer runs out (16 ms
     // by default on FTDI chips). Only a refusal waits for this gap;
     // acknowledgements and READ blocks are judged the moment they are whole.

@@ -38,22 +38,20 @@ bool parseNumber(QStringView text, uint maximum, uint *number)
     return ok && *number <= maximum;
 }
 
-bool parseAddress(const QString &text, QByteArray *bytes)
+bool parseAddress(QStringView text, QByteArray *bytes)
 {
-    const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() != 4)
-        return false;
-    for (const QString &part : parts) {
+    int parts = 0;
+    for (const QStringView part : text.tokenize(QLatin1Char('.'))) {
         uint octet = 0;
-        if (part.size() > 3 || !parseNumber(part, 255, &octet))
+        if (++parts > 4 || part.size() > 3 || !parseNumber(part, 255, &octet))
             return false;
         bytes->append(char(octet));
     }
-    return true;
+    return parts == 4;
 }
 
 // count pairs of hex digits, joined by ':' or by '-' throughout.
-bool parseHexPairs(const QString &text, int count, QByteArray *bytes)
+bool parseHexPairs(QStringView text, int count, QByteArray *bytes)
 {
     if (text.size() != count * 3 - 1)
         return false;
@@ -72,7 +70,7 @@ bool parseHexPairs(const QString &text, int count, QByteArray *bytes)
     return true;
 }
 
-bool parseNumberBytes(const QString &text, const BlockField &field, QByteArray *bytes)
+bool parseNumberBytes(QStringView text, const BlockField &field, QByteArray *bytes)
 {
     uint number = 0;
     if (!parseNumber(text, uint(field.maximum), &number))
@@ -97,7 +95,7 @@ QString expectation(const BlockField &field)
     return {};
 }
 
-bool parseValue(const BlockField &field, const QString &text, QByteArray *bytes)
+bool parseValue(const BlockField &field, QStringView text, QByteArray *bytes)
 {
     switch (field.type) {
     case BlockField::Address:
@@ -222,29 +220,86 @@ QString oneLine(QString text)
     return text.replace(QLatin1Char('\n'), QLatin1String("\\n")).replace(QLatin1Char('\r'), QLatin1String("\\r"));
 }
 
+QString shown(QStringView text)
+{
+    QString result;
+    qsizetype characters = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (characters == MaxShownCharacters) {
+            result += QChar(0x2026);  // …
+            break;
+        }
+        const QChar c = text.at(i);
+        ++characters;
+        switch (c.unicode()) {
+        case u'\0':
+            result += QLatin1String("\\0");
+            continue;
+        case u'\n':
+            result += QLatin1String("\\n");
+            continue;
+        case u'\r':
+            result += QLatin1String("\\r");
+            continue;
+        case u'\t':
+            result += QLatin1String("\\t");
+            continue;
+        default:
+            break;
+        }
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            result += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            result += c;
+    }
+    return result;
+}
+
+bool parseFieldValue(const BlockField &field, QStringView text, Writer writer, Value *value, QString *error)
+{
+    // Made only for an error: a plan of 100,000 rows parses half a million values.
+    const auto given = [&] {
+        QString assignment = QLatin1String(field.key) + QLatin1Char('=');
+        assignment += text;
+        return shown(assignment);
+    };
+    if (!writes(writer, field)) {
+        *error = QStringLiteral("%1: only set-all writes %2").arg(given(), QLatin1String(field.key));
+        return false;
+    }
+    if (text.size() > MaxValueCharacters) {
+        *error = QStringLiteral("%1: longer than %2 characters").arg(given()).arg(MaxValueCharacters);
+        return false;
+    }
+    value->field = &field;
+    value->bytes.clear();
+    if (text.isEmpty()) {
+        *error = QStringLiteral("%1: empty; %2").arg(given(), expectation(field));
+        return false;
+    }
+    if (!parseValue(field, text, &value->bytes)) {
+        *error = QStringLiteral("%1: %2").arg(given(), expectation(field));
+        return false;
+    }
+    return true;
+}
+
 bool parseAssignment(const QString &assignment, Writer writer, Value *value, QString *error)
 {
-    // A value may come from a file or a quoted cell, line breaks and all.
-    const auto fail = [error](const QString &message) {
-        *error = oneLine(message);
-        return false;
-    };
     const qsizetype equals = assignment.indexOf(QLatin1Char('='));
-    if (equals < 0)
-        return fail(QStringLiteral("%1: expected KEY=VALUE").arg(assignment));
+    if (equals < 0) {
+        *error = QStringLiteral("%1: expected KEY=VALUE").arg(shown(assignment.trimmed()));
+        return false;
+    }
     const QString key = assignment.left(equals).trimmed();
-    const QString text = assignment.mid(equals + 1).trimmed();
-    const QString given = key + QLatin1Char('=') + text;
+    const QStringView text = QStringView(assignment).mid(equals + 1).trimmed();
     const BlockField *field = Protocol::blockField(key);
-    if (!field)
-        return fail(QStringLiteral("%1: unknown key %2; the keys are %3").arg(given, key, keyList(writer)));
-    if (!writes(writer, *field))
-        return fail(QStringLiteral("%1: only set-all writes %2").arg(given, key));
-    value->field = field;
-    value->bytes.clear();
-    if (!parseValue(*field, text, &value->bytes))
-        return fail(QStringLiteral("%1: %2").arg(given, expectation(*field)));
-    return true;
+    if (!field) {
+        *error = QStringLiteral("%1: unknown key %2; the keys are %3")
+                     .arg(shown(QString(key + QLatin1Char('=') + text.toString())), shown(key), keyList(writer));
+        return false;
+    }
+    return parseFieldValue(*field, text, writer, value, error);
 }
 
 bool parseAssignments(const QStringList &assignments, Writer writer, ValueSet *values, QString *error)
@@ -254,8 +309,8 @@ bool parseAssignments(const QStringList &assignments, Writer writer, ValueSet *v
         if (!parseAssignment(assignment, writer, &value, error))
             return false;
         if (values->contains(value.field)) {
-            *error = oneLine(QStringLiteral("%1: %2 is given twice").arg(assignment.trimmed(),
-                                                                         QLatin1String(value.field->key)));
+            *error = QStringLiteral("%1: %2 is given twice").arg(shown(assignment.trimmed()),
+                                                                 QLatin1String(value.field->key));
             return false;
         }
         values->insert(value);

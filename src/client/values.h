@@ -31,6 +31,7 @@ public:
 
     const std::vector<Value> &values() const { return m_values; }
     bool isEmpty() const { return m_values.empty(); }
+    void reserve(size_t count) { m_values.reserve(count); }
     bool contains(const Protocol::BlockField *field) const { return find(field); }
     // The value of field, or nullptr.
     const Value *find(const Protocol::BlockField *field) const;
@@ -57,6 +58,19 @@ QString keyList(Writer writer);
 
 // text with its line breaks written as \n and \r, for a message of one line.
 QString oneLine(QString text);
+
+// How much of a value a message quotes, and how long a value may be at all.
+constexpr int MaxShownCharacters = 60;
+constexpr int MaxValueCharacters = 256;
+
+// text for a message of one line: control characters escaped (\0, \n, \t,
+// \u001b), cut after MaxShownCharacters characters with "…".
+QString shown(QStringView text);
+
+// The value of field as text (blanks around it dropped already); the error
+// names the key and the value.
+bool parseFieldValue(const Protocol::BlockField &field, QStringView text, Writer writer, Value *value,
+                     QString *error);
 
 // One "key=value" (blanks around either are dropped). On failure returns false
 // and a one-line error in *error that names the key and the value.

@@ -15,7 +15,7 @@ struct Mapping
     bool saved = false;
 };
 
-QHash<QString, Mapping> &mappings()
+QHash<QString, Mapping> &table()
 {
     static QHash<QString, Mapping> table;
     return table;
@@ -55,8 +55,8 @@ QString defaultDevice(const QString &comName)
 
 QString devicePath(const QString &comName)
 {
-    const auto found = mappings().constFind(comName);
-    return found != mappings().cend() ? found->device : defaultDevice(comName);
+    const auto found = table().constFind(comName);
+    return found != table().cend() ? found->device : defaultDevice(comName);
 }
 
 QString resolve(const QString &portOrPath)
@@ -66,22 +66,49 @@ QString resolve(const QString &portOrPath)
 
 void setDevice(const QString &comName, const QString &device)
 {
-    mappings().insert(comName, {device, false});
+    table().insert(comName, {device, false});
 }
 
 void setSavedDevice(const QString &comName, const QString &device)
 {
-    mappings().insert(comName, {device, true});
+    table().insert(comName, {device, true});
 }
 
 bool isSaved(const QString &comName)
 {
-    return mappings().value(comName).saved;
+    return table().value(comName).saved;
 }
 
 void reset()
 {
-    mappings().clear();
+    table().clear();
+}
+
+QMap<QString, QString> mappings()
+{
+    QMap<QString, QString> result;
+    for (auto it = table().cbegin(); it != table().cend(); ++it)
+        result.insert(it.key(), it->device);
+    return result;
+}
+
+QString displayName(const QString &portOrPath)
+{
+    const QString device = resolve(portOrPath);
+    return device == portOrPath ? device : QStringLiteral("%1 (%2)").arg(portOrPath, device);
+}
+
+QString cannotOpen(const QString &portOrPath, const QString &reason)
+{
+    QString line = QStringLiteral("cannot open %1: %2").arg(displayName(portOrPath), reason);
+    if (!devicePresent(resolve(portOrPath)))
+        line += QLatin1String("; velmora-cli ports lists the serial ports present");
+    return line;
+}
+
+QString noAnswerHint()
+{
+    return QStringLiteral("check the cable, the device's power and that this is its port (velmora-cli scan finds it)");
 }
 
 bool devicePresent(const QString &device)

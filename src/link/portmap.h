@@ -3,6 +3,7 @@
 // device (velmora --port COM1=/dev/ttyUSB0). Read at every open attempt.
 #pragma once
 
+#include <QMap>
 #include <QString>
 
 namespace PortMap {
@@ -26,6 +27,17 @@ void setDevice(const QString &comName, const QString &devicePath);
 void setSavedDevice(const QString &comName, const QString &devicePath);
 bool isSaved(const QString &comName);
 void reset();
+// Every mapping in force, saved or given: COMn -> device path.
+QMap<QString, QString> mappings();
+
+// A port as it is opened: "COM1 (/dev/ttyS0)", or the path alone.
+QString displayName(const QString &portOrPath);
+// "cannot open COM1 (/dev/ttyS0): REASON", with where to look next for a
+// device that is not there.
+QString cannotOpen(const QString &portOrPath, const QString &reason);
+
+// What to check when a port is open but no device answers on it.
+QString noAnswerHint();
 
 // Whether a device path names a device that is there now.
 bool devicePresent(const QString &devicePath);

@@ -20,15 +20,23 @@ std::unique_ptr<WireTrace> WireTrace::toStandardError()
     return trace;
 }
 
-void WireTrace::write(const char *direction, const QByteArray &bytes, const char *note)
+std::unique_ptr<WireTrace> WireTrace::forPort(const QString &port) const
+{
+    auto trace = std::make_unique<WireTrace>(m_out);
+    trace->m_clock = m_clock;
+    trace->m_label = port.toLocal8Bit() + ' ';
+    return trace;
+}
+
+void WireTrace::write(const char *direction, const QByteArray &text)
 {
     const double milliseconds = double(m_clock.nsecsElapsed()) / 1e6;
     QByteArray line = QByteArray::number(milliseconds, 'f', 1);
     line += ' ';
+    line += m_label;
     line += direction;
     line += ' ';
-    line += bytes.toHex(' ');
-    line += note;
+    line += text;
     line += '\n';
     m_out->write(line);
 }

@@ -32,12 +32,14 @@ void MainWindow::openPort()
     const QString portname = ComBox->currentText();
     refreshPortToolTips();
 
-    myCom = std::make_unique<QSerialPort>(PortMap::devicePath(portname));
+    const QString device = PortMap::devicePath(portname);
+    myCom = std::make_unique<QSerialPort>(device);
     connect(myCom.get(), &QSerialPort::errorOccurred, this, &MainWindow::onPortError);
-    if (!SerialLine::open(*myCom)) {
+    QString reason;
+    if (!SerialLine::open(*myCom, &reason, m_trace)) {
         // Nothing opened, so nothing to close: the next press opens again.
         --xx;
-        showMessage(tr("Port open failed: ") + myCom->errorString());
+        showMessage(tr("Port open failed: ") + QStringLiteral("%1 (%2): %3").arg(portname, device, reason));
         return;
     }
 

@@ -1,4 +1,4 @@
-// velmora-bench: how long set-all --verify takes (READ, SET ALL, READ: 109
+// velmora-timing: how long set-all --verify takes (READ, SET ALL, READ: 109
 // bytes on the line), beside the time the line itself needs at 115200 baud.
 //
 //  1. in this process, through DeviceSession as velmora-cli uses it, against
@@ -7,7 +7,8 @@
 //     velmora-sim --baud 115200.
 //
 // Also how far apart the pieces of a paced reply arrive, which bounds the
-// quiet gap that ends a refusal.
+// quiet gap that ends a refusal. The READ whose answer set-all writes back
+// has that gap of quiet before it and after it, so the goals allow 2 gaps.
 #include "client/devicesession.h"
 #include "device/ptydevice.h"
 #include "link/wiretrace.h"
@@ -147,11 +148,13 @@ int main(int argc, char **argv)
     const int calls = qMax(1, parser.value(callsOption).toInt());
 
     const double wire = wireMs(CycleBytes);
+    const int quiet = 2 * int(Client::ReplyAssembler::QuietGapMs);
     print(QStringLiteral("set-all --verify: %1 bytes, %2 ms on the line at 115200 baud").arg(CycleBytes).arg(wire, 0, 'f', 2));
-    print(QStringLiteral("in process, %1 cycles, device unpaced:   %2 (goal: median under 5 ms)")
-              .arg(cycles).arg(figures(inProcess(0, cycles, nullptr), wire)));
-    print(QStringLiteral("in process, %1 cycles, device --baud 115200: %2 (goal: median within 1.3x wire, %3 ms)")
-              .arg(cycles).arg(figures(inProcess(115200, cycles, nullptr), wire)).arg(1.3 * wire, 0, 'f', 2));
+    print(QStringLiteral("in process, %1 cycles, device unpaced:   %2 (goal: median under %3 ms)")
+              .arg(cycles).arg(figures(inProcess(0, cycles, nullptr), wire)).arg(5 + quiet));
+    print(QStringLiteral("in process, %1 cycles, device --baud 115200: %2 (goal: median within 1.3x wire + %3, %4 ms)")
+              .arg(cycles).arg(figures(inProcess(115200, cycles, nullptr), wire)).arg(quiet)
+              .arg(1.3 * wire + quiet, 0, 'f', 2));
 
     QBuffer log;
     log.open(QIODevice::WriteOnly);
@@ -162,7 +165,7 @@ int main(int argc, char **argv)
               .arg(gaps.ms.size()).arg(gaps.median(), 0, 'f', 2).arg(gaps.p99(), 0, 'f', 2).arg(gaps.max(), 0, 'f', 2));
 
     const Timings whole = wholeCalls(calls);
-    print(QStringLiteral("whole velmora-cli calls, %1, velmora-sim --baud 115200: %2; median %3 ms over wire (goal: under 50)")
-              .arg(calls).arg(figures(whole, wire)).arg(whole.median() - wire, 0, 'f', 2));
+    print(QStringLiteral("whole velmora-cli calls, %1, velmora-sim --baud 115200: %2; median %3 ms over wire (goal: under %4)")
+              .arg(calls).arg(figures(whole, wire)).arg(whole.median() - wire, 0, 'f', 2).arg(50 + quiet));
     return 0;
 }

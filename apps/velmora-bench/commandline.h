@@ -1,0 +1,32 @@
+// velmora-bench's command line, for fixtures and desktop shortcuts:
+//   velmora-bench [PLAN.csv] [--log LOG.csv] [--port PORT]... [--simulate N]
+//                 [--auto | --no-prompt] [--start] [--quit-when-done]
+#pragma once
+
+#include "batch/batchrun.h"
+
+#include <QString>
+#include <QStringList>
+
+struct BenchOptions
+{
+    QString planFile;
+    QString logFile;  // empty: PLAN.log.csv beside the plan
+    QStringList ports;
+    int simulate = 0;
+    Batch::Waiting waiting = Batch::Waiting::Prompt;
+    bool waitingGiven = false;
+    bool start = false;
+    bool quitWhenDone = false;
+};
+
+struct BenchCommandLine
+{
+    bool exit = false;  // --help, --version or an error: print output, exit with exitCode
+    int exitCode = 0;
+    QString output;     // for stdout when exitCode is 0, else an error for stderr
+    BenchOptions options;
+};
+
+// arguments includes the program name.
+BenchCommandLine parseBenchCommandLine(const QStringList &arguments, bool simulatorAvailable);

@@ -1,0 +1,112 @@
+// velmora-bench: batch provisioning in a window.
+#include "bench/benchwindow.h"
+#include "bench/lanepanel.h"
+#include "commandline.h"
+#include "link/portsettings.h"
+#include "shell/stopsignals.h"
+
+#ifdef VELMORA_HAS_SIMULATOR
+#include "device/ptydevice.h"
+#endif
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+
+namespace {
+
+constexpr bool SimulatorAvailable =
+#ifdef VELMORA_HAS_SIMULATOR
+    true;
+#else
+    false;
+#endif
+
+void printError(const QString &message)
+{
+    std::fprintf(stderr, "velmora-bench: %s\n", message.toLocal8Bit().constData());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // --help and --version need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const BenchCommandLine parsed = parseBenchCommandLine(arguments, SimulatorAvailable);
+    if (parsed.exit) {
+        if (parsed.exitCode == 0)
+            std::fputs(parsed.output.toLocal8Bit().constData(), stdout);
+        else
+            printError(parsed.output);
+        return parsed.exitCode;
+    }
+    const BenchOptions &options = parsed.options;
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("velmora-bench"));
+    QApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral(VELMORA_BENCH_APP_ID));
+    PortSettings::applySaved();  // COMn opens what the other programs open for it
+
+    Bench::BenchWindow window;
+    window.restoreSettings();
+    if (options.waitingGiven)
+        window.setWaiting(options.waiting);
+    QString error;
+    if (!options.planFile.isEmpty()) {
+        if (!window.openPlan(options.planFile, &error)) {
+            printError(error);
+            return 2;
+        }
+        if (!options.logFile.isEmpty())
+            window.setLogFile(options.logFile);
+    }
+    for (const QString &port : options.ports) {
+        if (!window.lanePanel->addLane(port, &error)) {
+            printError(QStringLiteral("--port ") + error);
+            return 2;
+        }
+    }
+#ifdef VELMORA_HAS_SIMULATOR
+    for (int i = 0; i < options.simulate; ++i) {
+        if (!window.lanePanel->addSimulated({}, &error)) {
+            printError(error);
+            return 3;
+        }
+    }
+#endif
+    if (options.planFile.isEmpty() && options.ports.isEmpty() && options.simulate == 0)
+        window.restoreLastPlanAndPorts();
+    window.setQuitWhenDone(options.quitWhenDone);
+
+    // SIGINT and SIGTERM stop as Stop does, and the exit status says which.
+    StopSignals stopSignals;
+    int caught = 0;
+    stopSignals.install();
+    QObject::connect(&stopSignals, &StopSignals::received, &window, [&window, &caught](int signal) {
+        if (caught == 0)
+            caught = signal;
+        if (window.isRunning())
+            window.stop();
+        else
+            window.close();
+    });
+    int status = 0;
+    QObject::connect(&window, &Bench::BenchWindow::runFinished, &app, [&](int finished) {
+        status = finished;
+        if (options.quitWhenDone)
+            QApplication::quit();
+    });
+
+    window.show();
+    if (options.start)
+        QMetaObject::invokeMethod(&window, &Bench::BenchWindow::start, Qt::QueuedConnection);
+    const int loop = QApplication::exec();
+    if (caught != 0)
+        return StopSignals::exitStatus(caught);
+    return options.quitWhenDone ? status : loop;
+}

@@ -1,0 +1,294 @@
+// The run: Start, the engine's events shown on the lanes and the table, Stop.
+#include "benchwindow.h"
+
+#include "lanepanel.h"
+#include "linemonitor.h"
+#include "protocol/frame.h"
+#include "runsession.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QApplication>
+
+namespace Bench {
+
+namespace {
+
+constexpr int StatusMs = 20000;
+
+QString minutesAndSeconds(double seconds)
+{
+    const int whole = int(seconds + 0.5);
+    return whole >= 60 ? QStringLiteral("%1 min %2 s").arg(whole / 60).arg(whole % 60)
+                       : QStringLiteral("%1 s").arg(whole);
+}
+
+} // namespace
+
+void BenchWindow::refuse(const QString &reason, int status)
+{
+    m_exitStatus = status;
+    statusBar()->showMessage(reason, StatusMs);
+    if (m_quitWhenDone) {
+        emit runFinished(status);
+        return;
+    }
+    auto *box = new QMessageBox(QMessageBox::Warning, tr("Start"), reason, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("refusalBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();  // the window goes on working behind it
+    emit runFinished(status);
+}
+
+bool BenchWindow::start()
+{
+    if (isRunning())
+        return false;
+    if (!planTable->isValid()) {
+        refuse(planTable->problems().isEmpty()
+                   ? tr("Open a plan first")
+                   : tr("The plan has %n problem(s); the first: %1", nullptr, int(planTable->problems().size()))
+                         .arg(planTable->problems().first().text),
+               2);
+        return false;
+    }
+    if (lanePanel->ports().isEmpty()) {
+        refuse(tr("Add a lane first: a port a device is connected to"), 2);
+        return false;
+    }
+    // The plan on the disk is the one the log records, so that velmora-cli
+    // batch can resume the run.
+    if (planTable->isModified() && !savePlan()) {
+        refuse(tr("The plan is not saved: not started"), 2);
+        return false;
+    }
+
+    m_session = std::make_unique<RunSession>(planTable->plan(), waiting(), m_lineSettings);
+    std::vector<RunSession::LaneSpec> lanes;
+    for (const QString &port : lanePanel->ports())
+        lanes.push_back({port, lanePanel->device(port)});
+    connect(m_session.get(), &RunSession::traceLine, this, &BenchWindow::traceLine);
+    QStringList errors;
+    QStringList warnings;
+    const RunSession::Failure failure = m_session->open(lanes, m_logFile, &errors, &warnings);
+    if (!warnings.isEmpty())
+        statusBar()->showMessage(warnings.join(QLatin1String("; ")), StatusMs);
+    if (failure != RunSession::None) {
+        m_session.reset();
+        refuse(errors.join(QLatin1Char('\n')), failure);
+        return false;
+    }
+
+    Batch::BatchRun &run = m_session->run();
+    connect(&run, &Batch::BatchRun::laneChanged, this, &BenchWindow::laneChanged);
+    connect(&run, &Batch::BatchRun::rowStarted, this, &BenchWindow::rowStarted);
+    connect(&run, &Batch::BatchRun::attemptFinished, this, &BenchWindow::attemptFinished);
+    connect(&run, &Batch::BatchRun::progress, this, [this](const QString &line) {
+        m_lastProgress = line;
+        refreshSoon();
+    });
+    connect(&run, &Batch::BatchRun::problem, this, [this](const QString &line) {
+        // Kept in sight until the next Start: the status line moves on.
+        problemLabel->setText(problemLabel->text().isEmpty() ? line : problemLabel->text() + QLatin1Char('\n') + line);
+        problemLabel->show();
+    });
+    connect(&run, &Batch::BatchRun::finished, this, &BenchWindow::finishRun);
+    run.setLaneAsk([this](const QString &port, int row, std::function<void(Batch::Answer)> answered) {
+        askLane(port, row, std::move(answered));
+    });
+
+    problemLabel->clear();
+    problemLabel->hide();
+    planTable->clearOutcomes();
+    planTable->markEarlierOk(m_session->log().okRows());
+    planTable->setEditable(false);
+    lanePanel->setRunning(true);
+    for (QWidget *control : std::initializer_list<QWidget *>{waitingChoice, allowDuplicates, allowOddAddresses, logButton})
+        control->setEnabled(false);
+    for (QAction *action : {newAction, openAction, saveAsAction})
+        action->setEnabled(false);
+    stopButton->setEnabled(true);
+    updateStartable();
+    m_attemptsThisRun = 0;
+    m_provisioningRow.clear();
+    m_phase.clear();
+    m_runClock.start();
+    updateProgress();
+    run.start();
+    return true;
+}
+
+void BenchWindow::stop()
+{
+    if (!isRunning())
+        return;
+    stopButton->setEnabled(false);
+    m_session->run().stop();
+}
+
+void BenchWindow::finishRun()
+{
+    m_refreshTimer->stop();
+    refresh();
+    planTable->flushChanges();
+    Batch::BatchRun &run = m_session->run();
+    m_exitStatus = run.logFailed() ? 2 : run.allOk() ? 0 : 1;
+    statusBar()->showMessage(run.summary(), StatusMs);
+    for (const QString &port : lanePanel->ports()) {
+        if (LaneView *lane = lanePanel->lane(port))
+            lane->stopAsking();
+    }
+    // The ports and the log are let go once the engine has returned.
+    m_session.release()->deleteLater();
+    planTable->setEditable(true);
+    lanePanel->setRunning(false);
+    for (QWidget *control : std::initializer_list<QWidget *>{waitingChoice, allowDuplicates, allowOddAddresses, logButton})
+        control->setEnabled(true);
+    for (QAction *action : {newAction, openAction, saveAsAction})
+        action->setEnabled(true);
+    stopButton->setEnabled(false);
+    updateStartable();
+    updateProgress();
+    emit runFinished(m_exitStatus);
+    if (m_closeWhenDone || m_quitWhenDone)
+        close();
+}
+
+QString BenchWindow::deviceName(int row) const
+{
+    const Batch::Plan &plan = m_session ? m_session->plan() : planTable->plan();
+    if (row < 1 || row > plan.size())
+        return QString();
+    const QString id = plan.row(row).id;
+    return id.isEmpty() ? tr("device %1 of %2").arg(row).arg(plan.size()) : id;
+}
+
+void BenchWindow::askLane(const QString &port, int row, std::function<void(Batch::Answer)> answered)
+{
+    LaneView *lane = lanePanel->lane(port);
+    lane->ask(tr("Connect %1, then Next").arg(deviceName(row)), std::move(answered));
+}
+
+void BenchWindow::laneChanged(const QString &port, Batch::LaneState state, int row)
+{
+    LaneView *lane = lanePanel->lane(port);
+    if (!lane)
+        return;
+    if (state != Batch::LaneState::AwaitingDevice)
+        lane->stopAsking();
+    m_provisioningRow.remove(port);
+    m_phaseChanged.remove(port);
+    switch (state) {
+    case Batch::LaneState::Idle:
+        lane->setState(tr("idle"));
+        return;
+    case Batch::LaneState::AwaitingDevice:
+        if (waiting() == Batch::Waiting::Auto)
+            lane->setState(tr("waiting for %1 (row %2)").arg(deviceName(row)).arg(row));
+        return;  // asked: the question is on the lane
+    case Batch::LaneState::AwaitingDeparture:
+        lane->setState(tr("done: unplug the device"));
+        return;
+    case Batch::LaneState::Provisioning:
+        m_provisioningRow.insert(port, row);
+        m_phase.insert(port, QString());
+        lane->setState(tr("reading %1").arg(deviceName(row)));  // a READ comes first
+        return;
+    case Batch::LaneState::Closed:
+        lane->setState(tr("cannot be opened: no more devices on it"));
+        return;
+    }
+}
+
+void BenchWindow::rowStarted(int row, const QString &port)
+{
+    planTable->setBusy(row, port);
+}
+
+void BenchWindow::attemptFinished(const Batch::Attempt &attempt)
+{
+    planTable->setOutcome(attempt);
+    if (attempt.result != Batch::Result::Skipped)
+        ++m_attemptsThisRun;
+    m_laneResults.insert(attempt.port, attempt);
+    m_progressChanged = true;
+    refreshSoon();
+}
+
+// The frames a lane sends tell where its device is: READ, then SET ALL,
+// then the READ that verifies.
+void BenchWindow::traceLine(const QString &port, const QByteArray &line)
+{
+    lineMonitor->addLine(port, line);
+    const auto row = m_provisioningRow.constFind(port);
+    if (row == m_provisioningRow.constEnd())
+        return;
+    const QList<QByteArray> fields = line.split(' ');
+    if (fields.size() < 5 || fields.at(1) != "TX")
+        return;
+    const Protocol::CommandInfo *command = Protocol::infoForFrame(quint8(fields.at(4).toUInt(nullptr, 16)),
+                                                                  quint8(fields.at(3).toUInt(nullptr, 16)));
+    if (!command)
+        return;
+    QString &phase = m_phase[port];
+    if (command->command == Protocol::Command::SetAll)
+        phase = tr("writing");
+    else if (command->command == Protocol::Command::Read)
+        phase = phase == tr("writing") || phase == tr("verifying") ? tr("verifying") : tr("reading");
+    else
+        return;
+    m_phaseChanged.insert(port);
+    refreshSoon();
+}
+
+void BenchWindow::refreshSoon()
+{
+    if (!m_refreshTimer->isActive())
+        m_refreshTimer->start();
+}
+
+void BenchWindow::refresh()
+{
+    for (const QString &port : std::as_const(m_phaseChanged)) {
+        LaneView *lane = lanePanel->lane(port);
+        const auto row = m_provisioningRow.constFind(port);
+        if (lane && row != m_provisioningRow.constEnd())
+            lane->setState(tr("%1 %2").arg(m_phase.value(port), deviceName(*row)));
+    }
+    m_phaseChanged.clear();
+    for (auto it = m_laneResults.cbegin(); it != m_laneResults.cend(); ++it) {
+        if (LaneView *lane = lanePanel->lane(it.key()))
+            lane->setResult(tr("%1: %2").arg(deviceName(it->row), resultText(it->result)), it->detail);
+    }
+    m_laneResults.clear();
+    if (!m_lastProgress.isEmpty())
+        statusBar()->showMessage(std::exchange(m_lastProgress, QString()), StatusMs);
+    if (std::exchange(m_progressChanged, false))
+        updateProgress();
+}
+
+void BenchWindow::updateProgress()
+{
+    const PlanTable::Counts counts = planTable->counts();
+    progressBar->setMaximum(std::max(1, counts.done() + counts.left));
+    progressBar->setValue(counts.done());
+    QString text = tr("%1 ok, %2 mismatch, %3 refused, %4 no answer, %5 skipped, %6 left")
+                       .arg(counts.ok).arg(counts.mismatch).arg(counts.refused).arg(counts.noAnswer)
+                       .arg(counts.skipped).arg(counts.left);
+    const double minutes = m_runClock.isValid() ? double(m_runClock.elapsed()) / 60000.0 : 0;
+    if (m_attemptsThisRun > 0 && minutes > 0) {
+        const double perMinute = m_attemptsThisRun / minutes;
+        text += tr("; %1 devices/min").arg(perMinute, 0, 'f', 1);
+        if (isRunning() && counts.left > 0)
+            text += tr(", %1 left").arg(minutesAndSeconds(counts.left / perMinute * 60));
+    }
+    countsLabel->setText(text);
+}
+
+} // namespace Bench

@@ -1,0 +1,521 @@
+#include "plantable.h"
+
+#include "batch/csv.h"
+#include "client/profile.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <limits>
+
+namespace Bench {
+
+namespace {
+
+const QColor ProblemColour(255, 150, 150);
+const QColor OkColour(190, 235, 190);
+const QColor FailedColour(245, 185, 185);
+const QColor MismatchColour(255, 220, 150);
+const QColor SkippedColour(225, 225, 225);
+const QColor BusyColour(200, 220, 250);
+
+bool isBlank(const QStringList &cells)
+{
+    return std::all_of(cells.begin(), cells.end(), [](const QString &cell) { return cell.trimmed().isEmpty(); });
+}
+
+bool isBlank(const Batch::CsvRecord &record)
+{
+    return std::all_of(record.fields.begin(), record.fields.end(),
+                       [](const Batch::CsvField &field) { return field.text.trimmed().isEmpty(); });
+}
+
+quint64 placeKey(int row, int column)
+{
+    return quint64(quint32(row)) << 32 | quint32(column);
+}
+
+bool failed(Batch::Result result)
+{
+    return result == Batch::Result::Mismatch || result == Batch::Result::Refused || result == Batch::Result::NoAnswer;
+}
+
+// "lip = 10.0.0.1" lines of a profile, by key.
+QMap<QString, QString> heldValues(const Protocol::ParameterBlock &block)
+{
+    QMap<QString, QString> values;
+    for (const QString &line : Client::profileText(block).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        values.insert(line.section(QLatin1String(" = "), 0, 0), line.section(QLatin1String(" = "), 1));
+    return values;
+}
+
+} // namespace
+
+QString resultText(Batch::Result result)
+{
+    return result == Batch::Result::NoAnswer ? QStringLiteral("no answer") : Batch::resultName(result);
+}
+
+PlanTable::PlanTable(QObject *parent) : QAbstractTableModel(parent)
+{
+    m_changedTimer.setSingleShot(true);
+    m_changedTimer.setInterval(100);
+    connect(&m_changedTimer, &QTimer::timeout, this, &PlanTable::emitChangedRows);
+}
+
+bool PlanTable::load(const QString &fileName, QString *error)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(fileName, file.errorString());
+        return false;
+    }
+    setText(file.readAll(), fileName);
+    return true;
+}
+
+void PlanTable::setText(const QByteArray &bytes, const QString &fileName)
+{
+    beginResetModel();
+    m_changedTimer.stop();
+    m_firstChanged = m_lastChanged = -1;
+    m_fileName = fileName;
+    m_original = bytes;
+    m_modified = false;
+    m_header.clear();
+    m_rows.clear();
+    const Batch::CsvTable table = Batch::readCsv(bytes);
+    for (const Batch::CsvRecord &record : table.records) {
+        if (isBlank(record))
+            continue;
+        QStringList cells;
+        for (const Batch::CsvField &field : record.fields)
+            cells << field.text;
+        if (m_header.isEmpty()) {
+            for (QString &cell : cells)
+                cell = cell.trimmed();
+            m_header = cells;
+        } else {
+            m_rows.push_back(cells);
+        }
+    }
+    m_outcomes.assign(m_rows.size(), {});
+    check();
+    endResetModel();
+}
+
+QByteArray PlanTable::csv() const
+{
+    if (!m_modified)
+        return m_original;
+    QString text;
+    const auto appendLine = [&text](const QStringList &cells) {
+        QStringList fields;
+        for (const QString &cell : cells)
+            fields << Batch::csvField(cell);
+        text += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
+    };
+    appendLine(m_header);
+    for (const QStringList &row : m_rows)
+        appendLine(row);
+    return text.toUtf8();
+}
+
+bool PlanTable::save(const QString &fileName, QString *error)
+{
+    QSaveFile file(fileName);
+    const QByteArray bytes = csv();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        *error = QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString());
+        return false;
+    }
+    const bool renamed = fileName != m_fileName;
+    m_fileName = fileName;
+    m_original = bytes;
+    m_modified = false;
+    if (renamed)
+        check();  // the messages name the file
+    return true;
+}
+
+void PlanTable::setChecks(const Batch::PlanChecks &checks)
+{
+    m_checks = checks;
+    check();
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, keyColumns() - 1));
+}
+
+void PlanTable::check()
+{
+    const QByteArray bytes = csv();
+    QStringList errors;
+    m_plan = {};
+    m_problems.clear();
+    m_problemAt.clear();
+    m_planToTable.clear();
+    m_tableToPlan.assign(m_rows.size(), 0);
+    if (!Batch::readPlan(bytes, m_fileName, m_checks, &m_plan, &errors, std::numeric_limits<int>::max()))
+        m_plan = {};
+    for (size_t row = 0; row < m_rows.size(); ++row) {
+        if (isBlank(m_rows[row]))
+            continue;
+        m_planToTable.push_back(int(row));
+        m_tableToPlan[row] = int(m_planToTable.size());
+    }
+    if (!errors.isEmpty())
+        placeProblems(bytes, errors);
+    emit checked();
+}
+
+void PlanTable::placeProblems(const QByteArray &bytes, const QStringList &errors)
+{
+    // Where each record of the text lies: the header, then the table's rows
+    // that are not blank, in order, as readPlan counts them.
+    const Batch::CsvTable table = Batch::readCsv(bytes);
+    std::vector<const Batch::CsvRecord *> records;
+    for (const Batch::CsvRecord &record : table.records) {
+        if (!isBlank(record))
+            records.push_back(&record);
+    }
+    static const QRegularExpression place(QStringLiteral("^(\\d+):(\\d+): "));
+    const QString prefix = m_fileName + QLatin1Char(':');
+    for (const QString &error : errors) {
+        PlanProblem problem;
+        problem.text = error;
+        const auto match = error.startsWith(prefix) ? place.match(error.mid(prefix.size())) : QRegularExpressionMatch();
+        if (match.hasMatch() && !records.empty()) {
+            const int line = match.captured(1).toInt();
+            const int column = match.captured(2).toInt();
+            auto after = std::upper_bound(records.begin(), records.end(), line,
+                                          [](int l, const Batch::CsvRecord *record) { return l < record->line; });
+            const size_t r = after == records.begin() ? 0 : size_t(after - records.begin() - 1);
+            const Batch::CsvRecord &record = *records[r];
+            // Past the last record read: the text stopped being CSV there.
+            const bool past = !record.fields.empty() && line > record.fields.back().line && r + 1 == records.size()
+                              && !table.error.isEmpty();
+            int field = 0;
+            for (size_t f = 0; f < record.fields.size(); ++f) {
+                const Batch::CsvField &cell = record.fields[f];
+                if (cell.line < line || (cell.line == line && cell.column <= column))
+                    field = int(f);
+            }
+            problem.column = std::clamp(field, 0, std::max(0, keyColumns() - 1));
+            if (past)
+                problem.column = -1;
+            else if (r == 0)
+                problem.row = PlanProblem::Header;
+            else if (r - 1 < m_planToTable.size())
+                problem.row = m_planToTable[r - 1];
+        }
+        if (problem.row >= 0 || problem.row == PlanProblem::Header)
+            m_problemAt.insert(placeKey(problem.row, problem.column), int(m_problems.size()));
+        m_problems << problem;
+    }
+}
+
+int PlanTable::tableRow(int planRow) const
+{
+    return planRow >= 1 && planRow <= int(m_planToTable.size()) ? m_planToTable[size_t(planRow - 1)] : -1;
+}
+
+int PlanTable::planRow(int tableRow) const
+{
+    return tableRow >= 0 && tableRow < int(m_tableToPlan.size()) ? m_tableToPlan[size_t(tableRow)] : 0;
+}
+
+void PlanTable::clearOutcomes()
+{
+    m_outcomes.assign(m_rows.size(), {});
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+void PlanTable::markEarlierOk(const QSet<int> &planRows)
+{
+    for (int planRow : planRows) {
+        const int row = tableRow(planRow);
+        if (row < 0)
+            continue;
+        m_outcomes[size_t(row)] = {};
+        m_outcomes[size_t(row)].result = Batch::Result::Ok;
+        m_outcomes[size_t(row)].earlier = true;
+    }
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+void PlanTable::setBusy(int planRow, const QString &port)
+{
+    const int row = tableRow(planRow);
+    if (row < 0)
+        return;
+    m_outcomes[size_t(row)].busyOn = port;
+    rowChanged(planRow);
+}
+
+void PlanTable::setOutcome(const Batch::Attempt &attempt)
+{
+    const int row = tableRow(attempt.row);
+    if (row < 0)
+        return;
+    RowOutcome &outcome = m_outcomes[size_t(row)];
+    outcome = {};
+    outcome.result = attempt.result;
+    outcome.port = attempt.port;
+    outcome.detail = attempt.detail;
+    outcome.readBack = attempt.readBack;
+    outcome.ms = attempt.ms;
+    outcome.time = QDateTime::currentDateTime();
+    rowChanged(attempt.row);
+}
+
+const RowOutcome &PlanTable::outcome(int planRow) const
+{
+    static const RowOutcome none;
+    const int row = tableRow(planRow);
+    return row < 0 ? none : m_outcomes[size_t(row)];
+}
+
+PlanTable::Counts PlanTable::counts() const
+{
+    Counts counts;
+    for (int row : m_planToTable) {
+        const std::optional<Batch::Result> &result = m_outcomes[size_t(row)].result;
+        if (!result) {
+            ++counts.left;
+            continue;
+        }
+        switch (*result) {
+        case Batch::Result::Ok:
+            ++counts.ok;
+            break;
+        case Batch::Result::Mismatch:
+            ++counts.mismatch;
+            break;
+        case Batch::Result::Refused:
+            ++counts.refused;
+            break;
+        case Batch::Result::NoAnswer:
+            ++counts.noAnswer;
+            break;
+        case Batch::Result::Skipped:
+            ++counts.skipped;
+            break;
+        case Batch::Result::Writing:
+            ++counts.left;
+            break;
+        }
+    }
+    return counts;
+}
+
+void PlanTable::rowChanged(int planRow)
+{
+    const int row = tableRow(planRow);
+    m_firstChanged = m_firstChanged < 0 ? row : std::min(m_firstChanged, row);
+    m_lastChanged = std::max(m_lastChanged, row);
+    if (!m_changedTimer.isActive())
+        m_changedTimer.start();
+}
+
+void PlanTable::emitChangedRows()
+{
+    m_changedTimer.stop();
+    if (m_firstChanged < 0)
+        return;
+    const int first = std::exchange(m_firstChanged, -1);
+    const int last = std::exchange(m_lastChanged, -1);
+    if (last < rowCount())
+        emit dataChanged(index(first, 0), index(last, columnCount() - 1));
+}
+
+int PlanTable::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int PlanTable::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() || m_header.isEmpty() ? 0 : keyColumns() + 2;
+}
+
+QVariant PlanTable::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    if (role == FailedRole) {
+        const auto &result = m_outcomes[size_t(index.row())].result;
+        return result && failed(*result);
+    }
+    if (index.column() == resultColumn())
+        return resultData(index.row(), role);
+    if (index.column() == holdsColumn())
+        return holdsData(index.row(), role);
+    return cellData(index.row(), index.column(), role);
+}
+
+QVariant PlanTable::cellData(int row, int column, int role) const
+{
+    const auto problem = m_problemAt.find(placeKey(row, column));
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+    case SortRole: {
+        const QStringList &cells = m_rows[size_t(row)];
+        return column < cells.size() ? cells.at(column) : QString();
+    }
+    case Qt::ToolTipRole:
+        return problem != m_problemAt.end() ? m_problems.at(*problem).text : QVariant();
+    case Qt::BackgroundRole:
+        if (problem != m_problemAt.end())
+            return QBrush(ProblemColour);
+        return resultData(row, role);
+    default:
+        return {};
+    }
+}
+
+QVariant PlanTable::resultData(int row, int role) const
+{
+    const RowOutcome &outcome = m_outcomes[size_t(row)];
+    switch (role) {
+    case Qt::DisplayRole:
+        if (!outcome.busyOn.isEmpty())
+            return QStringLiteral("in progress on %1").arg(outcome.busyOn);
+        if (!outcome.result)
+            return QString();
+        if (outcome.earlier)
+            return QStringLiteral("ok (earlier run)");
+        return outcome.detail.isEmpty() ? resultText(*outcome.result)
+                                        : QStringLiteral("%1: %2").arg(resultText(*outcome.result), outcome.detail);
+    case Qt::ToolTipRole:
+        if (!outcome.result || outcome.earlier)
+            return {};
+        return QStringLiteral("%1 on %2 in %3 ms%4")
+            .arg(resultText(*outcome.result), outcome.port)
+            .arg(outcome.ms)
+            .arg(outcome.detail.isEmpty() ? QString() : QLatin1String("\n") + outcome.detail);
+    case SortRole: {
+        // Failures first, then what is left, then what is done.
+        if (!outcome.busyOn.isEmpty())
+            return 4;
+        if (!outcome.result)
+            return 5;
+        if (outcome.earlier)
+            return 7;
+        switch (*outcome.result) {
+        case Batch::Result::NoAnswer:
+            return 0;
+        case Batch::Result::Refused:
+            return 1;
+        case Batch::Result::Mismatch:
+            return 2;
+        case Batch::Result::Skipped:
+            return 3;
+        case Batch::Result::Writing:
+            return 4;
+        case Batch::Result::Ok:
+            break;
+        }
+        return 6;
+    }
+    case Qt::BackgroundRole:
+        if (!outcome.busyOn.isEmpty())
+            return QBrush(BusyColour);
+        if (!outcome.result)
+            return {};
+        switch (*outcome.result) {
+        case Batch::Result::Ok:
+            return QBrush(OkColour);
+        case Batch::Result::Mismatch:
+            return QBrush(MismatchColour);
+        case Batch::Result::Refused:
+        case Batch::Result::NoAnswer:
+            return QBrush(FailedColour);
+        case Batch::Result::Skipped:
+            return QBrush(SkippedColour);
+        case Batch::Result::Writing:
+            return QBrush(BusyColour);
+        }
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant PlanTable::holdsData(int row, int role) const
+{
+    const RowOutcome &outcome = m_outcomes[size_t(row)];
+    if (role == Qt::BackgroundRole)
+        return resultData(row, role);
+    if (!outcome.readBack || (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != SortRole))
+        return {};
+    const QMap<QString, QString> held = heldValues(*outcome.readBack);
+    if (role == Qt::ToolTipRole) {
+        QString text = Client::profileText(*outcome.readBack).trimmed();
+        if (outcome.result == Batch::Result::Mismatch)
+            text = outcome.detail.split(QLatin1String("; ")).join(QLatin1Char('\n')) + QLatin1String("\n\n") + text;
+        return text;
+    }
+    QStringList shown;
+    for (const Protocol::BlockField *field : m_plan.fields)
+        shown << QStringLiteral("%1=%2").arg(QLatin1String(field->key), held.value(QLatin1String(field->key)));
+    return shown.join(QLatin1String(", "));
+}
+
+QVariant PlanTable::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Vertical)
+        return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
+    if (role == Qt::DisplayRole) {
+        if (section == resultColumn())
+            return tr("Result");
+        if (section == holdsColumn())
+            return tr("Device holds");
+        return m_header.value(section);
+    }
+    const auto problem = m_problemAt.find(placeKey(PlanProblem::Header, section));
+    if (problem == m_problemAt.end())
+        return {};
+    if (role == Qt::ToolTipRole)
+        return m_problems.at(*problem).text;
+    if (role == Qt::BackgroundRole)
+        return QBrush(ProblemColour);
+    return {};
+}
+
+Qt::ItemFlags PlanTable::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    const RowOutcome &outcome = m_outcomes[size_t(index.row())];
+    if (m_editable && index.column() < keyColumns() && outcome.result != Batch::Result::Ok)
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool PlanTable::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    QStringList &cells = m_rows[size_t(index.row())];
+    const QString text = value.toString();
+    if (index.column() < cells.size() && cells.at(index.column()) == text)
+        return true;
+    // An edited row fits the header: missing cells are added, extra ones go.
+    while (cells.size() < keyColumns())
+        cells << QString();
+    cells = cells.mid(0, keyColumns());
+    cells[index.column()] = text;
+    m_modified = true;
+    check();
+    emit dataChanged(this->index(0, 0), this->index(rowCount() - 1, keyColumns() - 1));
+    emit headerDataChanged(Qt::Horizontal, 0, keyColumns() - 1);
+    return true;
+}
+
+} // namespace Bench

@@ -1,0 +1,54 @@
+// One run of the bench over the engine velmora-cli batch uses: a copy of
+// the plan as it was at Start, its log (the same file batch writes), the
+// BatchRun and a line tap per lane for the monitor.
+#pragma once
+
+#include "batch/batchlog.h"
+#include "batch/batchrun.h"
+#include "linetap.h"
+
+#include <QObject>
+
+#include <memory>
+#include <vector>
+
+namespace Bench {
+
+class RunSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The exit status of velmora-cli batch for what stopped a run before it
+    // began: a port that cannot be opened, a log that does not fit.
+    enum Failure { None = 0, BadLog = 2, NoLine = 3 };
+
+    struct LaneSpec
+    {
+        QString port;
+        QString device;
+    };
+
+    RunSession(const Batch::Plan &plan, Batch::Waiting waiting, const Batch::LineSettings &settings,
+               QObject *parent = nullptr);
+    ~RunSession() override;
+
+    // Opens the ports, then the log, as batch does; on failure the reason in
+    // *errors and which failure it is.
+    Failure open(const std::vector<LaneSpec> &lanes, const QString &logFile, QStringList *errors,
+                 QStringList *warnings);
+    const Batch::Plan &plan() const { return m_plan; }
+    Batch::BatchRun &run() { return *m_run; }
+    const Batch::BatchLog &log() const { return m_log; }
+
+signals:
+    void traceLine(const QString &port, const QByteArray &line);
+
+private:
+    const Batch::Plan m_plan;
+    Batch::BatchLog m_log;
+    std::vector<std::unique_ptr<LineTap>> m_taps;
+    std::unique_ptr<Batch::BatchRun> m_run;
+};
+
+} // namespace Bench

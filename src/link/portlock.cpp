@@ -1,0 +1,88 @@
+#include "portlock.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#endif
+
+namespace PortLock {
+
+bool Identity::sameDevice(const Identity &other) const
+{
+    if (deviceNumber != 0 || other.deviceNumber != 0)
+        return deviceNumber == other.deviceNumber;
+    return canonicalPath == other.canonicalPath;
+}
+
+Identity identify(const QString &path)
+{
+    Identity identity;
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    identity.canonicalPath = canonical.isEmpty() ? path : canonical;
+#ifdef Q_OS_UNIX
+    struct stat status{};
+    if (::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISCHR(status.st_mode))
+        identity.deviceNumber = quint64(status.st_rdev);
+#endif
+    return identity;
+}
+
+bool claim(int descriptor, const QString &path, QString *error)
+{
+#ifdef Q_OS_UNIX
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        *error = inUse(path);
+        return false;
+    }
+#ifdef TIOCEXCL
+    // Keeps out programs that take no lock at all (root passes it anyway).
+    ::ioctl(descriptor, TIOCEXCL);
+#endif
+#else
+    Q_UNUSED(descriptor);
+    Q_UNUSED(path);
+    Q_UNUSED(error);
+#endif
+    return true;
+}
+
+QString holderOf(const QString &path)
+{
+#ifdef Q_OS_LINUX
+    // /proc/locks: "1: FLOCK  ADVISORY  WRITE 1234 00:19:5 0 EOF", the file
+    // as the major:minor (hex) of its file system and its inode.
+    struct stat status{};
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (::stat(QFile::encodeName(path).constData(), &status) == 0 && locks.open(QIODevice::ReadOnly)) {
+        const QByteArray file = QByteArray::number(major(status.st_dev), 16).rightJustified(2, '0') + ':'
+                                + QByteArray::number(minor(status.st_dev), 16).rightJustified(2, '0') + ':'
+                                + QByteArray::number(quint64(status.st_ino));
+        for (const QByteArray &line : locks.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            if (fields.size() < 6 || fields.at(1) != "FLOCK" || fields.at(5) != file)
+                continue;
+            const QByteArray pid = fields.at(4);
+            QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(pid)));
+            const QByteArray name = comm.open(QIODevice::ReadOnly) ? comm.readAll().trimmed() : QByteArray();
+            return name.isEmpty() ? QStringLiteral("pid %1").arg(QString::fromLatin1(pid))
+                                  : QStringLiteral("%1 (pid %2)").arg(QString::fromLocal8Bit(name), QString::fromLatin1(pid));
+        }
+    }
+#else
+    Q_UNUSED(path);
+#endif
+    return QStringLiteral("another program");
+}
+
+QString inUse(const QString &path)
+{
+    return QStringLiteral("in use by %1").arg(holderOf(path));
+}
+
+} // namespace PortLock
