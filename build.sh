@@ -7,8 +7,13 @@
 #   ./build.sh test                    install what is missing, build twice
 #                                      (plain, and with ASan+UBSan), run every
 #                                      test, build and check the package; build
-#                                      the fuzz targets with clang, run each briefly
+#                                      the fuzz targets with clang, run each briefly;
+#                                      then the Windows build, tested under Wine
 #   ./build.sh package                 build build/velmora_<version>_<arch>.deb
+#   ./build.sh windows                 cross-build for Windows (MinGW-w64; Qt built
+#                                      once into ~/.cache/velmora), giving
+#                                      build-windows/velmora-<version>-win64.zip
+#                                      and build-windows/velmora-<version>-win64-setup.exe
 #   ./build.sh fuzz [SECONDS]          run every fuzz target longer (default 600 s each)
 #   ./build.sh screenshot              render docs/window.png and docs/bench.png, headless
 #   ./build.sh bench [velmora-timing options]
@@ -26,6 +31,10 @@ packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev)
 packages+=(help2man dpkg-dev file man-db desktop-file-utils appstream lintian)
 packages+=(clang libclang-rt-14-dev)  # fuzzing: clang and its libFuzzer
 packages+=(xvfb xauth libqt6gui6)     # a test on a real X server; Qt's xcb platform is in libqt6gui6
+# Windows: the cross compiler, Qt's build, the installer and icon makers, and
+# Wine with what its tests drive (Xvfb, xdotool, xclip; ImageMagick for the screenshot).
+windows_packages=(g++-mingw-w64-x86-64-posix ninja-build dpkg-dev xz-utils librsvg2-bin icoutils nsis zip)
+windows_packages+=(wine64 xvfb xauth xdotool xclip imagemagick)
 jobs=$(nproc)
 
 install_missing() {
@@ -57,8 +66,25 @@ build_fuzz() {
     cmake --build build-fuzz -j "$jobs" --target fuzzers
 }
 
+# The cross Qt (built once, then taken from its cache), the programs, the
+# portable zip and the installer; with tests when asked: build_windows ON|OFF
+build_windows() {
+    local qt
+    qt=$(packaging/windows/build-qt.sh | tail -n1)
+    cmake -G Ninja -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE="$PWD/packaging/windows/mingw-w64.cmake" \
+        -DCMAKE_PREFIX_PATH="$qt" -DCMAKE_FIND_ROOT_PATH="$qt" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=ON -DVELMORA_BUILD_TESTS="$1" \
+        -DCMAKE_CROSSCOMPILING_EMULATOR="/usr/bin/env;VELMORA_QT_MINGW=$qt;$PWD/tests/windows/wine-run" >/dev/null
+    cmake --build build-windows -j "$jobs"
+    packaging/windows/package.sh build-windows "$qt"
+}
+
 command=${1:-run}
 [ $# -gt 0 ] && shift
+case "$command" in
+windows | test) packages+=("${windows_packages[@]}") ;;
+esac
 install_missing
 
 case "$command" in
@@ -82,6 +108,11 @@ test)
         ctest --test-dir build-asan --output-on-failure -j "$jobs"
     build_fuzz
     ctest --test-dir build-fuzz --output-on-failure -j "$jobs"
+    build_windows ON
+    tests/windows/run build-windows build
+    ;;
+windows)
+    build_windows OFF
     ;;
 fuzz)
     build_fuzz
@@ -109,7 +140,7 @@ bench)
     build/bin/velmora-kill-campaign --kills 100
     ;;
 *)
-    echo "usage: $0 run [velmora options] | test | package | fuzz [SECONDS] | screenshot | bench [options]" >&2
+    echo "usage: $0 run [velmora options] | test | package | windows | fuzz [SECONDS] | screenshot | bench [options]" >&2
     exit 2
     ;;
 esac

@@ -1,20 +1,9 @@
 #include "terminalprompt.h"
 
 #include "run.h"
+#include "stdinreader.h"
 
-#include <QSocketNotifier>
-
-#include <cerrno>
 #include <cstdio>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#define read _read
-constexpr int StdinFd = 0;
-#else
-#include <unistd.h>
-constexpr int StdinFd = STDIN_FILENO;
-#endif
 
 using Batch::Answer;
 
@@ -25,8 +14,10 @@ TerminalPrompt::~TerminalPrompt() = default;
 void TerminalPrompt::ask(const QString &question, std::function<void(Answer)> answered)
 {
     if (!m_input) {
-        m_input = std::make_unique<QSocketNotifier>(StdinFd, QSocketNotifier::Read);
-        connect(m_input.get(), &QSocketNotifier::activated, this, &TerminalPrompt::readInput);
+        m_input = std::make_unique<StdinReader>();
+        connect(m_input.get(), &StdinReader::received, this, &TerminalPrompt::readInput);
+        connect(m_input.get(), &StdinReader::ended, this, &TerminalPrompt::inputEnded);
+        m_input->start();
     }
     m_questions.push_back({question, std::move(answered)});
     showFirst();
@@ -43,20 +34,15 @@ void TerminalPrompt::showFirst()
     std::fflush(stderr);
 }
 
-void TerminalPrompt::readInput()
+void TerminalPrompt::inputEnded()
 {
-    // One read per notice never blocks, and stdin stays as the shell left it.
-    char bytes[256];
-    const auto n = ::read(StdinFd, bytes, sizeof bytes);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN))
-        return;  // the notifier calls again
-    if (n <= 0) {  // the end, or a terminal that hung up
-        m_input->setEnabled(false);
-        m_ended = true;
-        stopAsking();
-        return;
-    }
-    m_typed.append(bytes, int(n));
+    m_ended = true;
+    stopAsking();
+}
+
+void TerminalPrompt::readInput(const QByteArray &bytes)
+{
+    m_typed.append(bytes);
     for (qsizetype end; (end = m_typed.indexOf('\n')) >= 0;) {
         const QByteArray line = m_typed.left(end).trimmed().toLower();
         m_typed.remove(0, end + 1);

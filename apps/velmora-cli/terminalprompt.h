@@ -1,7 +1,7 @@
 // The questions of velmora-cli batch, on the terminal: one at a time on
 // stderr, each answered by a line on stdin (Enter goes, s skips, q stops).
-// stdin is read through the event loop, so every port goes on working while
-// a question waits.
+// stdin is read through the event loop (StdinReader), so every port goes on
+// working while a question waits.
 #pragma once
 
 #include "batch/batchrun.h"
@@ -12,7 +12,7 @@
 #include <functional>
 #include <memory>
 
-class QSocketNotifier;
+class StdinReader;
 
 class TerminalPrompt : public QObject
 {
@@ -32,14 +32,15 @@ private:
         std::function<void(Batch::Answer)> answered;
     };
 
-    void readInput();
+    void readInput(const QByteArray &bytes);
+    void inputEnded();
     void showFirst();
     void answer(Batch::Answer answer);
     void stopAsking();
 
     std::deque<Question> m_questions;
     bool m_shown = false;  // the first question is on the screen
-    std::unique_ptr<QSocketNotifier> m_input;
+    std::unique_ptr<StdinReader> m_input;
     QByteArray m_typed;  // a line not ended yet
     bool m_ended = false;
 };

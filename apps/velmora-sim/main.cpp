@@ -78,7 +78,9 @@ DeviceOptions parseOptions(const QCoreApplication &app)
         QStringLiteral("ignore"),
         QStringLiteral("Acknowledge writes of <key> but keep its old value (%1).").arg(keys.join(QLatin1Char(' '))),
         QStringLiteral("key"));
-    parser.addOptions({delay, split, silent, fail, verbose, baud, ignore});
+    const QCommandLineOption bytes(QStringLiteral("bytes"),
+                                   QStringLiteral("Log as --verbose does, each line led by the frame's bytes in hex."));
+    parser.addOptions({delay, split, silent, fail, verbose, bytes, baud, ignore});
     parser.process(app);
 
     DeviceOptions options;
@@ -87,6 +89,7 @@ DeviceOptions parseOptions(const QCoreApplication &app)
     options.silent = parser.isSet(silent);
     options.fail = parser.isSet(fail);
     options.verbose = parser.isSet(verbose);
+    options.logBytes = parser.isSet(bytes);
     options.baud = count(parser, baud);
     if (options.delayMs < 0 || options.splitAt < 0 || options.baud < 0) {
         printLine(stderr, QStringLiteral("velmora-sim: --delay, --split and --baud take a number of 0 or more"));

@@ -14,6 +14,9 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <io.h>
+#include <windows.h>
 #endif
 
 using Protocol::BlockField;
@@ -53,6 +56,11 @@ void syncFolderOf(const QString &fileName)
         ::fsync(folder);
         ::close(folder);
     }
+}
+#elif defined(Q_OS_WIN)
+HANDLE nativeHandle(const QFile &file)
+{
+    return reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()));
 }
 #endif
 
@@ -116,6 +124,17 @@ bool BatchLog::open(const QString &fileName, QStringList *errors, QStringList *w
 #ifdef Q_OS_UNIX
     // Two runs on one log would provision the same rows twice.
     if (::flock(m_file.handle(), LOCK_EX | LOCK_NB) != 0) {
+        *errors << QStringLiteral("%1: in use by another velmora-cli batch").arg(fileName);
+        return false;
+    }
+#elif defined(Q_OS_WIN)
+    // Windows locks are mandatory, so the lock is on a byte far past the end
+    // of any log: reading and appending stay free, a second lock fails.
+    OVERLAPPED farPastTheEnd = {};
+    farPastTheEnd.Offset = 0xFFFFFFFE;
+    farPastTheEnd.OffsetHigh = 0x7FFFFFFF;
+    if (!::LockFileEx(nativeHandle(m_file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                      &farPastTheEnd)) {
         *errors << QStringLiteral("%1: in use by another velmora-cli batch").arg(fileName);
         return false;
     }
@@ -253,6 +272,23 @@ bool BatchLog::append(const Attempt &attempt)
 
 bool BatchLog::stillTheSameFile()
 {
+#ifdef Q_OS_WIN
+    // Open here, the file can be neither deleted nor renamed (it is not
+    // shared for deleting); only its length can change behind our back.
+    LARGE_INTEGER length = {};
+    if (!::GetFileSizeEx(nativeHandle(m_file), &length)) {
+        m_error = qt_error_string();
+        return false;
+    }
+    if (length.QuadPart != m_size) {
+        m_error = length.QuadPart < m_size
+                      ? QStringLiteral("it was cut short while in use, from %1 to %2 bytes").arg(m_size).arg(length.QuadPart)
+                      : QStringLiteral("another program wrote to it while in use, from %1 to %2 bytes")
+                            .arg(m_size)
+                            .arg(length.QuadPart);
+        return false;
+    }
+#endif
 #ifdef Q_OS_UNIX
     struct stat held = {};
     struct stat named = {};
@@ -329,8 +365,15 @@ bool BatchLog::writeDurably(const QByteArray &bytes)
         m_error = m_file.errorString();
         return false;
     }
-    m_file.flush();
     m_size += bytes.size();
+#ifdef Q_OS_WIN
+    if (!::FlushFileBuffers(nativeHandle(m_file))) {
+        m_error = qt_error_string();
+        return false;
+    }
+#else
+    m_file.flush();
+#endif
 #endif
     return true;
 }

@@ -1,5 +1,7 @@
 #include "ptydevice.h"
 
+#include "framelog.h"
+
 #include <QSocketNotifier>
 
 #include <algorithm>
@@ -172,10 +174,11 @@ void PtyDevice::silenceElapsed()
 void PtyDevice::handle(const std::vector<DeviceExchange> &exchanges)
 {
     for (const DeviceExchange &exchange : exchanges) {
-        if (m_options.verbose) {
+        if (m_options.verbose || m_options.logBytes) {
             const bool withheld = m_options.silent && !exchange.reply.isEmpty();
-            emit logLine(withheld ? exchange.description + QLatin1String(" (withheld)")
-                                  : exchange.description);
+            const QString line = withheld ? exchange.description + QLatin1String(" (withheld)")
+                                          : exchange.description;
+            emit logLine(m_options.logBytes ? FrameLog::hexBytes(exchange.frame) + QLatin1String("  ") + line : line);
         }
         if (!m_options.silent && m_plugged && !exchange.reply.isEmpty())
             scheduleReply(exchange);

@@ -24,6 +24,7 @@ struct DeviceOptions
     bool silent = false;   // apply frames but never answer
     bool fail = false;     // refuse every frame
     bool verbose = false;  // emit logLine for every frame and reply
+    bool logBytes = false;  // the same, each line led by the frame's bytes in hex
     // Pace the line like a UART of this many baud: a reply starts once the
     // frame it answers has had the time to cross the line, and comes in
     // chunks of at most 1 ms of line time. 0: as fast as the pty goes.

@@ -3,9 +3,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
-#ifdef Q_OS_WIN
 #include <QSerialPortInfo>
-#endif
 
 namespace PortMap {
 
@@ -21,6 +19,17 @@ QHash<QString, Mapping> &table()
 {
     static QHash<QString, Mapping> table;
     return table;
+}
+
+// The system's entry for a device: Windows lists COM3, which opens \\.\COM3.
+QSerialPortInfo systemPort(const QString &device)
+{
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &port : ports) {
+        if (port.systemLocation() == device || port.portName() == device)
+            return port;
+    }
+    return {};
 }
 
 } // namespace
@@ -106,11 +115,16 @@ bool devicePresent(const QString &device)
 {
 #ifdef Q_OS_WIN
     // \\.\COM3 is no file; the system's list of ports knows it.
-    return !QSerialPortInfo(device).isNull();
+    return !systemPort(device).isNull();
 #else
     // Follows links: a /dev/serial/by-id/ name of an unplugged adapter is gone.
     return QFileInfo::exists(device);
 #endif
+}
+
+QString friendlyName(const QString &device)
+{
+    return systemPort(device).description();
 }
 
 bool parseMapping(const QString &text, QString *comName, QString *device, QString *error)

@@ -41,6 +41,9 @@ QString noAnswerHint();
 
 // Whether a device path names a device that is there now.
 bool devicePresent(const QString &devicePath);
+// What the system calls the adapter behind a device ("USB Serial Port"), or
+// empty when it is not there or has no name.
+QString friendlyName(const QString &devicePath);
 
 // Parses "COMn=DEVICE"; on failure returns false and says why in error.
 bool parseMapping(const QString &text, QString *comName, QString *device, QString *error);

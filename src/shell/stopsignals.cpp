@@ -70,6 +70,74 @@ void StopSignals::takeSignals()
     }
 }
 
+#elif defined(Q_OS_WIN)
+#include <QMetaObject>
+
+#include <atomic>
+#include <csignal>
+#include <windows.h>
+
+namespace {
+
+// Console events arrive on a thread the system starts for them; they are
+// posted to the event loop of the instance's thread.
+std::atomic<StopSignals *> catcher{nullptr};
+
+BOOL WINAPI onConsoleEvent(DWORD event)
+{
+    int signal = 0;
+    switch (event) {
+    case CTRL_C_EVENT:
+        signal = SIGINT;
+        break;
+    case CTRL_BREAK_EVENT:
+        signal = SIGBREAK;
+        break;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        signal = SIGTERM;
+        break;
+    default:
+        return FALSE;
+    }
+    StopSignals *stopSignals = catcher.load();
+    if (!stopSignals)
+        return FALSE;
+    QMetaObject::invokeMethod(
+        stopSignals, [stopSignals, signal] { emit stopSignals->received(signal); }, Qt::QueuedConnection);
+    // The system ends the process as soon as this returns from a closing
+    // console (or a few seconds later): the program gets those seconds to
+    // finish, and exits on its own.
+    if (signal == SIGTERM)
+        ::Sleep(INFINITE);
+    return TRUE;
+}
+
+} // namespace
+
+StopSignals::StopSignals(QObject *parent) : QObject(parent) {}
+
+StopSignals::~StopSignals()
+{
+    StopSignals *self = this;
+    if (catcher.compare_exchange_strong(self, nullptr))
+        ::SetConsoleCtrlHandler(onConsoleEvent, FALSE);
+}
+
+bool StopSignals::install()
+{
+    StopSignals *none = nullptr;
+    if (!catcher.compare_exchange_strong(none, this))
+        return false;
+    if (::SetConsoleCtrlHandler(onConsoleEvent, TRUE))
+        return true;
+    catcher = nullptr;
+    return false;
+}
+
+void StopSignals::takeSignals() {}
+
 #else
 
 StopSignals::StopSignals(QObject *parent) : QObject(parent) {}

@@ -2,7 +2,9 @@
 // ordinary event of the event loop, where acting on them is safe: a program
 // finishes what it is doing, then quits. And SIGPIPE is ignored: a reader of
 // its output that has gone (| tee, stopped by the same Ctrl-C) must not stop
-// it halfway either.
+// it halfway either. On Windows the console's events stand for them: Ctrl-C
+// is SIGINT, Ctrl-Break SIGBREAK, and closing the console, logging off or
+// shutting down SIGTERM.
 #pragma once
 
 #include <QObject>

@@ -99,9 +99,13 @@ void MainWindow::refreshPortToolTips()
 {
     for (int i = 0; i < ComBox->count(); ++i) {
         const QString name = ComBox->itemText(i);
-        QString tip = PortMap::devicePath(name);
+        const QString device = PortMap::devicePath(name);
+        QString tip = device;
+        const QString adapter = PortMap::friendlyName(device);
+        if (!adapter.isEmpty())
+            tip = tr("%1 (%2)").arg(device, adapter);
         // Remembered from an earlier run: the adapter may have been unplugged since.
-        if (PortMap::isSaved(name) && !PortMap::devicePresent(tip))
+        if (PortMap::isSaved(name) && !PortMap::devicePresent(device))
             tip = tr("%1 (saved; device not present)").arg(tip);
         ComBox->setItemData(i, tip, Qt::ToolTipRole);
     }
