@@ -62,7 +62,9 @@ private:
         QString device;
         QString canonical;  // symbolic links followed
         LaneView *view = nullptr;
+#ifdef VELMORA_HAS_SIMULATOR
         std::unique_ptr<PtyDevice> simulator;
+#endif
     };
 
     void addChosen();
