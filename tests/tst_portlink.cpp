@@ -127,6 +127,11 @@ private slots:
     // bounded, and once the noise stops READ works.
     void flood()
     {
+#ifdef __SANITIZE_ADDRESS__
+        constexpr double LongestPollMs = 40;  // every access checked costs some three times over
+#else
+        constexpr double LongestPollMs = 10;
+#endif
         constexpr int FloodMs = 3000;
         constexpr qint64 BytesPerSecond = 2 << 20;
         PtyPair pty;
@@ -165,7 +170,7 @@ private slots:
         qInfo("%.1f MiB/s for %d ms; longest poll %.2f ms of processor time; heap at most %lld bytes above the start",
               mibPerSecond, FloodMs, longestMs, heapGrowth);
         QVERIFY2(mibPerSecond >= 1, qPrintable(QString::number(mibPerSecond)));
-        QVERIFY2(longestMs < 10, qPrintable(QString::number(longestMs)));
+        QVERIFY2(longestMs < LongestPollMs, qPrintable(QString::number(longestMs)));
         QVERIFY2(heapGrowth < 4 << 20, qPrintable(QString::number(heapGrowth)));
     }
 };
