@@ -1,5 +1,4 @@
 #include "velmora/commandline.h"
-#include "link/portmap.h"
 #include "link/portsettings.h"
 #include "link/wiretrace.h"
 #include "window/mainwindow.h"
