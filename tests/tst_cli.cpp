@@ -559,6 +559,9 @@ void tst_Cli::simulate_data()
             << simulator << QStringList{"set-all", "--verify", "lip=10.1.2.3", "t1=45", "gateway=10.1.2.254"}
             << u"SET ALL success\nverified: lip mask sip port sn mac mode t1 reserved gateway\n"_s;
     }
+    // Found by scan as a device on a port would be.
+    QTest::newRow("in-process scan") << QByteArray("in-process") << QStringList{"scan"}
+                                     << u"COM1 (simulated device): LIP 10.20.30.40, MAC 02:56:4d:00:00:01, SN 17\n"_s;
 }
 
 void tst_Cli::simulate()

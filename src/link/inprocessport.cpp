@@ -33,6 +33,11 @@ std::unique_ptr<QSerialPort> InProcessPort::create(const QString &device)
     return std::make_unique<QSerialPort>(device);
 }
 
+bool InProcessPort::provides(const QString &device)
+{
+    return makers().contains(device);
+}
+
 InProcessPort::~InProcessPort()
 {
     // Here, not in ~QSerialPort, which would close a system port that was never opened.

@@ -30,6 +30,8 @@ public:
     // The port that opens device: an in-process one if one is provided
     // under that name, else a port of the system.
     static std::unique_ptr<QSerialPort> create(const QString &device);
+    // Whether a device is served in-process under that name just now.
+    static bool provides(const QString &device);
 
     ~InProcessPort() override;
 
