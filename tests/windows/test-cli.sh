@@ -30,6 +30,11 @@ simulated simulate-read read
 check "--simulate read: the simulated device's values" grep -q '^LIP:10.20.30.40$' <(tr -d '\r' <"$work/simulate-read.w.out")
 simulated simulate-set-all-verify set-all --verify lip=10.1.2.3 t1=45 gateway=10.1.2.254
 check "--simulate set-all --verify: verified" grep -q '^verified: ' <(tr -d '\r' <"$work/simulate-set-all-verify.w.out")
+wine_run "$windows_cli" --simulate scan >"$work/simulate-scan.w.out" 2>"$work/simulate-scan.w.err"
+status=$?
+check "--simulate scan: exit status 0 under Wine (got $status)" [ "$status" = 0 ]
+check "--simulate scan: finds the simulated device on COM1" \
+    grep -q '^COM1 (simulated device): LIP 10.20.30.40, MAC 02:56:4d:00:00:01, SN 17$' <(tr -d '\r' <"$work/simulate-scan.w.out")
 
 # velmora.exe --simulate starts its device and its window, and keeps running.
 windows_gui=$(dirname "$windows_cli")/velmora.exe
