@@ -63,6 +63,8 @@ private slots:
     void portsAndScan();
     void scanTakesOneTimeout();
     void lowLatencyRefusedSilently();
+    void simulate_data();
+    void simulate();
 };
 
 void tst_Cli::read_data()
@@ -542,6 +544,37 @@ void tst_Cli::lowLatencyRefusedSilently()
     QCOMPARE(traced.data().count('\n'), 1);
     QVERIFY2(traced.data().endsWith(" -- " + pty.slavePath().toUtf8() + " low latency: not taken (Inappropriate ioctl for device)\n"),
              traced.data().constData());
+}
+
+// --simulate's device on a pty, as on Linux, and served in-process, as on
+// Windows: the same answers either way.
+void tst_Cli::simulate_data()
+{
+    QTest::addColumn<QByteArray>("simulator");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("out");
+    for (const QByteArray simulator : {"pty", "in-process"}) {
+        QTest::addRow("%s read", simulator.constData()) << simulator << QStringList{"read"} << StartReport;
+        QTest::addRow("%s set-all --verify", simulator.constData())
+            << simulator << QStringList{"set-all", "--verify", "lip=10.1.2.3", "t1=45", "gateway=10.1.2.254"}
+            << u"SET ALL success\nverified: lip mask sip port sn mac mode t1 reserved gateway\n"_s;
+    }
+    // Found by scan as a device on a port would be.
+    QTest::newRow("in-process scan") << QByteArray("in-process") << QStringList{"scan"}
+                                     << u"COM1 (simulated device): LIP 10.20.30.40, MAC 02:56:4d:00:00:01, SN 17\n"_s;
+}
+
+void tst_Cli::simulate()
+{
+    QFETCH(QByteArray, simulator);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, out);
+    qputenv("VELMORA_SIMULATOR", simulator);
+    const Run run = cli(QStringList{"--simulate"} + arguments);
+    qunsetenv("VELMORA_SIMULATOR");
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.out, out);
+    QCOMPARE(run.exitCode, 0);
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)

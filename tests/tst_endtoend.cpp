@@ -1,6 +1,7 @@
 // The window against the simulated device, over a real pseudo-terminal that
 // COM1 leads to: what a user sees after pressing the buttons.
 
+#include "device/builtinsimulator.h"
 #include "device/ptydevice.h"
 #include "heapusage.h"
 #include "protocol/parameterblock.h"
@@ -187,6 +188,32 @@ private slots:
         QCOMPARE(h.message(), message);
         QCOMPARE(h.report().isEmpty(), !report);
         QCOMPARE(status, 0);
+    }
+
+    // --simulate as on Windows: the device served in-process behind COM1,
+    // through the window's own port. What SET ALL wrote is read back after
+    // CLOSE and OPEN, from the same device.
+    void inProcessDevice()
+    {
+        qputenv("VELMORA_SIMULATOR", "in-process");
+        QString error;
+        const std::unique_ptr<QObject> simulator = BuiltInSimulator::start(&error);
+        qunsetenv("VELMORA_SIMULATOR");
+        QVERIFY2(simulator, qPrintable(error));
+        WindowHarness h;
+        const QStringList lip = names("Locat_ip_Edit_#4");
+        for (int i = 0; i < lip.size(); ++i)
+            h.setField(lip.at(i), QString::number(i + 1));
+        h.press("Open");
+        QVERIFY2(h.isOpen(), qPrintable(h.message()));
+        h.press("Config_all");
+        QTRY_COMPARE(h.message(), u"SET ALL success"_s);
+        h.press("Open");
+        h.press("Open");
+        QVERIFY2(h.isOpen(), qPrintable(h.message()));
+        h.press("READ");
+        QTRY_COMPARE(h.message(), u"READ Success"_s);
+        QVERIFY2(h.report().startsWith(u"LIP:1.2.3.4\n"_s), qPrintable(h.report()));
     }
 };
 

@@ -117,7 +117,6 @@ private slots:
         refused("no device", {u"--port"_s, u"COM1="_s});
         refused("no equals sign", {u"--port"_s, u"COM1"_s});
         refused("stray argument", {u"COM1"_s});
-        refused("--simulate without a simulator: an unknown option", {u"--simulate"_s});
         refused("--save-ports, nothing to save", {u"--save-ports"_s});
         refused("--save-ports --forget-ports", {u"--port"_s, u"COM1=/dev/a"_s, u"--save-ports"_s, u"--forget-ports"_s});
     }
@@ -128,7 +127,7 @@ private slots:
         QFETCH(QString, run);
         QFETCH(QString, savedAfter);
         QVERIFY(PortSettings::save({{u"COM1"_s, u"/dev/saved1"_s}, {u"COM2"_s, u"/dev/saved2"_s}}));
-        const CommandLine parsed = parseCommandLine(QStringList{u"velmora"_s} + arguments, false);
+        const CommandLine parsed = parseCommandLine(QStringList{u"velmora"_s} + arguments);
         if (run == u"refused"_s) {
             QCOMPARE(parsed.action, CommandLine::Exit);
             QCOMPARE(parsed.exitCode, UsageError);

@@ -61,16 +61,14 @@ QString description()
 // The options; --profile is a flag for read and takes a FILE for set-all.
 struct Parser
 {
-    explicit Parser(bool profileTakesFile, bool simulatorAvailable)
+    explicit Parser(bool profileTakesFile)
     {
         parser.setApplicationDescription(description());
         parser.addOption(help);
         parser.addOption(version);
         parser.addOption(profileTakesFile ? profileFile : profileFlag);
         parser.addOptions({port, timeout, retries, trace, json, verify, count, fixed, log, autoWait, noPrompt,
-                           portWait, allowDuplicates, allowOddAddresses, all});
-        if (simulatorAvailable)
-            parser.addOption(simulate);
+                           portWait, allowDuplicates, allowOddAddresses, all, simulate});
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("%1, %2 or %3")
                                          .arg(Commands.mid(0, Commands.size() - 2).join(QLatin1String(", ")),
                                               Commands.at(Commands.size() - 2), Commands.last()),
@@ -258,12 +256,12 @@ CommandLine batchCommand(const QCommandLineParser &parser, const Parser &options
 
 } // namespace
 
-CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailable)
+CommandLine parseCommandLine(const QStringList &arguments)
 {
     // read --profile is a flag, set-all --profile names a FILE: parse both
     // ways and take the one that fits the command.
-    Parser withFlag(false, simulatorAvailable);
-    Parser withFile(true, simulatorAvailable);
+    Parser withFlag(false);
+    Parser withFile(true);
     const bool flagParsed = withFlag.parser.parse(arguments);
     const bool fileParsed = withFile.parser.parse(arguments);
     const QString first = withFlag.parser.positionalArguments().value(0);
@@ -298,7 +296,7 @@ CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailab
     request.command = Request::Command(Commands.indexOf(command));
     request.verify = parser.isSet(parsed->verify);
     request.trace = parser.isSet(parsed->trace);
-    request.simulate = simulatorAvailable && parser.isSet(parsed->simulate);
+    request.simulate = parser.isSet(parsed->simulate);
     if (parser.isSet(parsed->port)) {
         if (request.simulate)
             return failure(QStringLiteral("--simulate connects COM1 to a simulated device: it does not go with --port"));
@@ -354,7 +352,7 @@ CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailab
     if (request.command == Request::GeneratePlan) {
         for (const QCommandLineOption *option : {&parsed->port, &parsed->timeout, &parsed->retries, &parsed->trace,
                                                  &parsed->simulate}) {
-            if ((option != &parsed->simulate || request.simulate) && parser.isSet(*option))
+            if (parser.isSet(*option))
                 return failure(QStringLiteral("plan talks to no device: --%1 does not go with it")
                                    .arg(option->names().first()));
         }

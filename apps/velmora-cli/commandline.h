@@ -58,4 +58,4 @@ struct CommandLine
 
 // arguments includes the program name. Reads a profile file or a batch's
 // plan if one is given; plan's rows are the output.
-CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailable);
+CommandLine parseCommandLine(const QStringList &arguments);

@@ -10,14 +10,6 @@
 
 #include <cstdio>
 
-namespace {
-#ifdef VELMORA_HAS_SIMULATOR
-constexpr bool SimulatorAvailable = true;
-#else
-constexpr bool SimulatorAvailable = false;
-#endif
-} // namespace
-
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -29,7 +21,7 @@ int main(int argc, char **argv)
     StopSignals stopSignals;
     const bool catching = stopSignals.install();
 
-    const CommandLine commandLine = parseCommandLine(QCoreApplication::arguments(), SimulatorAvailable);
+    const CommandLine commandLine = parseCommandLine(QCoreApplication::arguments());
     if (!commandLine.exit) {
         switch (commandLine.request.command) {
         case Request::RunBatch:

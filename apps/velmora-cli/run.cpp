@@ -6,10 +6,7 @@
 #include "link/portmap.h"
 #include "link/portsettings.h"
 #include "link/wiretrace.h"
-
-#ifdef VELMORA_HAS_SIMULATOR
-#include "device/ptydevice.h"
-#endif
+#include "device/builtinsimulator.h"
 
 #include <QCoreApplication>
 
@@ -128,20 +125,14 @@ bool prepareLines(const Request &request, std::unique_ptr<QObject> *simulator)
     PortSettings::applySaved();
     for (auto it = request.mappings.cbegin(); it != request.mappings.cend(); ++it)
         PortMap::setDevice(it.key(), it.value());
-#ifdef VELMORA_HAS_SIMULATOR
     if (request.simulate) {
-        auto device = std::make_unique<PtyDevice>();
-        if (!device->open()) {
-            printError(QStringLiteral("cannot start the simulated device: ") + device->errorString());
+        QString error;
+        *simulator = BuiltInSimulator::start(&error);
+        if (!*simulator) {
+            printError(QStringLiteral("cannot start the simulated device: ") + error);
             return false;
         }
-        PortMap::setDevice(QStringLiteral("COM1"), device->slavePath());
-        *simulator = std::move(device);
     }
-#else
-    Q_UNUSED(request);
-    Q_UNUSED(simulator);
-#endif
     return true;
 }
 

@@ -6,7 +6,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailable)
+CommandLine parseCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -37,8 +37,7 @@ CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailab
     const QCommandLineOption simulateOption(
         QStringLiteral("simulate"),
         QStringLiteral("Start a simulated device and connect COM1 to it."));
-    if (simulatorAvailable)
-        parser.addOption(simulateOption);
+    parser.addOption(simulateOption);
 
     CommandLine result;
     auto fail = [&result](const QString &message) {
@@ -82,7 +81,7 @@ CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailab
     if (result.savePorts && result.ports.isEmpty())
         return fail(QStringLiteral("--save-ports: give the mappings to save with --port COMn=DEVICE"));
     result.trace = parser.isSet(traceOption);
-    result.simulate = simulatorAvailable && parser.isSet(simulateOption);
+    result.simulate = parser.isSet(simulateOption);
     return result;
 }
 

@@ -31,7 +31,7 @@ struct CommandLine
 };
 
 // arguments includes the program name, like QCoreApplication::arguments().
-CommandLine parseCommandLine(const QStringList &arguments, bool simulatorAvailable);
+CommandLine parseCommandLine(const QStringList &arguments);
 
 // The ports of this run: the saved mappings, then --port's over them; with
 // --save-ports, --port's are saved too. False if saving failed.

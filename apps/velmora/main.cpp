@@ -1,12 +1,8 @@
 #include "velmora/commandline.h"
-#include "link/portmap.h"
 #include "link/portsettings.h"
 #include "link/wiretrace.h"
 #include "window/mainwindow.h"
-
-#ifdef VELMORA_HAS_SIMULATOR
-#include "device/ptydevice.h"
-#endif
+#include "device/builtinsimulator.h"
 
 #include <QApplication>
 
@@ -14,12 +10,6 @@
 #include <memory>
 
 namespace {
-
-#ifdef VELMORA_HAS_SIMULATOR
-constexpr bool SimulatorAvailable = true;
-#else
-constexpr bool SimulatorAvailable = false;
-#endif
 
 QStringList argumentList(int argc, char **argv)
 {
@@ -64,7 +54,7 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
 
     // Before QApplication: --help and a bad option need no display.
-    CommandLine commandLine = parseCommandLine(argumentList(argc, argv), SimulatorAvailable);
+    CommandLine commandLine = parseCommandLine(argumentList(argc, argv));
     if (!commandLine.unknownOption) {
         if (const int exitCode = exitBeforeWindow(commandLine); exitCode >= 0)
             return exitCode;
@@ -74,7 +64,7 @@ int main(int argc, char **argv)
     // Wayland matches the window to its menu entry by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(VELMORA_APP_ID));
     if (commandLine.unknownOption) {
-        commandLine = parseCommandLine(QCoreApplication::arguments(), SimulatorAvailable);
+        commandLine = parseCommandLine(QCoreApplication::arguments());
         if (const int exitCode = exitBeforeWindow(commandLine); exitCode >= 0)
             return exitCode;
     }
@@ -85,18 +75,15 @@ int main(int argc, char **argv)
         std::fflush(stdout);
     }
 
-#ifdef VELMORA_HAS_SIMULATOR
-    std::unique_ptr<PtyDevice> simulator;
+    std::unique_ptr<QObject> simulator;
     if (commandLine.simulate) {
-        simulator = std::make_unique<PtyDevice>();
-        if (!simulator->open()) {
-            std::fprintf(stderr, "velmora: cannot start the simulated device: %s\n",
-                         simulator->errorString().toLocal8Bit().constData());
+        QString error;
+        simulator = BuiltInSimulator::start(&error);
+        if (!simulator) {
+            printError(QStringLiteral("cannot start the simulated device: ") + error);
             return 1;
         }
-        PortMap::setDevice(QStringLiteral("COM1"), simulator->slavePath());
     }
-#endif
 
     std::unique_ptr<WireTrace> trace;
     if (commandLine.trace)

@@ -1,5 +1,6 @@
 #include "linetransport.h"
 
+#include "link/inprocessport.h"
 #include "link/serialline.h"
 #include "link/wiretrace.h"
 
@@ -12,20 +13,30 @@ LineTransport::LineTransport(QObject *parent) : QObject(parent)
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &LineTransport::decide);
-    connect(&m_port, &QSerialPort::readyRead, this, &LineTransport::readLine);
-    connect(&m_port, &QSerialPort::errorOccurred, this, &LineTransport::lineFailed);
     m_clock.start();
 }
 
 bool LineTransport::open(const QString &device)
 {
-    m_port.setPortName(device);
+    // A port of its own for every open: the device may be served in-process
+    // one time and be a port of the system the next. The one before may be
+    // what is telling us about its failure just now, so it goes later.
+    if (QSerialPort *previous = m_port.release()) {
+        previous->disconnect(this);
+        if (previous->isOpen())
+            previous->close();
+        previous->setParent(this);  // gone with this at the latest
+        previous->deleteLater();
+    }
+    m_port = InProcessPort::create(device);
+    connect(m_port.get(), &QSerialPort::readyRead, this, &LineTransport::readLine);
+    connect(m_port.get(), &QSerialPort::errorOccurred, this, &LineTransport::lineFailed);
     m_lineError.clear();
     m_openError.clear();
     // Whoever used the line before may have left answers on their way.
     m_unsettled = true;
     m_lastByteMs = now();
-    return SerialLine::open(m_port, &m_openError, m_trace);
+    return SerialLine::open(*m_port, &m_openError, m_trace);
 }
 
 void LineTransport::exchange(const QByteArray &frame, ReplyAssembler::Awaiting awaiting, Callback done,
@@ -43,7 +54,7 @@ void LineTransport::exchange(const QByteArray &frame, ReplyAssembler::Awaiting a
 
 void LineTransport::send()
 {
-    if (!m_lineError.isEmpty() || !m_port.isOpen()) {
+    if (!m_lineError.isEmpty() || !isOpen()) {
         failLater(m_lineError.isEmpty() ? QStringLiteral("the line is not open") : m_lineError);
         return;
     }
@@ -80,18 +91,18 @@ void LineTransport::transmit()
     // Whatever came since the last reply answers nothing we are about to
     // send: what has been read is dropped, the rest flushed.
     dropLate(takeInput());
-    m_port.clear(QSerialPort::Input);
+    SerialLine::dropInput(*m_port);
 
     ++m_frames;
     m_assembler.start(m_awaiting, now(), m_timeoutMs, m_check);
     m_awaitingReply = true;
     if (m_trace)
         m_trace->transmitted(m_frame);
-    if (m_port.write(m_frame) != m_frame.size()) {
-        failLater(m_port.errorString());
+    if (m_port->write(m_frame) != m_frame.size()) {
+        failLater(m_port->errorString());
         return;
     }
-    m_port.flush();  // on its way now, not on the next turn of the event loop
+    m_port->flush();  // on its way now, not on the next turn of the event loop
     decide();
 }
 
@@ -109,7 +120,7 @@ void LineTransport::failLater(const QString &error)
 
 QByteArray LineTransport::takeInput()
 {
-    const QByteArray bytes = m_port.readAll();
+    const QByteArray bytes = m_port->readAll();
     if (!bytes.isEmpty())
         m_lastByteMs = now();
     if (m_trace && !bytes.isEmpty() && m_awaitingReply)
@@ -180,10 +191,10 @@ void LineTransport::lineFailed(QSerialPort::SerialPortError error)
     // reads end-of-file, a read error. Both repeat until the port is closed.
     if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError
          && error != QSerialPort::WriteError)
-        || !m_port.isOpen())
+        || !isOpen())
         return;
-    m_lineError = error == QSerialPort::ReadError ? QStringLiteral("the line hung up") : m_port.errorString();
-    m_port.close();
+    m_lineError = error == QSerialPort::ReadError ? QStringLiteral("the line hung up") : m_port->errorString();
+    m_port->close();
     m_timer.stop();
     m_awaitingReply = false;
     m_draining = false;

@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 class WireTrace;
 
@@ -44,9 +45,10 @@ public:
 
     explicit LineTransport(QObject *parent = nullptr);
 
-    // At 115200 8N1, with whatever the line held before dropped.
+    // At 115200 8N1, with whatever the line held before dropped. device is
+    // a system path or a device served in-process (InProcessPort).
     bool open(const QString &device);
-    bool isOpen() const { return m_port.isOpen(); }
+    bool isOpen() const { return m_port && m_port->isOpen(); }
     // Why open() failed, as SerialLine says it.
     QString errorString() const { return m_openError; }
 
@@ -77,7 +79,7 @@ private:
     void lineFailed(QSerialPort::SerialPortError error);
     void finish(const Result &result);
 
-    QSerialPort m_port;
+    std::unique_ptr<QSerialPort> m_port;  // made anew by every open()
     QTimer m_timer;
     QElapsedTimer m_clock;
     ReplyAssembler m_assembler;

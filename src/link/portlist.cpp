@@ -1,5 +1,6 @@
 #include "portlist.h"
 
+#include "inprocessport.h"
 #include "portlock.h"
 #include "portmap.h"
 #include "serialline.h"
@@ -65,7 +66,16 @@ std::vector<Port> list(const QStringList &extraPaths)
 #endif
     }
     const QMap<QString, QString> mapped = PortMap::mappings();
+    std::vector<Port> inProcess;  // no device of the system, nothing to identify or open
     for (auto it = mapped.cbegin(); it != mapped.cend(); ++it) {
+        if (InProcessPort::provides(it.value())) {
+            Port served;
+            served.device = it.value();
+            served.comNames << it.key();
+            served.description = QStringLiteral("served in this program");
+            inProcess.push_back(served);
+            continue;
+        }
         if (!PortMap::devicePresent(it.value()))
             continue;
         Port &port = entryFor(found, it.value()).port;
@@ -96,6 +106,7 @@ std::vector<Port> list(const QStringList &extraPaths)
         entry.port.problem = problemOpening(entry.port.device);
         ports.push_back(entry.port);
     }
+    ports.insert(ports.end(), inProcess.begin(), inProcess.end());
     return ports;
 }
 

@@ -1,5 +1,6 @@
 // The serial ports a technician can choose from: every port the system lists
-// (QSerialPortInfo), every device a COM name is mapped to, and any path
+// (QSerialPortInfo), every device a COM name is mapped to (one served
+// in-process among them: InProcessPort), and any path
 // given, each once however many names lead to it, with what identifies the
 // adapter and whether this user can open it now.
 #pragma once

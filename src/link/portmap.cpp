@@ -1,5 +1,7 @@
 #include "portmap.h"
 
+#include "inprocessport.h"
+
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
@@ -113,6 +115,8 @@ QString noAnswerHint()
 
 bool devicePresent(const QString &device)
 {
+    if (InProcessPort::provides(device))
+        return true;
 #ifdef Q_OS_WIN
     // \\.\COM3 is no file; the system's list of ports knows it.
     return !systemPort(device).isNull();

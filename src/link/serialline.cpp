@@ -1,5 +1,6 @@
 #include "serialline.h"
 
+#include "inprocessport.h"
 #include "lowlatency.h"
 #include "portlock.h"
 #include "wiretrace.h"
@@ -79,8 +80,26 @@ QString permissionHint()
     return QStringLiteral("serial ports belong to the group dialout: sudo adduser \"$USER\" dialout, then log in again");
 }
 
+void dropInput(QSerialPort &port)
+{
+    if (qobject_cast<InProcessPort *>(&port))
+        port.readAll();
+    else
+        port.clear(QSerialPort::Input);
+}
+
 bool open(QSerialPort &port, QString *error, WireTrace *trace)
 {
+    if (qobject_cast<InProcessPort *>(&port)) {
+        applySettings(port);
+        if (!port.open(QIODevice::ReadWrite)) {
+            *error = port.errorString();
+            return false;
+        }
+        if (trace)
+            trace->note(QStringLiteral("%1: served in this program, no serial line").arg(port.portName()));
+        return true;
+    }
     const QString path = systemPath(port);
 #ifdef Q_OS_UNIX
     if (const QString reason = notAPort(path); !reason.isEmpty()) {
@@ -104,7 +123,7 @@ bool open(QSerialPort &port, QString *error, WireTrace *trace)
 #endif
     if (trace)
         trace->note(QStringLiteral("%1 %2").arg(path, LowLatency::describe(latency)));
-    port.clear(QSerialPort::Input);
+    dropInput(port);
     return true;
 }
 

@@ -17,9 +17,15 @@ void applySettings(QSerialPort &port);
 // Opens read-write with the line settings, then drops whatever the line held
 // before: it answers no command of ours. False with a reason a technician can
 // act on in *error ("in use by velmora-cli (pid 1234)", "not a serial port",
-// "Permission denied" with what to do about it). trace, if given, is told
+// "Permission denied" with what to do about it). An InProcessPort opens as
+// it is, with nothing of the system to check, lock or tune. trace, if given, is told
 // once whether low latency took.
 bool open(QSerialPort &port, QString *error, WireTrace *trace = nullptr);
+
+// Drops what the line holds and has not been read. Where the port is served
+// in-process (InProcessPort) there is no driver buffer to purge, and asking
+// QSerialPort to purge one would fail as though the device had gone.
+void dropInput(QSerialPort &port);
 
 // The device a port opens, as a path: "/dev/ttyUSB0" for "ttyUSB0".
 QString systemPath(const QSerialPort &port);

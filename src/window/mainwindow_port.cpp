@@ -2,6 +2,7 @@
 // closes it; a 50 ms poll hands whatever arrived to reply judging.
 #include "mainwindow.h"
 
+#include "link/inprocessport.h"
 #include "link/portmap.h"
 #include "link/serialline.h"
 #include "link/wiretrace.h"
@@ -33,7 +34,7 @@ void MainWindow::openPort()
     refreshPortToolTips();
 
     const QString device = PortMap::devicePath(portname);
-    myCom = std::make_unique<QSerialPort>(device);
+    myCom = InProcessPort::create(device);
     connect(myCom.get(), &QSerialPort::errorOccurred, this, &MainWindow::onPortError);
     QString reason;
     if (!SerialLine::open(*myCom, &reason, m_trace)) {

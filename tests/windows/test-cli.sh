@@ -3,6 +3,7 @@
 # (the Linux program) on its pseudo-terminals. Each command runs twice: the
 # Windows program against one simulator, the Linux one against a twin; their
 # output, exit status and the bytes each simulator received must be the same.
+# First, with no COM port mapped, --simulate's device served in-process.
 #
 #   tests/windows/test-cli.sh WINDOWS_BUILD LINUX_BUILD
 set -uo pipefail
@@ -12,6 +13,39 @@ windows_cli=$(cd "$1" && pwd)/bin/velmora-cli.exe
 linux_bin=$2/bin
 
 wine_start
+
+# --simulate: the device served in velmora-cli.exe itself, before any COM port
+# is mapped; the same output as the Linux program's --simulate (on a pty).
+simulated() {
+    local name=$1
+    shift
+    wine_run "$windows_cli" --simulate "$@" >"$work/$name.w.out" 2>"$work/$name.w.err"
+    local status_w=$?
+    "$linux_bin/velmora-cli" --simulate "$@" >"$work/$name.l.out" 2>"$work/$name.l.err"
+    check "$name: exit status 0 under Wine (got $status_w)" [ "$status_w" = 0 ]
+    check "$name: nothing on stderr under Wine" [ ! -s "$work/$name.w.err" ]
+    check "$name: the same output as on Linux" diff <(tr -d '\r' <"$work/$name.w.out") "$work/$name.l.out"
+}
+simulated simulate-read read
+check "--simulate read: the simulated device's values" grep -q '^LIP:10.20.30.40$' <(tr -d '\r' <"$work/simulate-read.w.out")
+simulated simulate-set-all-verify set-all --verify lip=10.1.2.3 t1=45 gateway=10.1.2.254
+check "--simulate set-all --verify: verified" grep -q '^verified: ' <(tr -d '\r' <"$work/simulate-set-all-verify.w.out")
+wine_run "$windows_cli" --simulate scan >"$work/simulate-scan.w.out" 2>"$work/simulate-scan.w.err"
+status=$?
+check "--simulate scan: exit status 0 under Wine (got $status)" [ "$status" = 0 ]
+check "--simulate scan: finds the simulated device on COM1" \
+    grep -q '^COM1 (simulated device): LIP 10.20.30.40, MAC 02:56:4d:00:00:01, SN 17$' <(tr -d '\r' <"$work/simulate-scan.w.out")
+
+# velmora.exe --simulate starts its device and its window, and keeps running.
+windows_gui=$(dirname "$windows_cli")/velmora.exe
+QT_QPA_PLATFORM=offscreen wine_run "$windows_gui" --simulate >"$work/gui.out" 2>"$work/gui.err" &
+gui_pid=$!
+sleep 5
+check "velmora.exe --simulate: still running after 5 s" kill -0 "$gui_pid"
+check "velmora.exe --simulate: no error" [ ! -s "$work/gui.err" ]
+kill "$gui_pid" 2>/dev/null
+wait "$gui_pid" 2>/dev/null
+
 # COM1, COM2: answering devices; COM3 refuses every frame; COM4 never answers.
 start_sim w1
 start_sim w2

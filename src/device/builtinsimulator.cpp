@@ -1,0 +1,61 @@
+#include "builtinsimulator.h"
+
+#include "simulatedport.h"
+
+#include "link/inprocessport.h"
+#include "link/portmap.h"
+
+#ifdef VELMORA_HAS_SIMULATOR
+#include "ptydevice.h"
+#endif
+
+namespace BuiltInSimulator {
+
+namespace {
+
+const QString Com1 = QStringLiteral("COM1");
+
+// Serves the device under its name for as long as it lives.
+class InProcessSimulator : public QObject
+{
+public:
+    InProcessSimulator()
+    {
+        InProcessPort::provide(inProcessName(), [device = m_device] {
+            return std::make_unique<SimulatedSerialPort>(device);
+        });
+    }
+    ~InProcessSimulator() override { InProcessPort::provide(inProcessName(), {}); }
+
+private:
+    std::shared_ptr<DeviceModel> m_device = std::make_shared<DeviceModel>();
+};
+
+} // namespace
+
+QString inProcessName()
+{
+    return QStringLiteral("simulated device");
+}
+
+std::unique_ptr<QObject> start(QString *error)
+{
+#ifdef VELMORA_HAS_SIMULATOR
+    if (qgetenv("VELMORA_SIMULATOR") != "in-process") {
+        auto device = std::make_unique<PtyDevice>();
+        if (!device->open()) {
+            *error = device->errorString();
+            return nullptr;
+        }
+        PortMap::setDevice(Com1, device->slavePath());
+        return device;
+    }
+#else
+    Q_UNUSED(error);
+#endif
+    auto simulator = std::make_unique<InProcessSimulator>();
+    PortMap::setDevice(Com1, inProcessName());
+    return simulator;
+}
+
+} // namespace BuiltInSimulator
