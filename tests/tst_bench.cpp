@@ -26,6 +26,7 @@
 #include <QTableView>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -238,6 +239,7 @@ private slots:
         QCOMPARE(bench.cell(1, holds).data().toString(), QString());
         QVERIFY(bench.window.countsLabel->text().startsWith(
             QLatin1String("1 ok, 1 mismatch, 1 refused, 1 no answer, 0 skipped, 0 left")));
+        QCOMPARE(bench.window.statusBar()->currentMessage(), batch.err.trimmed().section(QLatin1Char('\n'), -1));
 
         // Failed only, and sorted by result: failures first.
         bench.window.failedOnly->setChecked(true);

@@ -4,6 +4,7 @@
 #include "terminalprompt.h"
 
 #include "batch/batchlog.h"
+#include "batch/progresslines.h"
 #include "link/portlock.h"
 #include "link/portmap.h"
 #include "link/wiretrace.h"
@@ -92,7 +93,8 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
     run.setAsk([&prompt](const QString &question, std::function<void(Batch::Answer)> answered) {
         prompt.ask(question, std::move(answered));
     });
-    QObject::connect(&run, &Batch::BatchRun::progress, &printLine);
+    const Batch::ProgressLines progress(run, request.plan, log);
+    QObject::connect(&progress, &Batch::ProgressLines::line, &printLine);
     QObject::connect(&run, &Batch::BatchRun::problem, &printError);
     QObject::connect(&run, &Batch::BatchRun::finished, &QCoreApplication::quit);
 

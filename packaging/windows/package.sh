@@ -24,7 +24,7 @@ stage=$build/$name
 rm -rf "$stage" "$build/$name.zip" "$build/$name-setup.exe"
 mkdir -p "$stage/platforms" "$stage/styles"
 
-cp "$build/bin/velmora.exe" "$build/bin/velmora-cli.exe" "$stage/"
+cp "$build/bin/velmora.exe" "$build/bin/velmora-cli.exe" "$build/bin/velmora-bench.exe" "$stage/"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 runtime_dirs=("$qt/bin" "$(dirname "$($triplet-g++-posix -print-file-name=libstdc++-6.dll)")" "/usr/$triplet/lib")

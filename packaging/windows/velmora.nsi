@@ -59,6 +59,7 @@ Section "Velmora (required)" SecProgram
     SetShellVarContext all
     CreateDirectory "$SMPROGRAMS\${APP}"
     CreateShortcut "$SMPROGRAMS\${APP}\${APP}.lnk" "$INSTDIR\velmora.exe"
+    CreateShortcut "$SMPROGRAMS\${APP}\${APP} Bench.lnk" "$INSTDIR\velmora-bench.exe"
     CreateShortcut "$SMPROGRAMS\${APP}\Uninstall ${APP}.lnk" "$INSTDIR\uninstall.exe"
 
     WriteRegStr HKLM "Software\${APP}" "InstallDir" "$INSTDIR"
@@ -100,7 +101,7 @@ Section /o "velmora-cli on the PATH" SecPath
 SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
-    !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} "The window (velmora) and the command line (velmora-cli)."
+    !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} "The window (velmora), batch provisioning in a window (velmora-bench) and the command line (velmora-cli)."
     !insertmacro MUI_DESCRIPTION_TEXT ${SecPath} "Lets a command prompt start velmora-cli from any folder."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
@@ -137,6 +138,7 @@ Section "Uninstall"
 
     SetShellVarContext all
     Delete "$SMPROGRAMS\${APP}\${APP}.lnk"
+    Delete "$SMPROGRAMS\${APP}\${APP} Bench.lnk"
     Delete "$SMPROGRAMS\${APP}\Uninstall ${APP}.lnk"
     RMDir "$SMPROGRAMS\${APP}"
 

@@ -22,10 +22,7 @@ void BatchRun::addLane(const QString &port, const QString &device, WireTrace *tr
     if (trace)
         settings.trace = trace;
     added->lane = std::make_unique<Lane>(port, device, settings);
-    connect(added->lane.get(), &Lane::sameDeviceAnswers, this, [this, port] {
-        emit progress(QStringLiteral("the device on %1 answers again with the values just written: "
-                                     "waiting for another device").arg(port));
-    });
+    connect(added->lane.get(), &Lane::sameDeviceAnswers, this, [this, port] { emit sameDeviceAnswers(port); });
     connect(added->lane.get(), &Lane::openProblem, this, &BatchRun::problem);
     m_ports.push_back(std::move(added));
 }
@@ -74,10 +71,7 @@ void BatchRun::start()
         if (!m_log.okRows().contains(row) && !inDoubt.contains(row))
             m_pending.push_back(row);
     }
-    if (!m_log.okRows().isEmpty())
-        emit progress(QStringLiteral("%1 records %2 of %3 rows as ok: they are not provisioned again")
-                          .arg(m_log.fileName(), QString::number(m_log.okRows().size()),
-                               QString::number(m_plan.size())));
+    emit started();
     for (const auto &port : m_ports)
         checkNext(*port);
     finishIfDone();
@@ -92,9 +86,7 @@ void BatchRun::checkNext(Port &port)
     port.row = port.rowsInDoubt.front();
     port.rowsInDoubt.pop_front();
     port.state = Port::Checking;
-    announce(port, LaneState::Provisioning);
-    emit progress(QStringLiteral("%1 was being written on %2 when the last run stopped: reading its device")
-                      .arg(m_plan.rowName(port.row), port.lane->port()));
+    announce(port, LaneState::Checking);
     QString error;
     if (!port.lane->open(&error)) {
         Attempt attempt;
@@ -144,22 +136,14 @@ void BatchRun::stop()
             announce(*port, LaneState::Idle);
         }
     }
-    if (!writing.isEmpty())
-        emit progress(QStringLiteral("stopping once the device being written on %1 is done")
-                          .arg(writing.join(QLatin1String(", "))));
+    emit stopping(writing);
     finishIfDone();
-}
-
-QString BatchRun::device(int row) const
-{
-    const QString id = m_plan.row(row).id;
-    const QString device = QStringLiteral("device %1 of %2").arg(row).arg(m_plan.size());
-    return id.isEmpty() ? device : QStringLiteral("%1 (id %2)").arg(device, id);
 }
 
 void BatchRun::announce(const Port &port, LaneState state)
 {
-    const bool hasRow = state == LaneState::AwaitingDevice || state == LaneState::Provisioning;
+    const bool hasRow = state == LaneState::AwaitingDevice || state == LaneState::Provisioning
+                        || state == LaneState::Checking;
     emit laneChanged(port.lane->port(), state, hasRow ? port.row : 0);
 }
 
@@ -183,7 +167,6 @@ void BatchRun::next(Port &port)
     case Waiting::Auto:
         port.state = Port::AwaitingDevice;
         announce(port, LaneState::AwaitingDevice);
-        emit progress(QStringLiteral("waiting for %1 on %2").arg(device(port.row), port.lane->port()));
         port.lane->awaitArrival([this, &port] { begin(port); });
         return;
     }
@@ -218,7 +201,7 @@ void BatchRun::ask(Port &port)
     if (m_laneAsk)
         m_laneAsk(port.lane->port(), row, answered);
     else
-        m_ask(QStringLiteral("Connect %1 to %2, then press Enter; s skips, q stops").arg(device(row), port.lane->port()),
+        m_ask(QStringLiteral("Connect %1 to %2, then press Enter; s skips, q stops").arg(m_plan.deviceName(row), port.lane->port()),
               answered);
 }
 
@@ -269,10 +252,10 @@ void BatchRun::awaitPort(Port &port, const QString &error)
 {
     port.state = Port::AwaitingDevice;
     announce(port, LaneState::PortLost);
-    emit progress(QStringLiteral("%1: port lost; waiting for it to come back (%2)").arg(port.lane->port(), error));
+    emit portLost(port.lane->port(), error);
     port.lane->awaitPort(m_settings.portWaitMs, [this, &port](bool back) {
         if (back)
-            emit progress(QStringLiteral("%1 is back").arg(port.lane->port()));
+            emit portBack(port.lane->port());
         else
             emit problem(QStringLiteral("%1: not back after %2 s").arg(port.lane->port()).arg(m_settings.portWaitMs / 1000));
         begin(port);
@@ -302,7 +285,6 @@ void BatchRun::provisioned(Port &port, const Attempt &attempt)
     if (m_waiting == Waiting::Auto && !m_stopping && !m_pending.empty()) {
         port.state = Port::AwaitingDevice;
         announce(port, LaneState::AwaitingDeparture);
-        emit progress(QStringLiteral("waiting for the device on %1 to be unplugged").arg(port.lane->port()));
         port.lane->awaitDeparture([this, &port] { next(port); });
         return;
     }
@@ -324,17 +306,7 @@ void BatchRun::record(const Attempt &attempt)
         m_results[size_t(attempt.row - 1)] = attempt.result;
         ++m_recorded;
     }
-    emit attemptFinished(attempt);
-
-    QString outcome = resultName(attempt.result);
-    if (attempt.result != Result::Skipped)
-        outcome += QStringLiteral(" %1 ms").arg(attempt.ms);
-    if (!attempt.detail.isEmpty())
-        outcome += QLatin1String(": ") + attempt.detail;
-    emit progress(QStringLiteral("[%1/%2] %3 on %4: %5")
-                      .arg(m_log.okRows().size() + m_recorded)
-                      .arg(m_plan.size())
-                      .arg(m_plan.rowName(attempt.row), attempt.port, outcome));
+    emit attemptFinished(attempt, int(m_log.okRows().size()) + m_recorded);
     if (!written)
         logFailed(QStringLiteral("cannot write %1: %2; not recorded: %3")
                       .arg(m_log.fileName(), m_log.errorString(), m_log.line(attempt, QDateTime::currentDateTimeUtc())));
@@ -349,7 +321,6 @@ void BatchRun::finishIfDone()
             return;
     }
     m_finished = true;
-    emit progress(summary());
     QMetaObject::invokeMethod(this, [this] { emit finished(); }, Qt::QueuedConnection);
 }
 

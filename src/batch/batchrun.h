@@ -30,6 +30,7 @@ enum class LaneState {
     AwaitingDevice,     // for the device of its row
     AwaitingDeparture,  // --auto: for the device just done to be unplugged
     Provisioning,       // its row's device is read, written and read back
+    Checking,           // its device is read: the last run stopped while writing it
     Closed,             // its port could not be opened: no more devices on it
     PortLost,           // its port went away: waiting for it to come back
 };
@@ -81,21 +82,27 @@ public:
     // The log could not be written; the run stopped then.
     bool logFailed() const { return m_logFailed; }
 
+    Waiting waiting() const { return m_waiting; }
+
 signals:
-    // A line for the person at the bench: a device's result, what a port
-    // waits for, and the summary last.
-    void progress(const QString &line);
+    // The run as events; ProgressLines tells them as text. row is 0 where
+    // the lane has none.
+    void started();  // the rows are handed out from now on
+    void laneChanged(const QString &port, Batch::LaneState state, int row);
+    void rowStarted(int row, const QString &port);
+    // Each attempt as it is recorded, a skipped row too; done counts the
+    // rows recorded so far, the log's earlier ok rows included.
+    void attemptFinished(const Batch::Attempt &attempt, int done);
+    void portLost(const QString &port, const QString &error);
+    void portBack(const QString &port);
+    // --auto: the device just written is still there.
+    void sameDeviceAnswers(const QString &port);
+    // stop() was called; these ports finish the device they are writing.
+    void stopping(const QStringList &ports);
     // Something went wrong that is no device's result.
     void problem(const QString &line);
     // Emitted once, from the event loop.
     void finished();
-
-    // The same run as events, for a program that shows it rather than
-    // printing it. row is 0 where the lane has none.
-    void laneChanged(const QString &port, Batch::LaneState state, int row);
-    void rowStarted(int row, const QString &port);
-    // Each attempt as it is recorded, a skipped row too.
-    void attemptFinished(const Batch::Attempt &attempt);
 
 private:
     struct Port
@@ -121,7 +128,6 @@ private:
     void record(const Attempt &attempt);
     void finishIfDone();
     int count(Result result) const;
-    QString device(int row) const;
 
     const Plan &m_plan;
     BatchLog &m_log;

@@ -31,6 +31,8 @@ struct Plan
     const PlanRow &row(int number) const { return rows.at(size_t(number - 1)); }
     // "row 12 (A-12)", or "row 12" for a row without an id.
     QString rowName(int number) const;
+    // "device 3 of 50 (id A-3)": the device a row is for, as a lane asks for it.
+    QString deviceName(int number) const;
 };
 
 struct PlanChecks

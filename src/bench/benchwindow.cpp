@@ -374,9 +374,11 @@ QString BenchWindow::report() const
 void BenchWindow::exportReport()
 {
     const QFileInfo plan(planTable->fileName());
-    const QString suggested = plan.dir().filePath(plan.completeBaseName() + QStringLiteral(".report.pdf"));
+    const bool pdf = canWritePdf();
+    const QString suggested = plan.dir().filePath(plan.completeBaseName()
+                                                  + (pdf ? QStringLiteral(".report.pdf") : QStringLiteral(".report.html")));
     const QString chosen = QFileDialog::getSaveFileName(this, tr("Export the report"), suggested,
-                                                        tr("PDF (*.pdf);;HTML (*.html)"));
+                                                        pdf ? tr("PDF (*.pdf);;HTML (*.html)") : tr("HTML (*.html)"));
     if (chosen.isEmpty())
         return;
     QString error;

@@ -122,7 +122,7 @@ private:
     void refuse(const QString &reason, int status);
     void laneChanged(const QString &port, Batch::LaneState state, int row);
     void rowStarted(int row, const QString &port);
-    void attemptFinished(const Batch::Attempt &attempt);
+    void attemptFinished(const Batch::Attempt &attempt, int done);
     void traceLine(const QString &port, const QByteArray &line);
     void askLane(const QString &port, int row, std::function<void(Batch::Answer)> answered);
     void updateProgress();

@@ -89,7 +89,7 @@ bool BenchWindow::start()
     connect(&run, &Batch::BatchRun::laneChanged, this, &BenchWindow::laneChanged);
     connect(&run, &Batch::BatchRun::rowStarted, this, &BenchWindow::rowStarted);
     connect(&run, &Batch::BatchRun::attemptFinished, this, &BenchWindow::attemptFinished);
-    connect(&run, &Batch::BatchRun::progress, this, [this](const QString &line) {
+    connect(&m_session->progress(), &Batch::ProgressLines::line, this, [this](const QString &line) {
         m_lastProgress = line;
         refreshSoon();
     });
@@ -196,6 +196,7 @@ void BenchWindow::laneChanged(const QString &port, Batch::LaneState state, int r
         lane->setState(tr("done: unplug the device"));
         return;
     case Batch::LaneState::Provisioning:
+    case Batch::LaneState::Checking:
         m_provisioningRow.insert(port, row);
         m_phase.insert(port, QString());
         lane->setState(tr("reading %1").arg(deviceName(row)));  // a READ comes first
@@ -214,7 +215,7 @@ void BenchWindow::rowStarted(int row, const QString &port)
     planTable->setBusy(row, port);
 }
 
-void BenchWindow::attemptFinished(const Batch::Attempt &attempt)
+void BenchWindow::attemptFinished(const Batch::Attempt &attempt, int /*done*/)
 {
     planTable->setOutcome(attempt);
     if (attempt.result != Batch::Result::Skipped)

@@ -1,10 +1,14 @@
 #include "report.h"
 
 #include <QFileInfo>
-#include <QPageSize>
-#include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextDocument>
+#include <QtGui/qtguiglobal.h>
+
+#if QT_CONFIG(pdf)
+#include <QPageSize>
+#include <QPdfWriter>
+#endif
 
 namespace Bench {
 
@@ -68,22 +72,34 @@ QString reportHtml(const PlanTable &table, const ReportHeading &heading)
     return html;
 }
 
+bool canWritePdf()
+{
+    return QT_CONFIG(pdf);
+}
+
 bool writeReport(const QString &html, const QString &fileName, QString *error)
 {
+    const bool pdf = fileName.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+    if (pdf && !canWritePdf()) {
+        *error = QStringLiteral("cannot write %1: this build writes reports as HTML only").arg(fileName);
+        return false;
+    }
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
         *error = QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString());
         return false;
     }
-    if (fileName.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
-        QPdfWriter pdf(&file);
-        pdf.setPageSize(QPageSize(QPageSize::A4));
-        pdf.setTitle(QStringLiteral("Velmora Bench report"));
-        pdf.setCreator(QStringLiteral("velmora-bench"));
+    if (pdf) {
+#if QT_CONFIG(pdf)
+        QPdfWriter writer(&file);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setTitle(QStringLiteral("Velmora Bench report"));
+        writer.setCreator(QStringLiteral("velmora-bench"));
         QTextDocument document;
         document.setHtml(html);
-        document.setPageSize(pdf.pageLayout().paintRectPixels(pdf.resolution()).size());
-        document.print(&pdf);
+        document.setPageSize(writer.pageLayout().paintRectPixels(writer.resolution()).size());
+        document.print(&writer);
+#endif
     } else {
         file.write(html.toUtf8());
     }

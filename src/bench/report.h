@@ -20,7 +20,9 @@ struct ReportHeading
 };
 
 QString reportHtml(const PlanTable &table, const ReportHeading &heading);
-// False with the reason in *error.
+// Whether this build's Qt has its PDF writer (the one for Windows does not).
+bool canWritePdf();
+// A PDF where the name ends in .pdf, HTML otherwise; false with the reason in *error.
 bool writeReport(const QString &html, const QString &fileName, QString *error);
 
 } // namespace Bench

@@ -5,6 +5,7 @@
 
 #include "batch/batchlog.h"
 #include "batch/batchrun.h"
+#include "batch/progresslines.h"
 #include "linetap.h"
 
 #include <QObject>
@@ -39,6 +40,7 @@ public:
                  QStringList *warnings);
     const Batch::Plan &plan() const { return m_plan; }
     Batch::BatchRun &run() { return *m_run; }
+    const Batch::ProgressLines &progress() const { return m_progress; }
     const Batch::BatchLog &log() const { return m_log; }
 
 signals:
@@ -49,6 +51,7 @@ private:
     Batch::BatchLog m_log;
     std::vector<std::unique_ptr<LineTap>> m_taps;
     std::unique_ptr<Batch::BatchRun> m_run;
+    Batch::ProgressLines m_progress;
 };
 
 } // namespace Bench

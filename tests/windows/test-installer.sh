@@ -23,11 +23,12 @@ path_before=$(reg_value "$environment_key" Path)
 wine_run "$setup" /S /PATH
 status=$?
 check "setup /S /PATH: exit status 0 (got $status)" [ "$status" = 0 ]
-for file in velmora.exe velmora-cli.exe Qt6Core.dll Qt6SerialPort.dll platforms/qwindows.dll \
+for file in velmora.exe velmora-cli.exe velmora-bench.exe Qt6Core.dll Qt6SerialPort.dll platforms/qwindows.dll \
     styles/qwindowsvistastyle.dll libstdc++-6.dll LICENSE.txt uninstall.exe; do
     check "installed: $file" [ -f "$dir/$file" ]
 done
 check "Start menu: Velmora" [ -f "$menu/Velmora.lnk" ]
+check "Start menu: Velmora Bench" [ -f "$menu/Velmora Bench.lnk" ]
 check "Start menu: its uninstaller" [ -f "$menu/Uninstall Velmora.lnk" ]
 check "Apps & features: Velmora 1.2" [ "$(reg_value "$uninstall_key" DisplayName) $(reg_value "$uninstall_key" DisplayVersion)" = "Velmora 1.2" ]
 check "Apps & features: how to uninstall" grep -qi 'uninstall.exe' <(reg_value "$uninstall_key" UninstallString)

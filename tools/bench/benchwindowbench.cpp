@@ -35,13 +35,14 @@
 
 namespace {
 
-// The CPU time of this process, which a loaded machine does not stretch as it stretches the wall clock.
-double cpuMs()
+// CPU time, which a loaded machine does not stretch as it stretches the wall clock.
+double cpuMs(clockid_t clock = CLOCK_PROCESS_CPUTIME_ID)
 {
     timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    clock_gettime(clock, &now);
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
+
 
 void print(const QString &line)
 {
@@ -193,10 +194,17 @@ void largePlan(const QString &folder, int rows, int lanes, int seconds)
     QElapsedTimer sinceTick;
     sinceTick.start();
     double longest = 0;
+    // The same in this thread's CPU time: the stall the program makes
+    // itself, without the time other processes had the core.
+    double longestCpu = 0;
+    double tickCpu = cpuMs(CLOCK_THREAD_CPUTIME_ID);
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] {
         longest = std::max(longest, double(sinceTick.nsecsElapsed()) / 1e6 - TickMs);
         sinceTick.restart();
+        const double now = cpuMs(CLOCK_THREAD_CPUTIME_ID);
+        longestCpu = std::max(longestCpu, now - tickCpu);
+        tickCpu = now;
     });
     tick.start(TickMs);
     QScrollBar *scroll = window.planView->verticalScrollBar();
@@ -212,8 +220,8 @@ void largePlan(const QString &folder, int rows, int lanes, int seconds)
     loop.exec();
     const int done = window.planTable->counts().done();
     print(QStringLiteral("scrolling a page every 16 ms while %1 lanes provisioned %2 rows in %3 s: longest event-loop "
-                         "stall %4 ms (goal: under 30)")
-              .arg(lanes).arg(done).arg(seconds).arg(longest, 0, 'f', 1));
+                         "stall %4 ms of CPU (goal: under 30), %5 ms of wall clock")
+              .arg(lanes).arg(done).arg(seconds).arg(longestCpu, 0, 'f', 1).arg(longest, 0, 'f', 1));
 }
 
 } // namespace

@@ -1,0 +1,31 @@
+// A batch run told as lines of text, one per event, for the person at the
+// bench: what a port waits for, each device's result, and the summary last.
+// velmora-cli prints them; velmora-bench shows the latest in its status bar.
+#pragma once
+
+#include "batchrun.h"
+
+namespace Batch {
+
+class ProgressLines : public QObject
+{
+    Q_OBJECT
+
+public:
+    ProgressLines(const BatchRun &run, const Plan &plan, const BatchLog &log, QObject *parent = nullptr);
+
+    // "[3/50] row 3 on /dev/ttyUSB0: ok 39 ms"
+    static QString attemptLine(const Plan &plan, const Attempt &attempt, int done);
+
+signals:
+    void line(const QString &text);
+
+private:
+    void laneChanged(const QString &port, LaneState state, int row);
+
+    const BatchRun &m_run;
+    const Plan &m_plan;
+    const BatchLog &m_log;
+};
+
+} // namespace Batch
