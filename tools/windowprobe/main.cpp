@@ -1,13 +1,14 @@
-// Where velmora's buttons are on the screen, for a test that clicks them with
-// real mouse events (xdotool) from outside the program: shows the window as
-// velmora does, on the platform and style of the system it runs on, and prints
+// Where velmora's buttons are in its window, for a test that clicks them with
+// real mouse events (xdotool) from outside the program: lays the window out as
+// velmora does, on the platform, style and fonts of the system it runs on, and
+// prints one line a widget,
 //
-//   client X Y        the screen position of the window's top-left corner
-//   Open X Y          a button's (or the report's) centre, from that corner
+//   Open X Y          the widget's centre, from the window's top-left corner
 //   ...
 //
-// then quits. The window it shows is titled "velmora-windowprobe", for the
-// test to measure how far that corner lies from the window's X11 origin.
+// then quits. The corner is the client area's (no frame): with no window
+// manager, as on Xvfb, that is the origin of the program's X window, under
+// Wine's X11 driver too.
 #include "window/mainwindow.h"
 
 #include <QApplication>
@@ -19,21 +20,17 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     MainWindow window;
-    window.setWindowTitle(QStringLiteral("velmora-windowprobe"));
     window.show();
-    const int shownMs = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 3000;
-    QTimer::singleShot(500, &window, [&window] {
-        const QPoint corner = window.mapToGlobal(QPoint(0, 0));
-        std::printf("client %d %d\n", corner.x(), corner.y());
+    QTimer::singleShot(0, &window, [&window] {
         for (const char *name : {"Open", "Config_all", "READ", "READ_Edit"}) {
             const auto *widget = window.findChild<QWidget *>(QLatin1String(name));
             if (!widget)
-                continue;
+                return QCoreApplication::exit(1);
             const QPoint centre = widget->mapTo(&window, widget->rect().center());
             std::printf("%s %d %d\n", name, centre.x(), centre.y());
         }
         std::fflush(stdout);
+        QCoreApplication::quit();
     });
-    QTimer::singleShot(shownMs, &app, &QApplication::quit);
     return app.exec();
 }
