@@ -15,6 +15,7 @@
 #include <ctime>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -120,6 +121,41 @@ private slots:
         QTRY_VERIFY(later.count() >= 3);
         QCOMPARE(seen, reply);
         QCOMPARE(next.received(), ReadFrame);  // and opening, closing, polling wrote nothing
+    }
+
+    // The serial library's lock file, left empty by a program killed between
+    // creating it and writing its pid, would refuse the port for 30 s; while
+    // a live process holds its flock it still refuses.
+    void emptyLockFile_data()
+    {
+        QTest::addColumn<bool>("held");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("left by a killed program") << false << "Port has open";
+        QTest::newRow("being written by a live one") << true << "Port open failed: COM1 (DEVICE): in use by another program";
+    }
+
+    void emptyLockFile()
+    {
+        QFETCH(bool, held);
+        QFETCH(QString, message);
+        PtyPair pty;
+        const QString lockFile = u"/run/lock/LCK.."_s + pty.slavePath().mid(5).replace(u'/', u'_');
+        const int lock = ::open(QFile::encodeName(lockFile).constData(), O_RDWR | O_CREAT | O_EXCL, 0644);
+        if (lock < 0)
+            QSKIP("no lock file can be made in /run/lock");
+        const auto cleanUp = qScopeGuard([&] {
+            ::close(lock);
+            QFile::remove(lockFile);
+        });
+        if (held)
+            QCOMPARE(::flock(lock, LOCK_EX | LOCK_NB), 0);
+        WindowHarness h(pty.slavePath());
+        h.press("Open");
+        QCOMPARE(h.message(), message.replace(u"DEVICE"_s, pty.slavePath()));
+        qint64 pid = 0;
+        QString host, application;
+        const bool named = QLockFile(lockFile).getLockInfo(&pid, &host, &application);
+        QCOMPARE(named ? pid : 0, held ? 0 : QCoreApplication::applicationPid());  // the window's own lock now
     }
 
     // A device that sends noise without pause at 2 MiB/s, some 180 times what

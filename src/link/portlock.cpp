@@ -14,6 +14,29 @@
 
 namespace PortLock {
 
+namespace {
+
+#ifdef Q_OS_UNIX
+// Where the serial library keeps the lock file of the port at path: LCK..
+// and the path below /dev/ with '/' as '_', in the first of its lock
+// folders that has it; empty where none has.
+QString libraryLockFile(const QString &path)
+{
+    const QString name = QStringLiteral("LCK..")
+                         + QString(path.startsWith(QLatin1String("/dev/")) ? path.mid(5) : path)
+                               .replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const char *folder : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/tmp", "/var/tmp",
+                               "/var/lock/lockdev", "/run/lock"}) {
+        const QString file = QLatin1String(folder) + QLatin1Char('/') + name;
+        if (QFileInfo::exists(file))
+            return file;
+    }
+    return QString();
+}
+#endif
+
+} // namespace
+
 bool Identity::sameDevice(const Identity &other) const
 {
     if (deviceNumber != 0 || other.deviceNumber != 0)
@@ -76,23 +99,37 @@ QString holderOf(const QString &path)
         }
     }
     // The serial library's own lock file, by the name the port was opened under.
-    const QString lockName = QStringLiteral("LCK..")
-                             + QString(path.startsWith(QLatin1String("/dev/")) ? path.mid(5) : QFileInfo(path).fileName())
-                                   .replace(QLatin1Char('/'), QLatin1Char('_'));
-    for (const char *folder : {"/var/lock", "/run/lock", "/tmp"}) {
-        qint64 pid = 0;
-        QString host;
-        QString application;
-        // A lock file whose process has gone is stale: the library takes it over.
-        if (QLockFile(QLatin1String(folder) + QLatin1Char('/') + lockName).getLockInfo(&pid, &host, &application)
-            && QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid)))
-            return application.isEmpty() ? QStringLiteral("pid %1").arg(pid)
-                                         : QStringLiteral("%1 (pid %2)").arg(application).arg(pid);
-    }
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    // A lock file whose process has gone is stale: the library takes it over.
+    if (const QString file = libraryLockFile(path);
+        !file.isEmpty() && QLockFile(file).getLockInfo(&pid, &host, &application)
+        && QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid)))
+        return application.isEmpty() ? QStringLiteral("pid %1").arg(pid)
+                                     : QStringLiteral("%1 (pid %2)").arg(application).arg(pid);
 #else
     Q_UNUSED(path);
 #endif
     return QStringLiteral("another program");
+}
+
+void clearOrphanedLock(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    const QString file = libraryLockFile(path);
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    // The library creates the file, locks it with flock and then writes its
+    // pid. A file with no pid whose flock nobody holds was left by a program
+    // killed in between; the library would refuse the port for 30 s.
+    // removeStaleLockFile() unlinks it only while it can take that flock.
+    if (!file.isEmpty() && !QLockFile(file).getLockInfo(&pid, &host, &application))
+        QLockFile(file).removeStaleLockFile();
+#else
+    Q_UNUSED(path);
+#endif
 }
 
 QString inUse(const QString &path)

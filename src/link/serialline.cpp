@@ -106,6 +106,7 @@ bool open(QSerialPort &port, QString *error, WireTrace *trace)
         *error = reason;
         return false;
     }
+    PortLock::clearOrphanedLock(path);
 #endif
     applySettings(port);
     if (!port.open(QIODevice::ReadWrite)) {
