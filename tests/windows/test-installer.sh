@@ -9,7 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
 setup=$1
 # The installed programs find their DLLs beside them, not in the build's Qt.
-unset WINEPATH QT_PLUGIN_PATH
+unset WINEPATH
 
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora'
 environment_key='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'

@@ -142,7 +142,7 @@ drive() {
 check "velmora-windowprobe.exe under Wine says where the buttons are" \
     probe windows env WINEPATH="$WINEPATH" "$WINE" "$windows_build/bin/velmora-windowprobe.exe"
 # The deployed folder's program, on its own DLLs.
-drive windows w1 env -u WINEPATH -u QT_PLUGIN_PATH "$WINE" "$stage/velmora.exe"
+drive windows w1 env -u WINEPATH "$WINE" "$stage/velmora.exe"
 "$WINESERVER" -k >/dev/null 2>&1
 
 export XDG_CONFIG_HOME=$work/config  # no saved mapping of this run stays behind

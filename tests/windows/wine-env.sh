@@ -4,7 +4,7 @@
 #
 #   wine_start          create the prefix (wineboot, about 10 s)
 #   wine_map_port COMn DEVICE   COMn opens DEVICE (a pty of velmora-sim)
-#   wine_run PROGRAM [ARGS...]  run a Windows program
+#   wine_run PROGRAM [ARGS...]  run a Windows program, with the QT_* variables set here
 #   wine_stop           end the prefix's wineserver and delete the prefix
 WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
 WINESERVER=${WINESERVER:-$(command -v wineserver || echo /usr/lib/wine/wineserver)}
@@ -15,9 +15,9 @@ export WINEARCH=win64
 
 : "${VELMORA_QT_MINGW:?must name the prefix of the cross-built Qt}"
 mingw_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
-# The DLLs of Qt and of the MinGW runtime, for programs run from the build folder.
+# The DLLs of Qt and of the MinGW runtime, for programs run from the build folder
+# (which find Qt's plugins beside those DLLs, in the cross Qt's prefix).
 export WINEPATH="Z:$VELMORA_QT_MINGW/bin;Z:$mingw_runtime;Z:/usr/x86_64-w64-mingw32/lib"
-export QT_PLUGIN_PATH="Z:$VELMORA_QT_MINGW/plugins"
 
 # The prefix's wineserver stays until wine_stop, its messages (an object dump
 # when it is stopped) kept out of the tests' output.
@@ -41,8 +41,16 @@ wine_map_port() {
     wine_server_start
 }
 
+# Wine hands no QT_* variable of the host to a Windows program (they would
+# steer the host's Qt), but WINEQT_X as QT_X: QT_QPA_PLATFORM=offscreen
+# given to a test reaches the Qt inside Wine, which would else take its
+# windows platform, and fail without a display.
 wine_run() {
-    "$WINE" "$@"
+    local name qt_variables=()
+    for name in $(compgen -e | grep '^QT_'); do
+        qt_variables+=("WINE$name=${!name}")
+    done
+    env "${qt_variables[@]}" "$WINE" "$@"
 }
 
 wine_stop() {
