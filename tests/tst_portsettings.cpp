@@ -28,6 +28,22 @@ QString portMapState()
     return state.join(u' ');
 }
 
+// Entries as a technician might have written them, where the programs keep
+// their settings (the file on Linux, the registry on Windows).
+void writeSaved(const QMap<QString, QVariant> &entries)
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, u"Velmora"_s, u"velmora"_s);
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it)
+        settings.setValue(it.key(), it.value());
+}
+
+// The file of settings is written by hand here: on Windows they are in the registry.
+#ifdef Q_OS_WIN
+#define SKIP_ON_WINDOWS(why) QSKIP(why)
+#else
+#define SKIP_ON_WINDOWS(why)
+#endif
+
 QString savedState()
 {
     QStringList state;
@@ -47,18 +63,31 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_config.isValid());
+#ifdef Q_OS_WIN
+        QCOMPARE(PortSettings::fileName(), u"\\HKEY_CURRENT_USER\\Software\\Velmora\\velmora"_s);
+        m_usersMappings = PortSettings::load();  // put back at the end
+#else
         // Before the first QSettings of the process, which keeps the location.
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
         QCOMPARE(PortSettings::fileName(), m_config.path() + u"/Velmora/velmora.conf"_s);
+#endif
     }
     void init()
     {
         PortMap::reset();
+#ifdef Q_OS_WIN
+        QVERIFY(PortSettings::forget());  // in the user's registry: no folder of this test's own there
+#else
         QFile::remove(PortSettings::fileName());
+#endif
     }
+#ifdef Q_OS_WIN
+    void cleanupTestCase() { QVERIFY(PortSettings::forget() && PortSettings::save(m_usersMappings)); }
+#endif
 
     void savedEntries_data()
     {
+        SKIP_ON_WINDOWS("entries as they read from a file of settings written by hand");
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("applied");
         QTest::addColumn<int>("skipped");
@@ -88,6 +117,7 @@ private slots:
 
     void saveFails()
     {
+        SKIP_ON_WINDOWS("a file where the folder of the settings file should be");
         // A file where the folder should be: nothing can be written there.
         const QString folder = QFileInfo(PortSettings::fileName()).path();
         QVERIFY(QDir(folder).removeRecursively());
@@ -145,7 +175,7 @@ private slots:
     // What velmora refuses or forgets it does before any window: no display is needed.
     void sharedBetweenPrograms()
     {
-        QVERIFY(writeFile(PortSettings::fileName(), "[ports]\nCOM99=/dev/broken\n"));
+        writeSaved({{u"ports/COM99"_s, u"/dev/broken"_s}});
         QProcess velmora;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(u"XDG_CONFIG_HOME"_s, m_config.path());
@@ -156,7 +186,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(savedState(), u"COM3="_s + device, 20000);
         // The broken entry is named once, and the window starts all the same.
         QVERIFY(!velmora.waitForFinished(500));
-        velmora.terminate();
+        velmora.kill();  // terminate() would close its window, which offscreen on Windows has not
         QVERIFY(velmora.waitForFinished(10000));
         QByteArrayList ours;  // Qt may add notes of its own
         for (const QByteArray &line : velmora.readAllStandardError().split('\n'))
@@ -176,7 +206,8 @@ private slots:
 
         environment.insert(u"QT_QPA_PLATFORM"_s, u"no-such-platform"_s);
         velmora.setProcessEnvironment(environment);
-        velmora.start(QStringLiteral(VELMORA_PATH), {u"--port"_s, u"COM21=/dev/ttyUSB0"_s});
+        velmora.start(QStringLiteral(VELMORA_PATH), {u"--port"_s, u"COM21=/dev/ttyUSB0"_s},
+                      QIODevice::ReadWrite | QIODevice::Text);  // lines end in \n on Windows too
         QVERIFY(velmora.waitForFinished(10000));
         QCOMPARE(velmora.exitCode(), 2);
         QCOMPARE(velmora.readAllStandardError(),
@@ -189,6 +220,9 @@ private slots:
 
 private:
     QTemporaryDir m_config;
+#ifdef Q_OS_WIN
+    PortSettings::Mappings m_usersMappings;
+#endif
 };
 
 QTEST_GUILESS_MAIN(tst_PortSettings)

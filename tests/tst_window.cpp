@@ -2,6 +2,10 @@
 // texts, fixed sizes, focus order, and what each parameter field lets the user type.
 #include "windowharness.h"
 
+#ifdef Q_OS_WIN
+#include "device/builtinsimulator.h"
+#endif
+
 #include <QApplication>
 #include <QComboBox>
 #include <QTimer>
@@ -79,6 +83,33 @@ QString observed(const WindowHarness &h, QWidget *widget, const char *property)
     return widget->property(property).toString();
 }
 
+// A device that is there, for a saved mapping whose adapter is still plugged in.
+struct PresentDevice
+{
+#ifdef Q_OS_WIN
+    // No /dev/null on Windows, and a COM port only on some machines: the
+    // device served in-process, as --simulate serves it, is there on all.
+    QString error;
+    const std::unique_ptr<QObject> served = BuiltInSimulator::start(&error);
+    const QString path = BuiltInSimulator::inProcessName();
+#else
+    const QString path = u"/dev/null"_s;
+#endif
+};
+
+// What a COM port that no mapping takes opens, as its tooltip shows it.
+QString defaultTip(int port)
+{
+#ifdef Q_OS_WIN
+    // \\.\COMn, with its adapter's name where the system lists the port.
+    const QString device = u"\\\\.\\COM%1"_s.arg(port);
+    const QString adapter = PortMap::friendlyName(device);
+    return u"COM%1 "_s.arg(port) + device + (adapter.isEmpty() ? QString() : u" ("_s + adapter + u')');
+#else
+    return u"COM%1 /dev/ttyS%2"_s.arg(port).arg(port - 1);
+#endif
+}
+
 } // namespace
 
 class tst_Window : public QObject
@@ -89,7 +120,8 @@ private slots:
     void startup()
     {
         // Remembered from an earlier run: one adapter still there, one gone.
-        PortMap::setSavedDevice(u"COM2"_s, u"/dev/null"_s);
+        const PresentDevice present;  // before the window, which lists what is there
+        PortMap::setSavedDevice(u"COM2"_s, present.path);
         PortMap::setSavedDevice(u"COM3"_s, u"/dev/velmora-unplugged"_s);
         WindowHarness h(u"/dev/velmora-test"_s);
         h.window->show();
@@ -103,10 +135,10 @@ private slots:
         auto *ports = h.find<QComboBox>("ComBox");
         QCOMPARE(ports->count(), 20);
         QCOMPARE(ports->currentText(), u"COM1"_s);
-        QStringList tips = {u"COM1 /dev/velmora-test"_s, u"COM2 /dev/null"_s,
+        QStringList tips = {u"COM1 /dev/velmora-test"_s, u"COM2 "_s + present.path,
                             u"COM3 /dev/velmora-unplugged (saved; device not present)"_s};
         for (int i = tips.size(); i < 20; ++i)
-            tips << u"COM%1 /dev/ttyS%2"_s.arg(i + 1).arg(i);
+            tips << defaultTip(i + 1);
         for (int i = 0; i < ports->count(); ++i)  // each with its device as tooltip
             QCOMPARE(ports->itemText(i) + u' ' + ports->itemData(i, Qt::ToolTipRole).toString(), tips.value(i));
         for (const QWidget *widget : QApplication::allWidgets())
