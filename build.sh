@@ -32,9 +32,10 @@ packages+=(help2man dpkg-dev file man-db desktop-file-utils appstream lintian)
 packages+=(clang libclang-rt-14-dev)  # fuzzing: clang and its libFuzzer
 packages+=(xvfb xauth libqt6gui6)     # a test on a real X server; Qt's xcb platform is in libqt6gui6
 # Windows: the cross compiler, Qt's build, the installer and icon makers, and
-# Wine with what its tests drive (Xvfb, xdotool, xclip; ImageMagick for the screenshot).
+# Wine with what its tests drive (Xvfb, xdotool, xclip; ImageMagick for the screenshot;
+# script, of bsdutils, for a console on a pseudo-terminal).
 windows_packages=(g++-mingw-w64-x86-64-posix ninja-build dpkg-dev xz-utils librsvg2-bin icoutils nsis zip)
-windows_packages+=(wine64 xvfb xauth xdotool xclip imagemagick)
+windows_packages+=(wine64 xvfb xauth xdotool xclip imagemagick bsdutils)
 jobs=$(nproc)
 
 install_missing() {

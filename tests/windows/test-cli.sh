@@ -3,7 +3,8 @@
 # (the Linux program) on its pseudo-terminals. Each command runs twice: the
 # Windows program against one simulator, the Linux one against a twin; their
 # output, exit status and the bytes each simulator received must be the same.
-# First, with no COM port mapped, --simulate's device served in-process.
+# First, with no COM port mapped, --simulate's device served in-process; last,
+# batch's prompt answered in a console (on a pseudo-terminal) and from a pipe.
 #
 #   tests/windows/test-cli.sh WINDOWS_BUILD LINUX_BUILD
 set -uo pipefail
@@ -109,5 +110,45 @@ check "batch: the last row's values on a device" grep -q 'SET ALL LIP:10.0.0.20 
 status=$?
 check "batch again: exit status 0 (got $status)" [ "$status" = 0 ]
 check "batch again: no row written twice" [ "$(grep -c ',ok,' "$work/batch-log.csv")" = 20 ]
+
+# batch's prompt answered in a console: velmora-cli.exe on Wine's console,
+# which a pseudo-terminal (script) gives it, keys typed as each question shows.
+"$linux_bin/velmora-cli" plan --count 3 lip=10.0.1.1 sn=1 >"$work/prompt-plan.csv"
+mkfifo "$work/keys"
+(cd "$work" && exec timeout 60 script -qec "'$WINE' '$windows_cli' batch prompt-plan.csv --log prompt-log.csv \
+    --port COM1" /dev/null <keys >console.out 2>&1) &
+prompt_pid=$!
+exec 3>"$work/keys"
+# What the console shows, without its escape sequences and spaces (it moves
+# the cursor over those).
+console_text() { sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$work/console.out" | tr -d ' \r\n'; }
+# answer N KEYS: once question N is on the console, KEYS and Enter.
+answer() {
+    for _ in $(seq 200); do
+        console_text | grep -q "Connectdevice$1of3" && break
+        sleep 0.1
+    done
+    printf '%s\r' "$2" >&3
+}
+answer 1 ''
+answer 2 s
+answer 3 q
+exec 3>&-
+wait "$prompt_pid"
+status=$?
+check "batch in a console: q stops, exit status 1 (got $status)" [ "$status" = 1 ]
+check "batch in a console: Enter wrote row 1, s skipped row 2, row 3 left" \
+    diff <(cut -d, -f2,5 "$work/prompt-log.csv") <(printf 'row,result\n1,writing\n1,ok\n2,skipped\n')
+check "batch in a console: the summary" \
+    grep -q '3rows:1ok,0mismatch,0noanswer,1skipped,1left' <(console_text)
+
+# The same prompt answered from a pipe of cmd's: one Enter, then the end of input stops the batch.
+(cd "$work" && wine_run cmd /c "echo.| Z:${windows_cli//\//\\} batch prompt-plan.csv --log pipe-log.csv --port COM1" \
+    >pipe.out 2>pipe.err)
+status=$?
+check "batch from a pipe: the end of input stops, exit status 1 (got $status)" [ "$status" = 1 ]
+check "batch from a pipe: Enter wrote row 1, nothing more" \
+    diff <(cut -d, -f2,5 "$work/pipe-log.csv") <(printf 'row,result\n1,writing\n1,ok\n')
+check "batch from a pipe: says why it stopped" grep -q '^velmora-cli: stdin has ended: stopping' <(tr -d '\r' <"$work/pipe.err")
 
 finish
