@@ -3,6 +3,7 @@
 #include "link/portmap.h"
 #include "link/portsettings.h"
 
+#include "device/builtinsimulator.h"
 #ifdef VELMORA_HAS_SIMULATOR
 #include "device/ptydevice.h"
 #endif
@@ -145,26 +146,38 @@ bool LanePanel::addLane(const QString &port, QString *error)
     return true;
 }
 
-#ifdef VELMORA_HAS_SIMULATOR
-bool LanePanel::addSimulated(const DeviceOptions &options, QString *error)
+bool LanePanel::addSimulated(QString *error)
 {
+#ifdef VELMORA_HAS_SIMULATOR
+    if (!BuiltInSimulator::inProcess())
+        return addSimulated(DeviceOptions(), error);
+#else
+    Q_UNUSED(error);
+#endif
     auto added = std::make_unique<Entry>();
-    added->simulator = std::make_unique<PtyDevice>(options);
-    if (!added->simulator->open()) {
-        *error = tr("cannot start the simulated device: %1").arg(added->simulator->errorString());
-        return false;
-    }
     added->port = QStringLiteral("sim%1").arg(++m_simulated);
-    added->device = added->simulator->slavePath();
+    added->device = tr("simulated device %1").arg(m_simulated);
     added->canonical = added->device;
+    added->simulator = BuiltInSimulator::serve(added->device);
     place(std::move(added));
     return true;
 }
 
-PtyDevice *LanePanel::simulated(const QString &port) const
+#ifdef VELMORA_HAS_SIMULATOR
+bool LanePanel::addSimulated(const DeviceOptions &options, QString *error)
 {
-    Entry *found = entry(port);
-    return found ? found->simulator.get() : nullptr;
+    auto device = std::make_unique<PtyDevice>(options);
+    if (!device->open()) {
+        *error = tr("cannot start the simulated device: %1").arg(device->errorString());
+        return false;
+    }
+    auto added = std::make_unique<Entry>();
+    added->port = QStringLiteral("sim%1").arg(++m_simulated);
+    added->device = device->slavePath();
+    added->canonical = added->device;
+    added->simulator = std::move(device);
+    place(std::move(added));
+    return true;
 }
 #endif
 
