@@ -154,12 +154,8 @@ bool LanePanel::addSimulated(QString *error)
 #else
     Q_UNUSED(error);
 #endif
-    auto added = std::make_unique<Entry>();
-    added->port = QStringLiteral("sim%1").arg(++m_simulated);
-    added->device = tr("simulated device %1").arg(m_simulated);
-    added->canonical = added->device;
-    added->simulator = BuiltInSimulator::serve(added->device);
-    place(std::move(added));
+    const QString device = QStringLiteral("simulated device %1").arg(m_simulated + 1);
+    placeSimulated(BuiltInSimulator::serve(device), device);
     return true;
 }
 
@@ -171,15 +167,21 @@ bool LanePanel::addSimulated(const DeviceOptions &options, QString *error)
         *error = tr("cannot start the simulated device: %1").arg(device->errorString());
         return false;
     }
-    auto added = std::make_unique<Entry>();
-    added->port = QStringLiteral("sim%1").arg(++m_simulated);
-    added->device = device->slavePath();
-    added->canonical = added->device;
-    added->simulator = std::move(device);
-    place(std::move(added));
+    const QString path = device->slavePath();
+    placeSimulated(std::move(device), path);
     return true;
 }
 #endif
+
+void LanePanel::placeSimulated(std::unique_ptr<QObject> simulator, const QString &device)
+{
+    auto added = std::make_unique<Entry>();
+    added->port = QStringLiteral("sim%1").arg(++m_simulated);
+    added->device = device;
+    added->canonical = device;
+    added->simulator = std::move(simulator);
+    place(std::move(added));
+}
 
 void LanePanel::place(std::unique_ptr<Entry> added)
 {

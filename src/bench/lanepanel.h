@@ -69,6 +69,8 @@ private:
     void addChosen();
     Entry *entry(const QString &port) const;
     void place(std::unique_ptr<Entry> entry);
+    // simulator serves device, on the next lane simN.
+    void placeSimulated(std::unique_ptr<QObject> simulator, const QString &device);
 
     std::vector<std::unique_ptr<Entry>> m_lanes;
     QVBoxLayout *m_laneLayout = nullptr;
