@@ -285,6 +285,35 @@ private slots:
             QVERIFY2(line.section(QLatin1Char(' '), 1, 1) == ports.at(2), qPrintable(line));
     }
 
+    // --simulate's lanes: on pseudo-terminals, and served in this program as on Windows.
+    void simulatedLanes_data()
+    {
+        QTest::addColumn<QByteArray>("simulator");
+        QTest::addColumn<QString>("device");  // of sim2
+        QTest::newRow("on pseudo-terminals") << QByteArray() << "/dev/pts/";
+        QTest::newRow("served in this program") << QByteArray("in-process") << "simulated device 2";
+    }
+
+    void simulatedLanes()
+    {
+        QFETCH(QByteArray, simulator);
+        QFETCH(QString, device);
+        qputenv("VELMORA_SIMULATOR", simulator);
+        const auto unset = qScopeGuard([] { qunsetenv("VELMORA_SIMULATOR"); });
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(4)));
+        Station bench({});
+        QString error;
+        QVERIFY(bench.window.lanePanel->addSimulated(&error) && bench.window.lanePanel->addSimulated(&error));
+        QCOMPARE(bench.window.lanePanel->ports(), QStringList({"sim1", "sim2"}));
+        QVERIFY2(bench.window.lanePanel->device(QStringLiteral("sim2")).startsWith(device),
+                 qPrintable(bench.window.lanePanel->device(QStringLiteral("sim2"))));
+        QVERIFY(bench.window.start());
+        QTRY_COMPARE(bench.finished.count(), 1);
+        QCOMPARE(bench.finished.first().first().toInt(), 0);
+        for (int row = 0; row < 4; ++row)
+            QCOMPARE(bench.result(row), QStringLiteral("ok"));
+    }
+
     void monitorKeepsTheLastLines()
     {
         Bench::LineMonitor monitor;

@@ -17,7 +17,7 @@ BenchCommandLine failure(const QString &message)
 
 } // namespace
 
-BenchCommandLine parseBenchCommandLine(const QStringList &arguments, bool simulatorAvailable)
+BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -48,9 +48,7 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments, bool simula
     const QCommandLineOption start(QStringLiteral("start"), QStringLiteral("Start the run at once."));
     const QCommandLineOption quit(QStringLiteral("quit-when-done"),
                                   QStringLiteral("Close when the run ends, with the exit status of velmora-cli batch."));
-    parser.addOptions({log, port, autoWait, noPrompt, start, quit});
-    if (simulatorAvailable)
-        parser.addOption(simulate);
+    parser.addOptions({log, port, simulate, autoWait, noPrompt, start, quit});
 
     if (!parser.parse(arguments))
         return failure(parser.errorText());
@@ -76,7 +74,7 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments, bool simula
     if ((parser.isSet(start) || parser.isSet(quit)) && options.planFile.isEmpty())
         return failure(QStringLiteral("--start and --quit-when-done need a PLAN.csv"));
     options.ports = parser.values(port);
-    if (simulatorAvailable && parser.isSet(simulate)) {
+    if (parser.isSet(simulate)) {
         bool ok = false;
         options.simulate = parser.value(simulate).toInt(&ok);
         if (!ok || options.simulate < 1 || options.simulate > MaxSimulated)

@@ -29,4 +29,4 @@ struct BenchCommandLine
 };
 
 // arguments includes the program name.
-BenchCommandLine parseBenchCommandLine(const QStringList &arguments, bool simulatorAvailable);
+BenchCommandLine parseBenchCommandLine(const QStringList &arguments);

@@ -5,23 +5,12 @@
 #include "link/portsettings.h"
 #include "shell/stopsignals.h"
 
-#ifdef VELMORA_HAS_SIMULATOR
-#include "device/ptydevice.h"
-#endif
-
 #include <QApplication>
 #include <QMessageBox>
 
 #include <cstdio>
 
 namespace {
-
-constexpr bool SimulatorAvailable =
-#ifdef VELMORA_HAS_SIMULATOR
-    true;
-#else
-    false;
-#endif
 
 void printError(const QString &message)
 {
@@ -36,7 +25,7 @@ int main(int argc, char **argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const BenchCommandLine parsed = parseBenchCommandLine(arguments, SimulatorAvailable);
+    const BenchCommandLine parsed = parseBenchCommandLine(arguments);
     if (parsed.exit) {
         if (parsed.exitCode == 0)
             std::fputs(parsed.output.toLocal8Bit().constData(), stdout);
@@ -71,14 +60,12 @@ int main(int argc, char **argv)
             return 2;
         }
     }
-#ifdef VELMORA_HAS_SIMULATOR
     for (int i = 0; i < options.simulate; ++i) {
-        if (!window.lanePanel->addSimulated({}, &error)) {
+        if (!window.lanePanel->addSimulated(&error)) {
             printError(error);
             return 3;
         }
     }
-#endif
     if (options.planFile.isEmpty() && options.ports.isEmpty() && options.simulate == 0)
         window.restoreLastPlanAndPorts();
     window.setQuitWhenDone(options.quitWhenDone);

@@ -3,6 +3,7 @@
 #include "link/portmap.h"
 #include "link/portsettings.h"
 
+#include "device/builtinsimulator.h"
 #ifdef VELMORA_HAS_SIMULATOR
 #include "device/ptydevice.h"
 #endif
@@ -145,28 +146,42 @@ bool LanePanel::addLane(const QString &port, QString *error)
     return true;
 }
 
-#ifdef VELMORA_HAS_SIMULATOR
-bool LanePanel::addSimulated(const DeviceOptions &options, QString *error)
+bool LanePanel::addSimulated(QString *error)
 {
-    auto added = std::make_unique<Entry>();
-    added->simulator = std::make_unique<PtyDevice>(options);
-    if (!added->simulator->open()) {
-        *error = tr("cannot start the simulated device: %1").arg(added->simulator->errorString());
-        return false;
-    }
-    added->port = QStringLiteral("sim%1").arg(++m_simulated);
-    added->device = added->simulator->slavePath();
-    added->canonical = added->device;
-    place(std::move(added));
+#ifdef VELMORA_HAS_SIMULATOR
+    if (!BuiltInSimulator::inProcess())
+        return addSimulated(DeviceOptions(), error);
+#else
+    Q_UNUSED(error);
+#endif
+    const QString device = QStringLiteral("simulated device %1").arg(m_simulated + 1);
+    placeSimulated(BuiltInSimulator::serve(device), device);
     return true;
 }
 
-PtyDevice *LanePanel::simulated(const QString &port) const
+#ifdef VELMORA_HAS_SIMULATOR
+bool LanePanel::addSimulated(const DeviceOptions &options, QString *error)
 {
-    Entry *found = entry(port);
-    return found ? found->simulator.get() : nullptr;
+    auto device = std::make_unique<PtyDevice>(options);
+    if (!device->open()) {
+        *error = tr("cannot start the simulated device: %1").arg(device->errorString());
+        return false;
+    }
+    const QString path = device->slavePath();
+    placeSimulated(std::move(device), path);
+    return true;
 }
 #endif
+
+void LanePanel::placeSimulated(std::unique_ptr<QObject> simulator, const QString &device)
+{
+    auto added = std::make_unique<Entry>();
+    added->port = QStringLiteral("sim%1").arg(++m_simulated);
+    added->device = device;
+    added->canonical = device;
+    added->simulator = std::move(simulator);
+    place(std::move(added));
+}
 
 void LanePanel::place(std::unique_ptr<Entry> added)
 {

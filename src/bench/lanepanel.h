@@ -15,7 +15,6 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
-class PtyDevice;
 struct DeviceOptions;
 
 namespace Bench {
@@ -31,10 +30,12 @@ public:
     // port: COMn, a device path, or a /dev/serial/by-id name. False with the
     // reason where it names no device or one that is a lane already.
     bool addLane(const QString &port, QString *error);
+    // A simulated device on a lane of its own, simN: on a pseudo-terminal
+    // where there are any, else served in this program. False if it cannot start.
+    bool addSimulated(QString *error);
 #ifdef VELMORA_HAS_SIMULATOR
-    // A simulated device on a lane of its own; false if it cannot start.
+    // One that answers as options say, on a pseudo-terminal.
     bool addSimulated(const DeviceOptions &options, QString *error);
-    PtyDevice *simulated(const QString &port) const;
 #endif
     void removeLane(const QString &port);
 
@@ -62,14 +63,14 @@ private:
         QString device;
         QString canonical;  // symbolic links followed
         LaneView *view = nullptr;
-#ifdef VELMORA_HAS_SIMULATOR
-        std::unique_ptr<PtyDevice> simulator;
-#endif
+        std::unique_ptr<QObject> simulator;
     };
 
     void addChosen();
     Entry *entry(const QString &port) const;
     void place(std::unique_ptr<Entry> entry);
+    // simulator serves device, on the next lane simN.
+    void placeSimulated(std::unique_ptr<QObject> simulator, const QString &device);
 
     std::vector<std::unique_ptr<Entry>> m_lanes;
     QVBoxLayout *m_laneLayout = nullptr;

@@ -19,15 +19,17 @@ const QString Com1 = QStringLiteral("COM1");
 class InProcessSimulator : public QObject
 {
 public:
-    InProcessSimulator()
+    explicit InProcessSimulator(const QString &name)
+        : m_name(name)
     {
-        InProcessPort::provide(inProcessName(), [device = m_device] {
+        InProcessPort::provide(m_name, [device = m_device] {
             return std::make_unique<SimulatedSerialPort>(device);
         });
     }
-    ~InProcessSimulator() override { InProcessPort::provide(inProcessName(), {}); }
+    ~InProcessSimulator() override { InProcessPort::provide(m_name, {}); }
 
 private:
+    QString m_name;
     std::shared_ptr<DeviceModel> m_device = std::make_shared<DeviceModel>();
 };
 
@@ -38,10 +40,24 @@ QString inProcessName()
     return QStringLiteral("simulated device");
 }
 
+bool inProcess()
+{
+#ifdef VELMORA_HAS_SIMULATOR
+    return qgetenv("VELMORA_SIMULATOR") == "in-process";
+#else
+    return true;
+#endif
+}
+
+std::unique_ptr<QObject> serve(const QString &name)
+{
+    return std::make_unique<InProcessSimulator>(name);
+}
+
 std::unique_ptr<QObject> start(QString *error)
 {
 #ifdef VELMORA_HAS_SIMULATOR
-    if (qgetenv("VELMORA_SIMULATOR") != "in-process") {
+    if (!inProcess()) {
         auto device = std::make_unique<PtyDevice>();
         if (!device->open()) {
             *error = device->errorString();
@@ -53,7 +69,7 @@ std::unique_ptr<QObject> start(QString *error)
 #else
     Q_UNUSED(error);
 #endif
-    auto simulator = std::make_unique<InProcessSimulator>();
+    auto simulator = serve(inProcessName());
     PortMap::setDevice(Com1, inProcessName());
     return simulator;
 }

@@ -16,6 +16,14 @@ namespace BuiltInSimulator {
 // What COM1 leads to when the device is served in-process: "COM1 (simulated device)".
 QString inProcessName();
 
+// Whether simulated devices are served in this program here rather than
+// on pseudo-terminals.
+bool inProcess();
+
+// A device of its own, served in this program under name (a port made for
+// name reaches it) for as long as what is returned lives.
+std::unique_ptr<QObject> serve(const QString &name);
+
 // Starts the device and maps COM1 to it; it runs as long as what is
 // returned lives. Null, with the reason in *error, if it cannot start.
 std::unique_ptr<QObject> start(QString *error);
