@@ -89,9 +89,8 @@ struct PresentDevice
 #ifdef Q_OS_WIN
     // No /dev/null on Windows, and a COM port only on some machines: the
     // device served in-process, as --simulate serves it, is there on all.
-    QString error;
-    const std::unique_ptr<QObject> served = BuiltInSimulator::start(&error);
     const QString path = BuiltInSimulator::inProcessName();
+    const std::unique_ptr<QObject> served = BuiltInSimulator::serve(path);
 #else
     const QString path = u"/dev/null"_s;
 #endif
