@@ -66,4 +66,24 @@ check "batch: every row ok, on COM1" [ "$(grep -c ',COM1,ok,' "$work/batch.w.csv
 same_as_linux refused 1 COM2 w2 l2
 check "refused: every row refused" [ "$(grep -c ',COM2,refused,' "$work/refused.w.csv")" = 4 ]
 
+# --simulate: two devices served inside velmora-bench.exe, no COM port at all.
+(cd "$work" && QT_QPA_PLATFORM=offscreen wine_run "$windows_bench" plan.csv --log simulated.csv --simulate 2 \
+    --no-prompt --start --quit-when-done >simulated.out 2>&1) &
+simulated=$!
+for _ in $(seq 600); do
+    kill -0 "$simulated" 2>/dev/null || break
+    sleep 0.1
+done
+status="no exit: still running after 60 s, stopped"
+if kill -0 "$simulated" 2>/dev/null; then
+    "$WINESERVER" -k >/dev/null 2>&1
+    wait "$simulated"
+else
+    wait "$simulated"
+    status=$?
+fi
+check "--simulate 2: quits when done, exit status 0 (got $status)" [ "$status" = 0 ]
+check "--simulate 2: every row ok, on the lanes sim1 and sim2" \
+    [ "$(tr -d '\r' <"$work/simulated.csv" | grep -cE '^[^,]*,[1-4],B-[1-4],sim[12],ok,')" = 4 ]
+
 finish
