@@ -42,7 +42,7 @@ probe() {
     local name=$1
     shift
     "$@" 2>"$work/$name.probe.err" | tr -d '\r' >"$work/$name.buttons"
-    for widget in Open Config_all READ READ_Edit; do
+    for widget in Open Config_all READ READ_Edit Port_Edit; do
         grep -Eq "^$widget [0-9]+ [0-9]+\$" "$work/$name.buttons" || return 1
     done
 }
@@ -89,6 +89,16 @@ wait_for_colour() {
     return 1
 }
 
+# text_drawn WINDOW NAME WIDGET: there is dark text in the left part of the
+# line edit (its value, left-aligned), not only its white ground.
+text_drawn() {
+    local x y darkest
+    read -r x y <<<"$(at "$1" "$2" "$3" -60)"
+    darkest=$(import -window root -crop "40x12+$x+$((y - 6))" -colorspace gray -format '%[fx:100*minima]' info: 2>/dev/null)
+    echo "the darkest pixel right of $x,$y is at ${darkest:-?} % of white"
+    [ -n "$darkest" ] && [ "${darkest%.*}" -lt 50 ]
+}
+
 # wait_for_frame SIM WORD: the simulator has received a frame of that command.
 wait_for_frame() {
     for _ in $(seq 100); do
@@ -117,6 +127,8 @@ copy_report() {
 drive() {
     local name=$1 sim=$2
     shift 2
+    # Without the probe's positions every click would miss, each after a wait.
+    [ -s "$work/$name.buttons" ] || { echo "$name: not driven, with no button positions"; return 1; }
     "$@" >"$work/$name.out" 2>&1 &
     sim_pids+=($!)  # ended with the simulators
     disown  # its end by a signal is no news
@@ -125,6 +137,7 @@ drive() {
     check "$name: the window appears, titled \"$title\"" [ -n "$window" ]
     [ -n "$window" ] || return 1
     check "$name: the window is drawn, OPEN red" wait_for_colour "$window" "$name" Open red
+    check "$name: the fields show their values (PORT's 8900)" text_drawn "$window" "$name" Port_Edit
     click "$window" "$name" Open
     check "$name: OPEN by a click opens COM1 (the button turns green)" \
         wait_for_colour "$window" "$name" Open green
@@ -139,10 +152,15 @@ drive() {
     check "a screenshot of the window under Wine is kept ($screenshot)" [ -s "$screenshot" ]
 }
 
+# Under Wine 8.0, Qt's GDI font engine (the windows platform's default) draws
+# no text in a QLineEdit, though it does in labels, buttons, combo boxes and
+# the report: the window's values would not show. Qt's FreeType engine draws
+# them; Windows itself needs no such option.
+wine_font_engine=WINEQT_QPA_PLATFORM=windows:fontengine=freetype
 check "velmora-windowprobe.exe under Wine says where the buttons are" \
-    probe windows env WINEPATH="$WINEPATH" "$WINE" "$windows_build/bin/velmora-windowprobe.exe"
+    probe windows env WINEPATH="$WINEPATH" "$wine_font_engine" "$WINE" "$windows_build/bin/velmora-windowprobe.exe"
 # The deployed folder's program, on its own DLLs.
-drive windows w1 env -u WINEPATH "$WINE" "$stage/velmora.exe"
+drive windows w1 env -u WINEPATH "$wine_font_engine" "$WINE" "$stage/velmora.exe"
 "$WINESERVER" -k >/dev/null 2>&1
 
 export XDG_CONFIG_HOME=$work/config  # no saved mapping of this run stays behind

@@ -22,7 +22,7 @@ int main(int argc, char *argv[])
     MainWindow window;
     window.show();
     QTimer::singleShot(0, &window, [&window] {
-        for (const char *name : {"Open", "Config_all", "READ", "READ_Edit"}) {
+        for (const char *name : {"Open", "Config_all", "READ", "READ_Edit", "Port_Edit"}) {
             const auto *widget = window.findChild<QWidget *>(QLatin1String(name));
             if (!widget)
                 return QCoreApplication::exit(1);
