@@ -4,7 +4,8 @@
 # Windows program against one simulator, the Linux one against a twin; their
 # output, exit status and the bytes each simulator received must be the same.
 # First, with no COM port mapped, --simulate's device served in-process; last,
-# batch's prompt answered in a console (on a pseudo-terminal) and from a pipe.
+# batch's prompt answered in a console (on a pseudo-terminal), stopped there
+# by Ctrl-C, and answered from a pipe.
 #
 #   tests/windows/test-cli.sh WINDOWS_BUILD LINUX_BUILD
 set -uo pipefail
@@ -114,33 +115,44 @@ check "batch again: no row written twice" [ "$(grep -c ',ok,' "$work/batch-log.c
 # batch's prompt answered in a console: velmora-cli.exe on Wine's console,
 # which a pseudo-terminal (script) gives it, keys typed as each question shows.
 "$linux_bin/velmora-cli" plan --count 3 lip=10.0.1.1 sn=1 >"$work/prompt-plan.csv"
-mkfifo "$work/keys"
-(cd "$work" && exec timeout 60 script -qec "'$WINE' '$windows_cli' batch prompt-plan.csv --log prompt-log.csv \
-    --port COM1" /dev/null <keys >console.out 2>&1) &
-prompt_pid=$!
-exec 3>"$work/keys"
-# What the console shows, without its escape sequences and spaces (it moves
-# the cursor over those).
-console_text() { sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$work/console.out" | tr -d ' \r\n'; }
-# answer N KEYS: once question N is on the console, KEYS and Enter.
-answer() {
-    for _ in $(seq 200); do
-        console_text | grep -q "Connectdevice$1of3" && break
-        sleep 0.1
+# What the console of NAME shows, without its escape sequences and spaces (it
+# moves the cursor over those).
+console_text() { sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$work/$1.out" | tr -d ' \r\n'; }
+# in_console NAME KEYS...: the batch, logging to NAME-log.csv, with the Nth
+# KEYS (printf's escapes) typed once question N is on the console; its status.
+in_console() {
+    local name=$1 question=0 keys
+    shift
+    mkfifo "$work/$name.keys"
+    (cd "$work" && exec timeout 60 script -qec "'$WINE' '$windows_cli' batch prompt-plan.csv \
+        --log $name-log.csv --port COM1" /dev/null <"$name.keys" >"$name.out" 2>&1) &
+    local pid=$!
+    exec 3>"$work/$name.keys"
+    for keys in "$@"; do
+        question=$((question + 1))
+        for _ in $(seq 200); do
+            console_text "$name" | grep -q "Connectdevice${question}of3" && break
+            sleep 0.1
+        done
+        printf "$keys" >&3
     done
-    printf '%s\r' "$2" >&3
+    exec 3>&-
+    wait "$pid"
 }
-answer 1 ''
-answer 2 s
-answer 3 q
-exec 3>&-
-wait "$prompt_pid"
+in_console console '\r' 's\r' 'q\r'
 status=$?
 check "batch in a console: q stops, exit status 1 (got $status)" [ "$status" = 1 ]
 check "batch in a console: Enter wrote row 1, s skipped row 2, row 3 left" \
-    diff <(cut -d, -f2,5 "$work/prompt-log.csv") <(printf 'row,result\n1,writing\n1,ok\n2,skipped\n')
+    diff <(cut -d, -f2,5 "$work/console-log.csv") <(printf 'row,result\n1,writing\n1,ok\n2,skipped\n')
 check "batch in a console: the summary" \
-    grep -q '3rows:1ok,0mismatch,0noanswer,1skipped,1left' <(console_text)
+    grep -q '3rows:1ok,0mismatch,0noanswer,1skipped,1left' <(console_text console)
+# Ctrl-C reaches the program as a console event. (A terminal's console gives
+# no Ctrl-Break, and cannot be closed as a console window can.)
+in_console ctrl-c '\r' '\003'
+status=$?
+check "batch in a console: Ctrl-C stops as SIGINT does, exit status 130 (got $status)" [ "$status" = 130 ]
+check "batch in a console: after Ctrl-C, row 1 logged and the summary" \
+    grep -q '3rows:1ok,0mismatch,0noanswer,0skipped,2left' <(console_text ctrl-c)
 
 # The same prompt answered from a pipe of cmd's: one Enter, then the end of input stops the batch.
 (cd "$work" && wine_run cmd /c "echo.| Z:${windows_cli//\//\\} batch prompt-plan.csv --log pipe-log.csv --port COM1" \
