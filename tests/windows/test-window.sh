@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # velmora.exe (the deployed folder's, on its own DLLs) under Wine on Xvfb,
 # driven by real mouse and key events (xdotool): the window appears with its
-# title, OPEN on COM1 (mapped to velmora-sim), SET ALL, READ, and the READ
-# report shows what SET ALL stored. The Linux velmora does the same on the
-# same X server against a twin simulator; both simulators must have received
-# the same bytes. A screenshot of the Windows window is kept beside the build.
+# title and its values, OPEN on COM1 (mapped to velmora-sim), SET ALL, READ,
+# and the READ report shows what SET ALL stored. The Linux velmora does the
+# same on the same X server against a twin simulator; both simulators must
+# have received the same bytes. A screenshot of the Windows window is kept
+# beside the build.
 #
 #   tests/windows/test-window.sh WINDOWS_BUILD LINUX_BUILD
 #
