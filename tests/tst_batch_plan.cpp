@@ -161,6 +161,9 @@ private slots:
             "plan.csv:2:1: sn=" + QString(57, u'7') + u"\u2026: longer than 256 characters"_s);
         row("a long id", ("id,sn\n" + QByteArray(65, 'A') + ",1\n").constData(),
             "plan.csv:2:1: id " + QString(60, u'A') + u"\u2026: longer than 64 characters"_s);
+        const QString emoji = u"\U0001F642"_s;  // two UTF-16 units, quoted whole
+        row("a long id of emoji", ("id,sn\n" + emoji.repeated(70).toUtf8() + ",1\n").constData(),
+            "plan.csv:2:1: id " + emoji.repeated(60) + u"\u2026: longer than 64 characters"_s);
         row("same lip", "lip\n10.0.0.1\n10.0.0.2\n10.0.0.1\n",
             "plan.csv:4:1: lip=10.0.0.1: also on line 2 (--allow-duplicates allows it)");
         row("same mac written otherwise", "sn,mac\n1,00:1e:ce:00:00:01\n2,00-1E-CE-00-00-01\n",

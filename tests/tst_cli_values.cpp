@@ -52,6 +52,23 @@ private slots:
         // An error is one line, whatever line breaks the value holds.
         row("profile: lines ended by CR alone", "profile", "port = 1\rsn = 2\r",
             "dev%1.conf:1: port=1\\rsn = 2: expected a whole number from 0 to 65535");
+
+        // A long value is quoted up to 60 characters as a reader counts them:
+        // never half a surrogate pair, nor a letter without its accent.
+        const auto times = [](const QString &text, int count) { return text.repeated(count); };
+        const QString emoji = QStringLiteral("\U0001F642"), accented = QStringLiteral("e\u0301");
+        const QString more = QStringLiteral("\u2026"), notAnAddress = QStringLiteral(": expected four numbers 0 to 255 joined by dots");
+        QTest::newRow("quoted: emoji at the cut") << QStringLiteral("set") << "lip=" + times(emoji, 70)
+            << "lip=" + times(emoji, 56) + more + notAnAddress;
+        QTest::newRow("quoted: combining accents at the cut") << QStringLiteral("set") << "lip=1" + times(accented, 70)
+            << "lip=1" + times(accented, 55) + more + notAnAddress;
+        // Right-to-left text as it is; the override that would turn the line around, escaped.
+        QTest::newRow("quoted: right-to-left, profile") << QStringLiteral("profile")
+            << QStringLiteral("sip = \u202e") + times(QStringLiteral("\u05e9\u05dc\u05d5\u05dd"), 20)
+            << "dev%1.conf:1: sip=\\u202e" + times(QStringLiteral("\u05e9\u05dc\u05d5\u05dd"), 13) + QStringLiteral("\u05e9\u05dc\u05d5") + more
+                   + notAnAddress;
+        QTest::newRow("quoted: a lone surrogate, escaped") << QStringLiteral("set") << QStringLiteral("t1=") + QChar(0xd83d)
+            << QStringLiteral("t1=\\ud83d: expected a whole number from 0 to 65535");
     }
 
     void values()

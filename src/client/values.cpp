@@ -1,5 +1,7 @@
 #include "values.h"
 
+#include <QTextBoundaryFinder>
+
 using Protocol::BlockField;
 
 namespace Client {
@@ -220,38 +222,64 @@ QString oneLine(QString text)
     return text.replace(QLatin1Char('\n'), QLatin1String("\\n")).replace(QLatin1Char('\r'), QLatin1String("\\r"));
 }
 
+namespace {
+
+// One code point as a message quotes it: what would break the line or hide
+// in it (controls, format characters, a surrogate without its other half)
+// is written as an escape.
+void appendShown(QString *out, char32_t c)
+{
+    switch (c) {
+    case U'\0':
+        *out += QLatin1String("\\0");
+        return;
+    case U'\n':
+        *out += QLatin1String("\\n");
+        return;
+    case U'\r':
+        *out += QLatin1String("\\r");
+        return;
+    case U'\t':
+        *out += QLatin1String("\\t");
+        return;
+    default:
+        break;
+    }
+    const QChar::Category category = QChar::category(c);
+    if (category == QChar::Other_Control || category == QChar::Other_Format || category == QChar::Other_Surrogate)
+        *out += QStringLiteral("\\u%1").arg(uint(c), 4, 16, QLatin1Char('0'));
+    else
+        *out += QStringView(QChar::fromUcs4(c));
+}
+
+} // namespace
+
 QString shown(QStringView text)
 {
+    // Counted in what a reader sees as characters: a surrogate pair, or a
+    // letter with its combining marks, is one, and is never cut in two. The
+    // boundaries are looked for in a prefix only, as a value may be long; a
+    // cluster longer than the prefix's spare room is cut at a code point.
+    constexpr qsizetype Prefix = MaxShownCharacters * 8;
+    QStringView head = text.left(Prefix);
+    if (head.size() < text.size() && head.back().isHighSurrogate())
+        head = text.left(Prefix + 1);
+    QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, head);
     QString result;
-    qsizetype characters = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (characters == MaxShownCharacters) {
-            result += QChar(0x2026);  // …
-            break;
+    qsizetype start = 0;
+    for (int characters = 0; characters < MaxShownCharacters && start < head.size(); ++characters) {
+        const qsizetype end = clusters.toNextBoundary();
+        for (qsizetype i = start; i < end; ++i) {
+            const QChar unit = head.at(i);
+            if (unit.isHighSurrogate() && i + 1 < end && head.at(i + 1).isLowSurrogate())
+                appendShown(&result, QChar::surrogateToUcs4(unit, head.at(++i)));
+            else
+                appendShown(&result, unit.unicode());
         }
-        const QChar c = text.at(i);
-        ++characters;
-        switch (c.unicode()) {
-        case u'\0':
-            result += QLatin1String("\\0");
-            continue;
-        case u'\n':
-            result += QLatin1String("\\n");
-            continue;
-        case u'\r':
-            result += QLatin1String("\\r");
-            continue;
-        case u'\t':
-            result += QLatin1String("\\t");
-            continue;
-        default:
-            break;
-        }
-        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
-            result += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            result += c;
+        start = end;
     }
+    if (start < text.size())
+        result += QChar(0x2026);  // …
     return result;
 }
 

@@ -63,8 +63,10 @@ QString oneLine(QString text);
 constexpr int MaxShownCharacters = 60;
 constexpr int MaxValueCharacters = 256;
 
-// text for a message of one line: control characters escaped (\0, \n, \t,
-// \u001b), cut after MaxShownCharacters characters with "…".
+// text for a message of one line: control and format characters escaped (\0,
+// \n, \t, \u001b), cut after MaxShownCharacters characters with "…". A
+// character is what a reader sees as one: a surrogate pair, or a letter and
+// its combining marks, is never cut in two.
 QString shown(QStringView text);
 
 // The value of field as text (blanks around it dropped already); the error
