@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -314,10 +315,11 @@ private slots:
         QFETCH(int, signal);
         QFETCH(int, exitCode);
         QFETCH(bool, whileReadingPlan);
-        QByteArray longPlan = "id,t1\n";
-        for (int n = 1; n <= 50000; ++n)
-            longPlan += "B-" + QByteArray::number(n) + ',' + QByteArray::number(n) + '\n';
-        QVERIFY(writeFile(QStringLiteral("plan.csv"), whileReadingPlan ? longPlan : plan(20)));
+        // The long plan comes through a pipe, so that the program is still
+        // reading it when the signal comes, however fast it reads.
+        QFile::remove(QStringLiteral("plan.csv"));
+        QVERIFY(whileReadingPlan ? ::mkfifo("plan.csv", 0600) == 0 : writeFile(QStringLiteral("plan.csv"), plan(20)));
+        const auto removePipe = qScopeGuard([] { QFile::remove(QStringLiteral("plan.csv")); });
         Device first(fault("slow"));
         Device second(fault("slow"));
         BatchProcess batch({"plan.csv", "--log", "log.csv", "--no-prompt", "--port", first.path(), "--port", second.path()});
@@ -326,6 +328,12 @@ private slots:
         else
             QTRY_VERIFY(batch.err.contains(QLatin1String("[1/20]")));
         QCOMPARE(::kill(pid_t(batch.process.processId()), signal), 0);
+        if (whileReadingPlan) {
+            QByteArray longPlan = "id,t1\n";
+            for (int n = 1; n <= 50000; ++n)
+                longPlan += "B-" + QByteArray::number(n) + ',' + QByteArray::number(n) + '\n';
+            QVERIFY(writeFile(QStringLiteral("plan.csv"), longPlan));  // waits for the reader
+        }
         QTRY_VERIFY_WITH_TIMEOUT(batch.finished(), 10000);
         QCOMPARE(batch.process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(batch.process.exitCode(), exitCode);
