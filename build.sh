@@ -7,14 +7,17 @@
 #   ./build.sh test                    install what is missing, build twice
 #                                      (plain, and with ASan+UBSan), run every
 #                                      test, build and check the package; build
-#                                      the fuzz targets with clang, run each briefly;
-#                                      then the Windows build, tested under Wine
+#                                      the fuzz targets with clang, run each for a
+#                                      fixed number of inputs from a fixed seed;
+#                                      then the Windows build, tested under Wine;
+#                                      and print the time of each stage
 #   ./build.sh package                 build build/velmora_<version>_<arch>.deb
 #   ./build.sh windows                 cross-build for Windows (MinGW-w64; Qt built
 #                                      once into ~/.cache/velmora), giving
 #                                      build-windows/velmora-<version>-win64.zip
 #                                      and build-windows/velmora-<version>-win64-setup.exe
-#   ./build.sh fuzz [SECONDS]          run every fuzz target longer (default 600 s each)
+#   ./build.sh fuzz [SECONDS]          explore with every fuzz target, at random, for
+#                                      longer (default 600 s each)
 #   ./build.sh screenshot              render docs/window.png and docs/bench.png, headless
 #   ./build.sh bench [velmora-timing options]
 #                                      time velmora-cli set-all --verify and batch
@@ -81,6 +84,45 @@ build_windows() {
     packaging/windows/package.sh build-windows "$qt"
 }
 
+# The stages of ./build.sh test, each timed; the times are printed at the end,
+# also of a run that failed, so that slow growth is seen.
+stage_times=()
+stage() {
+    local name=$1 start=$SECONDS
+    shift
+    echo "== $name"
+    "$@"
+    stage_times+=("$(printf '%5d s  %s' $((SECONDS - start)) "$name")")
+}
+print_stage_times() {
+    local status=$?
+    echo "== Stage times"
+    printf '%s\n' "${stage_times[@]}"
+    [ $status -eq 0 ] || echo "(stopped by a failure after $SECONDS s)"
+    printf '%5d s  in all\n' "$SECONDS"
+}
+linux_tests() {
+    build build -DVELMORA_BUILD_TESTS=ON  # also after run, package or screenshot left them off
+    ctest --test-dir build --output-on-failure -j "$jobs"
+}
+package_and_check() {
+    cpack --config build/CPackConfig.cmake >/dev/null
+    packaging/check-package build
+}
+asan_tests() {
+    build build-asan -DVELMORA_SANITIZE=ON
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        ctest --test-dir build-asan --output-on-failure -j "$jobs"
+}
+fuzz_tests() {
+    build_fuzz
+    ctest --test-dir build-fuzz --output-on-failure -j "$jobs"
+}
+windows_tests() {
+    build_windows ON
+    tests/windows/run build-windows build
+}
+
 command=${1:-run}
 [ $# -gt 0 ] && shift
 case "$command" in
@@ -100,17 +142,12 @@ run)
     ;;
 test)
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
-    build build -DVELMORA_BUILD_TESTS=ON  # also after run, package or screenshot left them off
-    ctest --test-dir build --output-on-failure -j "$jobs"
-    cpack --config build/CPackConfig.cmake >/dev/null
-    packaging/check-package build
-    build build-asan -DVELMORA_SANITIZE=ON
-    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        ctest --test-dir build-asan --output-on-failure -j "$jobs"
-    build_fuzz
-    ctest --test-dir build-fuzz --output-on-failure -j "$jobs"
-    build_windows ON
-    tests/windows/run build-windows build
+    trap print_stage_times EXIT
+    stage "Linux build and tests" linux_tests
+    stage "package" package_and_check
+    stage "ASan and UBSan build and tests" asan_tests
+    stage "fuzz" fuzz_tests
+    stage "Windows build and tests" windows_tests
     ;;
 windows)
     build_windows OFF
