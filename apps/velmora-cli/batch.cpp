@@ -53,7 +53,7 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
     if (request.trace)
         trace = WireTrace::toStandardError();
     Batch::BatchLog log(request.plan);
-    Batch::BatchRun run(request.plan, log, request.waiting, {request.timeoutMs, request.retries, trace.get(), request.portWaitSeconds * 1000});
+    Batch::BatchRun run(log, request.waiting, {request.timeoutMs, request.retries, trace.get(), request.portWaitSeconds * 1000});
     for (int i = 0; i < request.ports.size(); ++i)
         run.addLane(request.ports.at(i), devices.at(i));
 
@@ -93,7 +93,7 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
     run.setAsk([&prompt](const QString &question, std::function<void(Batch::Answer)> answered) {
         prompt.ask(question, std::move(answered));
     });
-    const Batch::ProgressLines progress(run, request.plan, log);
+    const Batch::ProgressLines progress(run, log);
     QObject::connect(&progress, &Batch::ProgressLines::line, &printLine);
     QObject::connect(&run, &Batch::BatchRun::problem, &printError);
     QObject::connect(&run, &Batch::BatchRun::finished, &QCoreApplication::quit);
