@@ -135,7 +135,7 @@ bool BatchLog::readRecords(const QByteArray &bytes, QStringList *errors, QString
             return false;
         }
         if (*result == Result::Writing)
-            writing.push_back({row, port, QStringLiteral("%1:%2").arg(name).arg(number)});
+            writing.push_back({row, port});
         else
             m_okRows.insert(row);
     }

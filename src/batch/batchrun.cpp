@@ -14,6 +14,7 @@ BatchRun::BatchRun(Record &record, Waiting waiting, const LineSettings &settings
     : QObject(parent), m_record(record), m_plan(record.plan()), m_waiting(waiting), m_settings(settings),
       m_results(size_t(m_plan.size()))
 {
+    connect(&m_record, &Record::broken, this, [this](const QString &why) { logFailed(why); });
 }
 
 BatchRun::~BatchRun() = default;

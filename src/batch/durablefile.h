@@ -42,6 +42,8 @@ public:
     // them reached the file all the same.
     bool append(const QByteArray &bytes, qsizetype *written, QString *error);
     qint64 size() const { return m_size; }
+    // Empties the file, on the disk when this returns.
+    bool truncate(QString *error);
 
 private:
     QFile m_file;

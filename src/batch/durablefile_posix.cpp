@@ -138,4 +138,14 @@ bool DurableFile::append(const QByteArray &bytes, qsizetype *written, QString *e
     return true;
 }
 
+bool DurableFile::truncate(QString *error)
+{
+    if (::ftruncate(m_file.handle(), 0) != 0 || ::fsync(m_file.handle()) != 0) {
+        *error = systemError();
+        return false;
+    }
+    m_size = 0;
+    return true;
+}
+
 } // namespace Batch

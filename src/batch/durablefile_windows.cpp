@@ -94,4 +94,14 @@ bool DurableFile::append(const QByteArray &bytes, qsizetype *written, QString *e
     return true;
 }
 
+bool DurableFile::truncate(QString *error)
+{
+    if (!m_file.resize(0) || !::FlushFileBuffers(nativeHandle(m_file))) {
+        *error = m_file.errorString();
+        return false;
+    }
+    m_size = 0;
+    return true;
+}
+
 } // namespace Batch

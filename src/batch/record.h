@@ -44,7 +44,6 @@ struct InDoubt
 {
     int row = 0;
     QString port;
-    QString where;  // where the record keeps it, for messages: "LOG.csv:12"
 };
 
 class Record : public QObject
@@ -92,7 +91,11 @@ public:
 signals:
     // The record could not be reached since then; rows wait for it.
     void unreachable(const QDateTime &since);
-    void reachable();
+    // Reachable again; journaled verdicts, if any, were set down.
+    void reachable(int journaled);
+    // The record can be used no longer (another run took this station's
+    // place): the run stops.
+    void broken(const QString &why);
 };
 
 } // namespace Batch
