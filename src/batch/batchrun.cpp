@@ -358,7 +358,7 @@ void BatchRun::finishIfDone()
             return;
     }
     m_finished = true;
-    QMetaObject::invokeMethod(this, [this] { emit finished(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this] { m_record.runEnded([this] { emit finished(); }); }, Qt::QueuedConnection);
 }
 
 int BatchRun::count(Result result) const
@@ -368,9 +368,12 @@ int BatchRun::count(Result result) const
 
 QString BatchRun::summary() const
 {
-    const int ok = int(m_record.okRows().size()) + count(Result::Ok);
+    // A shared plan is this run's rows only; the record tells of the rest.
+    const bool shared = m_record.isShared();
+    const int ok = (shared ? 0 : int(m_record.okRows().size())) + count(Result::Ok);
     const int others = count(Result::Mismatch) + count(Result::Refused) + count(Result::NoAnswer);
-    const int left = m_plan.size() - ok - others - count(Result::Skipped);
+    const int total = shared ? ok + others + count(Result::Skipped) : m_plan.size();
+    const int left = total - ok - others - count(Result::Skipped);
     QStringList parts = {QStringLiteral("%1 ok").arg(ok), QStringLiteral("%1 mismatch").arg(count(Result::Mismatch))};
     if (count(Result::Refused) > 0)
         parts << QStringLiteral("%1 refused").arg(count(Result::Refused));
@@ -378,10 +381,12 @@ QString BatchRun::summary() const
           << QStringLiteral("%1 skipped").arg(count(Result::Skipped));
     if (left > 0)
         parts << QStringLiteral("%1 left").arg(left);
-    QString summary = QStringLiteral("%1 %2: %3")
-                          .arg(m_plan.size())
-                          .arg(m_plan.size() == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
-                               parts.join(QLatin1String(", ")));
+    QString summary = QStringLiteral("%1 %2%3: %4")
+                          .arg(total)
+                          .arg(total == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
+                               shared ? QStringLiteral(" here") : QString(), parts.join(QLatin1String(", ")));
+    if (!m_record.summaryNote().isEmpty())
+        summary += QLatin1String("; ") + m_record.summaryNote();
     if (!m_checkedRows.isEmpty())
         summary += QLatin1String("; read again after the last run stopped: ") + m_checkedRows.join(QLatin1String(", "));
     return summary;
@@ -389,6 +394,8 @@ QString BatchRun::summary() const
 
 bool BatchRun::allOk() const
 {
+    if (m_record.isShared())
+        return count(Result::Mismatch) + count(Result::Refused) + count(Result::NoAnswer) == 0;
     return int(m_record.okRows().size()) + count(Result::Ok) + count(Result::Skipped) == m_plan.size();
 }
 

@@ -75,9 +75,11 @@ public:
     // recorded, then finished() follows.
     void stop();
 
-    // "50 rows: 48 ok, 1 mismatch, 1 no answer, 0 skipped".
+    // "50 rows: 48 ok, 1 mismatch, 1 no answer, 0 skipped"; of a shared
+    // record, "20 rows here: ...; line big: 598 of 600 rows ok".
     QString summary() const;
-    // Every row that was not skipped is ok, this run or before.
+    // Every row that was not skipped is ok, this run or before; of a shared
+    // record, every row of this run.
     bool allOk() const;
     // The record could not be written; the run stopped then.
     bool logFailed() const { return m_logFailed; }

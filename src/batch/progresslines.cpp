@@ -12,6 +12,13 @@ ProgressLines::ProgressLines(const BatchRun &run, const Record &record, QObject 
                                QString::number(m_plan.size())));
     });
     connect(&run, &BatchRun::laneChanged, this, &ProgressLines::laneChanged);
+    connect(&record, &Record::unreachable, this, [this](const QDateTime &since) {
+        emit line(QStringLiteral("record unreachable since %1; waiting").arg(since.toString(QStringLiteral("HH:mm:ss"))));
+    });
+    connect(&record, &Record::reachable, this, [this](int journaled) {
+        emit line(journaled > 0 ? QStringLiteral("record reachable again; %1 verdicts from the journal set down").arg(journaled)
+                                : QStringLiteral("record reachable again"));
+    });
     connect(&run, &BatchRun::attemptFinished, this, [this](const Attempt &attempt, int done) {
         emit line(attemptLine(m_plan, attempt, done));
     });

@@ -88,6 +88,15 @@ public:
     virtual void stopWaiting() {}
     virtual QString errorString() const = 0;
 
+    // Other stations write rows of the same plan: this run answers for its
+    // own rows only, and the rest of the plan is theirs.
+    virtual bool isShared() const { return false; }
+    // Called once when the run has ended, before it says so: a shared
+    // record learns where the whole plan stands (summaryNote()).
+    virtual void runEnded(std::function<void()> then) { then(); }
+    // "line big: 600 of 600 rows ok", or nothing.
+    virtual QString summaryNote() const { return {}; }
+
 signals:
     // The record could not be reached since then; rows wait for it.
     void unreachable(const QDateTime &since);

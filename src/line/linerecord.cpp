@@ -78,6 +78,7 @@ LineRecord::LineRecord(const RecordAddress &address, const Settings &settings, Q
     connect(&m_renewTimer, &QTimer::timeout, this, &LineRecord::renew);
     m_retryTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, &LineRecord::tryAgain);
+    connect(m_link.get(), &RecordLink::stalled, this, &LineRecord::becomeUnreachable);
 }
 
 LineRecord::~LineRecord() = default;
@@ -201,6 +202,7 @@ void LineRecord::open(std::function<void(Refusal, const QString &)> finished)
                 m_inDoubt = std::move(opened->inDoubt);
                 m_tokens = std::move(opened->tokens);
                 m_renewTimer.start();
+                m_opened = true;
             }
             finished(opened->refusal, opened->error);
         },
@@ -409,10 +411,43 @@ void LineRecord::answered(Op op, const Answer &answer)
     }
 }
 
+void LineRecord::runEnded(std::function<void()> then)
+{
+    m_renewTimer.stop();
+    if (!m_reachable) {
+        then();
+        return;
+    }
+    const int lineId = m_line.id;
+    const QString station = m_settings.station;
+    const QString instance = m_instance;
+    m_link->post(
+        [lineId, station, instance](QSqlDatabase &db) {
+            // Gone at once, not when the lease runs out: its rows are settled.
+            Answer ended = renewLease(db, station, instance, 0);
+            if (!ended.ok)
+                return ended;
+            QSqlQuery query(db);
+            QString error;
+            if (!run(query, QStringLiteral("SELECT count(*) FILTER (WHERE state = 'ok'), count(*) FROM velmora.rows "
+                                           "WHERE line_id = ?"),
+                     {lineId}, &error)
+                || !query.next())
+                return failed(db, query);
+            return done({query.value(0), query.value(1)});
+        },
+        [this, then](const Answer &answer) {
+            if (answer.ok)
+                m_summaryNote = QStringLiteral("line %1: %2 of %3 rows ok")
+                                    .arg(m_settings.line, answer.values.value(0).toString(), answer.values.value(1).toString());
+            then();
+        });
+}
+
 void LineRecord::becomeUnreachable()
 {
-    if (!m_reachable)
-        return;
+    if (!m_reachable || !m_opened)
+        return;  // open() says so itself
     m_reachable = false;
     m_renewTimer.stop();
     m_retryMs = m_settings.firstRetryMs;

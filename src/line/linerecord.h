@@ -72,6 +72,9 @@ public:
     void setVerdict(const Batch::Attempt &attempt, Done done) override;
     void stopWaiting() override;
     QString errorString() const override { return m_error; }
+    bool isShared() const override { return true; }
+    void runEnded(std::function<void()> then) override;
+    QString summaryNote() const override { return m_summaryNote; }
 
 private:
     struct Op
@@ -107,7 +110,9 @@ private:
     QHash<int, QString> m_tokens;  // by row: the claim this station holds
     QString m_error;
     QStringList m_replayed;
+    QString m_summaryNote;
 
+    bool m_opened = false;
     bool m_reachable = true;
     bool m_stopping = false;
     bool m_mayHaveRows = true;

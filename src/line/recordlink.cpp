@@ -152,6 +152,12 @@ void RecordLink::cut()
         cutSocket(socket);
 }
 
+void RecordLink::deadlinePassed()
+{
+    cut();
+    emit stalled();
+}
+
 void RecordLink::post(Job job, std::function<void(const Answer &)> done, int deadlineMs)
 {
     // Started when the job begins: it cuts the connection if the job still
@@ -160,7 +166,7 @@ void RecordLink::post(Job job, std::function<void(const Answer &)> done, int dea
     auto *deadline = new QTimer(this);
     deadline->setSingleShot(true);
     deadline->setInterval(deadlineMs);
-    connect(deadline, &QTimer::timeout, this, &RecordLink::cut);
+    connect(deadline, &QTimer::timeout, this, &RecordLink::deadlinePassed);
     QMetaObject::invokeMethod(m_worker, [this, worker = m_worker, job = std::move(job), done = std::move(done), deadline] {
         QMetaObject::invokeMethod(this, [deadline] { deadline->start(); }, Qt::QueuedConnection);
         Answer answer = worker->run(job);

@@ -51,10 +51,14 @@ public:
 
 signals:
     void notified(const QString &channel, const QString &payload);
+    // A job outlived its deadline: the record is not answering (its
+    // connection was cut, and the job's answer follows).
+    void stalled();
 
 private:
     class Worker;
     void cut();
+    void deadlinePassed();
 
     QThread *m_thread = nullptr;
     Worker *m_worker = nullptr;

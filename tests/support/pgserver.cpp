@@ -215,9 +215,9 @@ bool PgServer::stop(bool immediate)
                nullptr);
 }
 
-QString PgServer::url(const QString &user, int port, const QString &extra) const
+QString PgServer::url(const QString &user, int port, const QString &extra, const QString &database) const
 {
-    QString url = QStringLiteral("postgresql://%1@127.0.0.1:%2/%3").arg(user).arg(port ? port : m_port).arg(QLatin1String(Database));
+    QString url = QStringLiteral("postgresql://%1@127.0.0.1:%2/%3").arg(user).arg(port ? port : m_port).arg(database);
     if (!extra.isEmpty())
         url += QLatin1Char('?') + extra;
     return url;

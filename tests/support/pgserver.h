@@ -45,7 +45,8 @@ public:
 
     // A libpq URI for user, over TCP at port (this server's unless given)
     // or over the socket; extra is added to its query ("sslmode=require").
-    QString url(const QString &user, int port = 0, const QString &extra = QString()) const;
+    QString url(const QString &user, int port = 0, const QString &extra = QString(),
+                const QString &database = QLatin1String(Database)) const;
     QString socketUrl(const QString &user) const;
 
     // A login role with a password (written to passFile()), member of the
