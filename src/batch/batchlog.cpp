@@ -1,6 +1,7 @@
 #include "batchlog.h"
 
 #include "csv.h"
+#include "lockholder.h"
 
 #include <QFileInfo>
 
@@ -124,7 +125,12 @@ bool BatchLog::open(const QString &fileName, QStringList *errors, QStringList *w
 #ifdef Q_OS_UNIX
     // Two runs on one log would provision the same rows twice.
     if (::flock(m_file.handle(), LOCK_EX | LOCK_NB) != 0) {
-        *errors << QStringLiteral("%1: in use by another velmora-cli batch").arg(fileName);
+        struct stat locked = {};
+        const QString holder = ::fstat(m_file.handle(), &locked) == 0
+                                   ? LockHolder::describe(quint64(locked.st_dev), quint64(locked.st_ino))
+                                   : QString();
+        *errors << QStringLiteral("%1: in use by another run (velmora-cli batch or velmora-bench)%2")
+                       .arg(fileName, holder.isEmpty() ? QString() : QStringLiteral(": ") + holder);
         return false;
     }
 #elif defined(Q_OS_WIN)
@@ -135,7 +141,7 @@ bool BatchLog::open(const QString &fileName, QStringList *errors, QStringList *w
     farPastTheEnd.OffsetHigh = 0x7FFFFFFF;
     if (!::LockFileEx(nativeHandle(m_file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
                       &farPastTheEnd)) {
-        *errors << QStringLiteral("%1: in use by another velmora-cli batch").arg(fileName);
+        *errors << QStringLiteral("%1: in use by another run (velmora-cli batch or velmora-bench)").arg(fileName);
         return false;
     }
 #endif
