@@ -5,6 +5,7 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <utility>
 
 namespace Batch {
 
@@ -132,12 +133,24 @@ void BatchRun::stop()
             writing << port->lane->port();
         } else if (port->state == Port::AwaitingDevice) {
             port->lane->stopWaiting();
+            port->held = false;
             port->state = Port::Idle;
             announce(*port, LaneState::Idle);
         }
     }
     emit stopping(writing);
     finishIfDone();
+}
+
+void BatchRun::hold(bool held)
+{
+    m_held = held;
+    if (held)
+        return;
+    for (const auto &port : m_ports) {
+        if (std::exchange(port->held, false) && !m_stopping)
+            begin(*port);
+    }
 }
 
 void BatchRun::announce(const Port &port, LaneState state)
@@ -207,6 +220,11 @@ void BatchRun::ask(Port &port)
 
 void BatchRun::begin(Port &port)
 {
+    if (m_held) {
+        port.held = true;
+        port.state = Port::AwaitingDevice;  // stop() lets it go
+        return;
+    }
     QString error;
     if (!port.lane->open(&error)) {
         if (m_waiting == Waiting::Prompt) {

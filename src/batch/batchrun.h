@@ -74,6 +74,9 @@ public:
     // Starts no other device; the ones being written are finished and
     // recorded, then finished() follows.
     void stop();
+    // While held, no device is begun: the ones being written are finished,
+    // a lane that would begin one waits. For a question that may stop the run.
+    void hold(bool held);
 
     // "50 rows: 48 ok, 1 mismatch, 1 no answer, 0 skipped".
     QString summary() const;
@@ -111,6 +114,7 @@ private:
         enum State { Idle, AwaitingDevice, Provisioning, Checking, Closed } state = Idle;
         int row = 0;
         std::deque<int> rowsInDoubt;  // rows the last run was writing here
+        bool held = false;            // would have begun its row, but the run is held
     };
 
     void announce(const Port &port, LaneState state);
@@ -142,6 +146,7 @@ private:
     QStringList m_checkedRows;  // "row 3 on /dev/ttyUSB0: ok"
 
     bool m_stopping = false;
+    bool m_held = false;
     bool m_finished = false;
     bool m_logFailed = false;
 };
