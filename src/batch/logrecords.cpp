@@ -27,9 +27,33 @@ std::optional<Result> resultNamed(const QString &name)
 
 } // namespace
 
-QString LogRecord::held(const QString &key) const
+void ResultCounts::add(const std::optional<Result> &result)
 {
-    for (const LogValue &value : readBack) {
+    switch (result.value_or(Result::Writing)) {
+    case Result::Ok:
+        ++ok;
+        return;
+    case Result::Mismatch:
+        ++mismatch;
+        return;
+    case Result::Refused:
+        ++refused;
+        return;
+    case Result::NoAnswer:
+        ++noAnswer;
+        return;
+    case Result::Skipped:
+        ++skipped;
+        return;
+    case Result::Writing:
+        ++left;
+        return;
+    }
+}
+
+QString valueOf(const QList<LogValue> &values, const QString &key)
+{
+    for (const LogValue &value : values) {
         if (value.key == key)
             return value.text;
     }

@@ -21,6 +21,9 @@ struct LogValue
     QString text;  // as the log has it; empty where no value came
 };
 
+// The text of key among values; empty where it is not there.
+QString valueOf(const QList<LogValue> &values, const QString &key);
+
 struct LogRecord
 {
     int line = 0;  // of the log, counted from 1; 0 for a row the log has no line for
@@ -34,8 +37,18 @@ struct LogRecord
     QList<LogValue> readBack;  // every value the device held afterwards; empty texts where none came
 
     // The value read back for key; empty where none came.
-    QString held(const QString &key) const;
+    QString held(const QString &key) const { return valueOf(readBack, key); }
     bool hasReadBack() const;
+};
+
+// How many rows came to each result; a row with none, or with a "writing"
+// line and no verdict, is left.
+struct ResultCounts
+{
+    int ok = 0, mismatch = 0, refused = 0, noAnswer = 0, skipped = 0, left = 0;
+    void add(const std::optional<Result> &result);
+    int done() const { return ok + mismatch + refused + noAnswer + skipped; }
+    int rows() const { return done() + left; }
 };
 
 // The lines of a log after its header, cut-off lines left out. False with

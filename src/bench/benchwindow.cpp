@@ -174,16 +174,16 @@ void BenchWindow::buildControls()
     record->addWidget(logLabel, 1);
     record->addWidget(logButton);
 
-    auto *table = new QWidget(central);
-    table->setObjectName(QStringLiteral("tableSide"));
-    auto *tableLayout = new QVBoxLayout(table);
+    auto *tableSide = new QWidget(central);
+    tableSide->setObjectName(QStringLiteral("tableSide"));
+    auto *tableLayout = new QVBoxLayout(tableSide);
     tableLayout->setContentsMargins(0, 0, 0, 0);
     tableLayout->addWidget(findEdit);
     tableLayout->addWidget(planView, 1);
 
     auto *planSide = new QSplitter(Qt::Vertical, central);
     planSide->setObjectName(QStringLiteral("planSplitter"));
-    planSide->addWidget(table);
+    planSide->addWidget(tableSide);
     planSide->addWidget(problemList);
     planSide->setStretchFactor(0, 4);
     planSide->setStretchFactor(1, 1);

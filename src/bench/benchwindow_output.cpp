@@ -9,6 +9,7 @@
 #include "resultfilter.h"
 #include "runsession.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSysInfo>
@@ -34,6 +35,14 @@ QString csvBeside(const QString &pdfFile)
 {
     const QFileInfo pdf(pdfFile);
     return pdf.dir().filePath(pdf.completeBaseName() + QStringLiteral(".csv"));
+}
+
+// A PDF to write, named after the plan: plan.report.pdf, plan.labels.pdf.
+QString choosePdf(QWidget *parent, const QString &title, const QString &planFile, const QString &suffix)
+{
+    const QFileInfo plan(planFile);
+    return QFileDialog::getSaveFileName(parent, title, plan.dir().filePath(plan.completeBaseName() + suffix),
+                                        QCoreApplication::translate("Bench::BenchWindow", "PDF (*.pdf)"));
 }
 
 bool writeFile(const QString &fileName, const QByteArray &bytes, QString *error)
@@ -132,10 +141,7 @@ void BenchWindow::exportReport()
 {
     if (!askOperator())
         return;
-    const QFileInfo plan(planTable->fileName());
-    const QString chosen = QFileDialog::getSaveFileName(this, tr("Export the report"),
-                                                        plan.dir().filePath(plan.completeBaseName() + QStringLiteral(".report.pdf")),
-                                                        tr("PDF (*.pdf)"));
+    const QString chosen = choosePdf(this, tr("Export the report"), planTable->fileName(), QStringLiteral(".report.pdf"));
     if (chosen.isEmpty())
         return;
     QString error;
@@ -196,10 +202,7 @@ void BenchWindow::printLabels()
             QMessageBox::warning(this, tr("Print labels"), error);
         return;
     }
-    const QFileInfo plan(planTable->fileName());
-    const QString chosen = QFileDialog::getSaveFileName(this, tr("Save the labels as"),
-                                                        plan.dir().filePath(plan.completeBaseName() + QStringLiteral(".labels.pdf")),
-                                                        tr("PDF (*.pdf)"));
+    const QString chosen = choosePdf(this, tr("Save the labels as"), planTable->fileName(), QStringLiteral(".labels.pdf"));
     if (chosen.isEmpty())
         return;
     if (!writeLabels(chosen, format, dialog.selectedOnly() ? selected : QSet<int>(), &error)) {

@@ -28,14 +28,14 @@ LabelDialog::LabelDialog(int ok, int selected, bool canPdf, bool canPrint, QWidg
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttons"));
-    QPushButton *pdf = buttons->addButton(tr("Save as &PDF..."), QDialogButtonBox::AcceptRole);
-    pdf->setObjectName(QStringLiteral("pdfButton"));
-    pdf->setEnabled(canPdf && ok > 0);
-    QPushButton *printer = buttons->addButton(tr("P&rint..."), QDialogButtonBox::AcceptRole);
-    printer->setObjectName(QStringLiteral("printButton"));
-    printer->setEnabled(canPrint && ok > 0);
-    connect(pdf, &QPushButton::clicked, this, [this] { done(ToPdf); });
-    connect(printer, &QPushButton::clicked, this, [this] { done(ToPrinter); });
+    QPushButton *pdfButton = buttons->addButton(tr("Save as &PDF..."), QDialogButtonBox::AcceptRole);
+    pdfButton->setObjectName(QStringLiteral("pdfButton"));
+    pdfButton->setEnabled(canPdf && ok > 0);
+    QPushButton *printButton = buttons->addButton(tr("P&rint..."), QDialogButtonBox::AcceptRole);
+    printButton->setObjectName(QStringLiteral("printButton"));
+    printButton->setEnabled(canPrint && ok > 0);
+    connect(pdfButton, &QPushButton::clicked, this, [this] { done(ToPdf); });
+    connect(printButton, &QPushButton::clicked, this, [this] { done(ToPrinter); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto *form = new QFormLayout;

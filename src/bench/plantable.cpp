@@ -52,16 +52,7 @@ QList<Batch::LogValue> heldValues(const Protocol::ParameterBlock &block)
     return values;
 }
 
-QString heldValue(const QList<Batch::LogValue> &held, const QString &key)
-{
-    for (const Batch::LogValue &value : held) {
-        if (value.key == key)
-            return value.text;
-    }
-    return {};
-}
-
-// "batch's message" as the table numbers its rows: "row 2, sn: sn=300: ...".
+// batch's message with the row numbered as the table numbers it: "row 2, sn: sn=300: ...".
 QString shownProblem(const PlanProblem &problem, int planRow, const QString &column, const QString &message)
 {
     if (problem.row == PlanProblem::Header)
@@ -321,33 +312,8 @@ const RowOutcome &PlanTable::outcome(int planRow) const
 PlanTable::Counts PlanTable::counts() const
 {
     Counts counts;
-    for (int row : m_planToTable) {
-        const std::optional<Batch::Result> &result = m_outcomes[size_t(row)].result;
-        if (!result) {
-            ++counts.left;
-            continue;
-        }
-        switch (*result) {
-        case Batch::Result::Ok:
-            ++counts.ok;
-            break;
-        case Batch::Result::Mismatch:
-            ++counts.mismatch;
-            break;
-        case Batch::Result::Refused:
-            ++counts.refused;
-            break;
-        case Batch::Result::NoAnswer:
-            ++counts.noAnswer;
-            break;
-        case Batch::Result::Skipped:
-            ++counts.skipped;
-            break;
-        case Batch::Result::Writing:
-            ++counts.left;
-            break;
-        }
-    }
+    for (int row : m_planToTable)
+        counts.add(m_outcomes[size_t(row)].result);
     return counts;
 }
 
@@ -511,7 +477,7 @@ QVariant PlanTable::holdsData(int row, int role) const
     }
     QStringList shown;
     for (const Protocol::BlockField *field : m_plan.fields)
-        shown << QStringLiteral("%1=%2").arg(QLatin1String(field->key), heldValue(outcome.held, QLatin1String(field->key)));
+        shown << QStringLiteral("%1=%2").arg(QLatin1String(field->key), Batch::valueOf(outcome.held, QLatin1String(field->key)));
     return shown.join(QLatin1String(", "));
 }
 

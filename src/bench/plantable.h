@@ -96,11 +96,7 @@ public:
     // set to the first row's: one check for them all. False where a cell cannot be edited.
     bool fillDown(int column, const QList<int> &rows);
 
-    struct Counts
-    {
-        int ok = 0, mismatch = 0, refused = 0, noAnswer = 0, skipped = 0, left = 0;
-        int done() const { return ok + mismatch + refused + noAnswer + skipped; }
-    };
+    using Counts = Batch::ResultCounts;
     // Over the plan's rows; an ok of an earlier run counts as ok.
     Counts counts() const;
 

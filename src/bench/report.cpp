@@ -28,37 +28,18 @@ QString resultOf(const Batch::LogRecord &row)
 
 } // namespace
 
-QString ReportCounts::text() const
+QString countsText(const Batch::ResultCounts &counts)
 {
     return QCoreApplication::translate("Bench::Report", "%1 rows: %2 ok, %3 mismatch, %4 refused, %5 no answer, %6 skipped, %7 left")
-        .arg(rows()).arg(ok).arg(mismatch).arg(refused).arg(noAnswer).arg(skipped).arg(left);
+        .arg(counts.rows()).arg(counts.ok).arg(counts.mismatch).arg(counts.refused).arg(counts.noAnswer)
+        .arg(counts.skipped).arg(counts.left);
 }
 
-ReportCounts reportCounts(const QList<Batch::LogRecord> &rows)
+Batch::ResultCounts reportCounts(const QList<Batch::LogRecord> &rows)
 {
-    ReportCounts counts;
-    for (const Batch::LogRecord &row : rows) {
-        switch (row.result.value_or(Batch::Result::Writing)) {
-        case Batch::Result::Ok:
-            ++counts.ok;
-            break;
-        case Batch::Result::Mismatch:
-            ++counts.mismatch;
-            break;
-        case Batch::Result::Refused:
-            ++counts.refused;
-            break;
-        case Batch::Result::NoAnswer:
-            ++counts.noAnswer;
-            break;
-        case Batch::Result::Skipped:
-            ++counts.skipped;
-            break;
-        case Batch::Result::Writing:
-            ++counts.left;
-            break;
-        }
-    }
+    Batch::ResultCounts counts;
+    for (const Batch::LogRecord &row : rows)
+        counts.add(row.result);
     return counts;
 }
 

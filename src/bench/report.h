@@ -25,15 +25,10 @@ struct ReportHeader
     QDateTime end;
 };
 
-struct ReportCounts
-{
-    int ok = 0, mismatch = 0, refused = 0, noAnswer = 0, skipped = 0, left = 0;
-    int rows() const { return ok + mismatch + refused + noAnswer + skipped + left; }
-    // "12 rows: 10 ok, 1 mismatch, 0 refused, 0 no answer, 1 skipped, 0 left"
-    QString text() const;
-};
+// "12 rows: 10 ok, 1 mismatch, 0 refused, 0 no answer, 1 skipped, 0 left"
+QString countsText(const Batch::ResultCounts &counts);
 
-ReportCounts reportCounts(const QList<Batch::LogRecord> &rows);
+Batch::ResultCounts reportCounts(const QList<Batch::LogRecord> &rows);
 // The header's start and end from the log's lines; the rest as given.
 ReportHeader withRunTimes(ReportHeader header, const QList<Batch::LogRecord> &lines);
 

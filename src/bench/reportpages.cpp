@@ -212,7 +212,7 @@ private:
         return {{tr("Plan"), m_header.planFile},          {tr("Log"), m_header.logFile},
                 {tr("Station"), m_header.station},        {tr("Operator"), m_header.operatorName},
                 {tr("Software"), m_header.software},      {tr("Run"), tr("%1 to %2").arg(time(m_header.start), time(m_header.end))},
-                {tr("Summary"), reportCounts(m_rows).text()}};
+                {tr("Summary"), countsText(reportCounts(m_rows))}};
     }
 
     qreal labelWidth() const
