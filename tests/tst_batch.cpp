@@ -556,7 +556,7 @@ private slots:
         QTest::newRow("--auto and --no-prompt") << plan(2) << QByteArray() << batch + QStringList{"--auto"} << 2
                                                 << "batch takes --auto or --no-prompt, not both";
         QTest::newRow("no log") << plan(2) << QByteArray() << QStringList{"batch", "plan.csv", "--port", "@LINE"} << 2
-                                << "batch needs --log LOG.csv, its record";
+                                << "batch needs --log LOG.csv, its record, or --record URL --line NAME";
         QTest::newRow("port missing") << plan(2) << QByteArray() << batch + QStringList{"--port", "/dev/no-such-line"} << 3
                                       << "cannot open /dev/no-such-line: No such file or directory; velmora-cli ports lists the serial ports present";
     }

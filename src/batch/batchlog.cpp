@@ -3,6 +3,8 @@
 #include "csv.h"
 #include "logformat.h"
 
+#include "link/portlock.h"
+
 #include <QFileInfo>
 #include <QMetaObject>
 
@@ -36,10 +38,13 @@ bool BatchLog::open(const QString &fileName, QStringList *errors, QStringList *w
     switch (m_file.open(fileName, &error)) {
     case DurableFile::Opened::Yes:
         break;
-    case DurableFile::Opened::InUse:
+    case DurableFile::Opened::InUse: {
         // Two runs on one log would provision the same rows twice.
-        *errors << QStringLiteral("%1: in use by another velmora-cli batch").arg(fileName);
+        const QString holder = PortLock::flockHolder(fileName);
+        *errors << QStringLiteral("%1: in use by another run (velmora-cli batch or velmora-bench)%2")
+                       .arg(fileName, holder.isEmpty() ? QString() : QStringLiteral(": ") + holder);
         return false;
+    }
     case DurableFile::Opened::Failed:
         *errors << QStringLiteral("%1: %2").arg(fileName, error);
         return false;

@@ -7,6 +7,7 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <utility>
 
 namespace Batch {
 
@@ -128,6 +129,7 @@ void BatchRun::stop()
             writing << port->lane->port();
         } else if (port->state == Port::AwaitingDevice) {
             port->lane->stopWaiting();
+            port->held = false;
             giveBack(*port);
             port->state = Port::Idle;
             announce(*port, LaneState::Idle);
@@ -136,6 +138,17 @@ void BatchRun::stop()
     m_record.stopWaiting();
     emit stopping(writing);
     finishIfDone();
+}
+
+void BatchRun::hold(bool held)
+{
+    m_held = held;
+    if (held)
+        return;
+    for (const auto &port : m_ports) {
+        if (std::exchange(port->held, false) && !m_stopping)
+            begin(*port);
+    }
 }
 
 void BatchRun::announce(const Port &port, LaneState state)
@@ -218,6 +231,11 @@ void BatchRun::ask(Port &port)
 
 void BatchRun::begin(Port &port)
 {
+    if (m_held) {
+        port.held = true;
+        port.state = Port::AwaitingDevice;  // stop() lets it go
+        return;
+    }
     QString error;
     if (!port.lane->open(&error)) {
         if (m_waiting == Waiting::Prompt) {

@@ -74,6 +74,9 @@ public:
     // Starts no other device; the ones being written are finished and
     // recorded, then finished() follows.
     void stop();
+    // While held, no device is begun: the ones being written are finished,
+    // a lane that would begin one waits. For a question that may stop the run.
+    void hold(bool held);
 
     // "50 rows: 48 ok, 1 mismatch, 1 no answer, 0 skipped"; of a shared
     // record, "20 rows here: ...; line big: 598 of 600 rows ok".
@@ -122,6 +125,7 @@ private:
         } state = Idle;
         int row = 0;
         std::deque<int> rowsInDoubt;  // rows the last run was writing here
+        bool held = false;            // would have begun its row, but the run is held
     };
 
     void announce(const Port &port, LaneState state);
@@ -156,6 +160,7 @@ private:
     QStringList m_checkedRows;  // "row 3 on /dev/ttyUSB0: ok"
 
     bool m_stopping = false;
+    bool m_held = false;
     bool m_finished = false;
     bool m_logFailed = false;
 };
