@@ -32,6 +32,9 @@ cd "$(dirname "$0")"
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libqrencode-dev)
 packages+=(poppler-utils zbar-tools)  # the tests read the bench's PDFs back: their text, their QR codes
+# A line's shared record: Qt SQL's PostgreSQL driver and libpq; the tests
+# start PostgreSQL 15 servers of their own (and a TLS one, with openssl).
+packages+=(libqt6sql6-psql libpq-dev postgresql-15 openssl)
 # The Debian package: manual pages, and the tools that build and check it.
 packages+=(help2man dpkg-dev file man-db desktop-file-utils appstream lintian)
 packages+=(clang libclang-rt-14-dev)  # fuzzing: clang and its libFuzzer
