@@ -18,7 +18,8 @@
 #                                      and build-windows/velmora-<version>-win64-setup.exe
 #   ./build.sh fuzz [SECONDS]          explore with every fuzz target, at random, for
 #                                      longer (default 600 s each)
-#   ./build.sh screenshot              render docs/window.png and docs/bench.png, headless
+#   ./build.sh screenshot              render docs/window.png and docs/bench.png, a page
+#                                      of a report and a sheet of labels, headless
 #   ./build.sh bench [velmora-timing options]
 #                                      time velmora-cli set-all --verify and batch
 #                                      against the simulated device, count the
@@ -29,7 +30,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev)
+packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libqrencode-dev)
+packages+=(poppler-utils zbar-tools)  # the tests read the bench's PDFs back: their text, their QR codes
 # The Debian package: manual pages, and the tools that build and check it.
 packages+=(help2man dpkg-dev file man-db desktop-file-utils appstream lintian)
 packages+=(clang libclang-rt-14-dev)  # fuzzing: clang and its libFuzzer
@@ -170,8 +172,11 @@ screenshot)
     build build -DVELMORA_BUILD_TESTS=OFF
     mkdir -p docs
     QT_QPA_PLATFORM=offscreen build/bin/velmora-screenshot docs/window.png
-    QT_QPA_PLATFORM=offscreen build/bin/velmora-bench-screenshot docs/bench.png
-    echo "Wrote docs/window.png and docs/bench.png"
+    QT_QPA_PLATFORM=offscreen build/bin/velmora-bench-screenshot docs/bench.png build/report.pdf build/labels.pdf
+    # A page of the report and a sheet of labels, small enough for the README.
+    pdftoppm -png -r 75 -f 1 -l 1 -singlefile build/report.pdf docs/report
+    pdftoppm -png -r 75 -f 1 -l 1 -singlefile build/labels.pdf docs/labels
+    echo "Wrote docs/window.png, docs/bench.png, docs/report.png and docs/labels.png"
     ;;
 bench)
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}

@@ -7,6 +7,7 @@
 #include "client/profile.h"
 #include "clirun.h"
 #include "files.h"
+#include "logrecords.h"
 #include "ptypair.h"
 
 #include <QTemporaryDir>
@@ -17,47 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The log as records of column name to value; empty unless every line is
-// whole. The "writing" line before each device is left out unless asked for.
-using Record = QMap<QString, QString>;
-QList<Record> readLog(bool withWriting = false, const QString &fileName = QStringLiteral("log.csv"))
-{
-    const QByteArray bytes = readFile(fileName);
-    const Batch::CsvTable table = Batch::readCsv(bytes);
-    if (!bytes.endsWith('\n') || !table.error.isEmpty())
-        return {};
-    QList<Record> records;
-    for (size_t r = 1; r < table.records.size(); ++r) {
-        const auto &header = table.records.front().fields;
-        const auto &fields = table.records[r].fields;
-        if (fields.size() != header.size())
-            return {};
-        Record record;
-        for (size_t i = 0; i < fields.size(); ++i)
-            record.insert(header[i].text, fields[i].text);
-        if (withWriting || record.value("result") != QLatin1String("writing"))
-            records << record;
-    }
-    return records;
-}
-
-// What a device holds, "lip = 10.0.0.1\nmask = ...", as a profile shows it.
-QString held(const PtyDevice &device)
-{
-    return Client::profileText(device.model().parameters());
-}
-
-// The same, as a log line's read_ columns say it.
-QString readBack(const Record &record)
-{
-    QString text;
-    for (const Protocol::BlockField &field : Protocol::blockFields()) {
-        const QString key = QLatin1String(field.key);
-        text += key + QLatin1String(" = ") + record.value(QLatin1String("read_") + key) + QLatin1Char('\n');
-    }
-    return text;
-}
 
 // rows devices, ... with lip 10.0.0.n, sn n and port 8000+n.
 QByteArray plan(int rows)
@@ -158,10 +118,10 @@ private slots:
 
         QCOMPARE(batch.summary(), QStringLiteral("4 rows: 3 ok, 0 mismatch, 0 no answer, 1 skipped"));
         QCOMPARE(batch.process.exitCode(), 0);
-        const QList<Record> log = readLog();
+        const QList<LogRecord> log = readLog();
         QCOMPARE(log.size(), 4);
         for (int row = 1; row <= 4; ++row) {
-            const Record &line = log[row - 1];
+            const LogRecord &line = log[row - 1];
             QCOMPARE(line.value("row"), QString::number(row));
             QCOMPARE(line.value("result"), row == 3 ? "skipped" : "ok");
             QCOMPARE(line.value("line"), bench.path());
@@ -199,12 +159,12 @@ private slots:
         BatchProcess batch(arguments);
         QTRY_VERIFY_WITH_TIMEOUT(batch.finished(), 20000);
 
-        const QList<Record> log = readLog();
+        const QList<LogRecord> log = readLog();
         QCOMPARE(log.size(), rows);
         QSet<QString> rowsSeen;
         QMap<QString, int> counts;
         QMap<QString, QString> lastReadBack;  // by port
-        for (const Record &record : log) {
+        for (const LogRecord &record : log) {
             rowsSeen << record.value("row");
             QCOMPARE(record.value("result"), results.value(record.value("line")));
             ++counts[record.value("result")];
@@ -240,7 +200,7 @@ private slots:
         const Run first = cli(batch + QStringList{"--port", good.path(), "--port", ignoring.path()});
         QCOMPARE(first.exitCode, 1);
         QSet<QString> failed;
-        for (const Record &record : readLog()) {
+        for (const LogRecord &record : readLog()) {
             if (record.value("result") != QLatin1String("ok"))
                 failed << record.value("row");
         }
@@ -253,9 +213,9 @@ private slots:
         QVERIFY2(second.err.startsWith(
                      QStringLiteral("log.csv records %1 of 6 rows as ok: they are not provisioned again\n").arg(6 - failed.size())),
                  qPrintable(second.err));
-        const QList<Record> log = readLog();
+        const QList<LogRecord> log = readLog();
         QSet<QString> retried;
-        for (const Record &record : log.mid(6)) {
+        for (const LogRecord &record : log.mid(6)) {
             QCOMPARE(record.value("result"), QStringLiteral("ok"));
             retried << record.value("row");
         }
@@ -348,7 +308,7 @@ private slots:
         // Each device holds what the last line of its port says: the one being
         // written when the signal came was finished and recorded.
         QMap<QString, QString> last;
-        for (const Record &record : readLog())
+        for (const LogRecord &record : readLog())
             last.insert(record.value("line"), readBack(record));
         QCOMPARE(last.size(), 2);
         QCOMPARE(last.value(first.path()), held(first.device));
@@ -429,11 +389,11 @@ private slots:
                 QVERIFY(batch->err.contains(QStringLiteral("row %1 (A-%1) on ").arg(heldRow)));
             return;  // what the log held is gone: the run said so
         }
-        const QList<Record> log = readLog(true, logFile);
+        const QList<LogRecord> log = readLog(true, logFile);
         QVERIFY(!log.isEmpty());
         QMap<QString, int> lastResult;  // by row, of the verdict lines
         QMap<QString, int> ok;
-        for (const Record &record : log) {
+        for (const LogRecord &record : log) {
             if (record.value("result") != QLatin1String("writing"))
                 lastResult[record.value("row")] = 1;
             if (record.value("result") == QLatin1String("ok"))
@@ -516,12 +476,15 @@ private slots:
         BatchProcess batch({"plan.csv", "--log", "log.csv", "--no-prompt", "--port", steady.path(), "--port", link,
                             "--port-wait", comesBack ? "30" : "1"});
         QTRY_VERIFY(batch.err.contains(QStringLiteral(") on %1: ok").arg(link)));
+        // Unplugged: its name goes with it. (Its pty's own name may be
+        // another test's pty a moment later: the lane must not find that.)
+        QVERIFY(QFile::remove(link));
         moving.reset();
         QTRY_VERIFY2(batch.err.contains(QStringLiteral("%1: port lost; waiting for it to come back").arg(link)),
                      qPrintable(batch.err));
         if (comesBack) {
             moving = std::make_unique<Device>(fault("slow"));
-            QVERIFY(QFile::remove(link) && QFile::link(moving->path(), link));
+            QVERIFY(QFile::link(moving->path(), link));
             QTRY_VERIFY(batch.err.contains(QStringLiteral("%1 is back").arg(link)));
         }
         QTRY_VERIFY_WITH_TIMEOUT(batch.finished(), 30000);
@@ -530,7 +493,7 @@ private slots:
         QMap<QString, int> verdicts;  // by row
         int lost = 0;
         int afterLost = 0;  // rows the moving lane did after it came back
-        for (const Record &record : readLog()) {
+        for (const LogRecord &record : readLog()) {
             ++verdicts[record.value("row")];
             if (record.value("detail").startsWith(QLatin1String("port lost"))) {
                 QCOMPARE(record.value("result"), QStringLiteral("no-answer"));
@@ -593,7 +556,7 @@ private slots:
         QTest::newRow("--auto and --no-prompt") << plan(2) << QByteArray() << batch + QStringList{"--auto"} << 2
                                                 << "batch takes --auto or --no-prompt, not both";
         QTest::newRow("no log") << plan(2) << QByteArray() << QStringList{"batch", "plan.csv", "--port", "@LINE"} << 2
-                                << "batch needs --log LOG.csv, its record";
+                                << "batch needs --log LOG.csv, its record, or --record URL --line NAME";
         QTest::newRow("port missing") << plan(2) << QByteArray() << batch + QStringList{"--port", "/dev/no-such-line"} << 3
                                       << "cannot open /dev/no-such-line: No such file or directory; velmora-cli ports lists the serial ports present";
     }

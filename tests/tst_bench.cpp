@@ -2,11 +2,12 @@
 // pseudo-terminals and, beside it, velmora-cli batch on the same plans: the
 // same problems, the same log, and runs either of them can resume.
 #include "bench/benchwindow.h"
+#include "bench/labels.h"
 #include "bench/lanepanel.h"
 #include "bench/laneview.h"
 #include "bench/linemonitor.h"
 #include "bench/newplandialog.h"
-#include "bench/report.h"
+#include "batch/batchlog.h"
 #include "batch/csv.h"
 #include "client/profile.h"
 #include "clirun.h"
@@ -20,8 +21,13 @@
 #include <QDialogButtonBox>
 #include <QPlainTextEdit>
 #include <QSpinBox>
-#include <QTextDocument>
 #include <QLabel>
+#include <QLineEdit>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QProgressBar>
 #include <QListWidget>
 #include <QTableView>
 #include <QPushButton>
@@ -33,6 +39,8 @@
 #include <csignal>
 
 using Bench::BenchWindow;
+
+Q_DECLARE_METATYPE(Batch::Waiting)
 
 namespace {
 
@@ -92,6 +100,62 @@ int hue(const QModelIndex &index)
     return index.data(Qt::BackgroundRole).value<QBrush>().color().hue();
 }
 
+// What a program prints, run to its end; where it fails, a warning says why
+// (and the checks of what it printed fail).
+QByteArray output(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        qWarning("%s %s: %s", qPrintable(program), qPrintable(arguments.join(' ')),
+                 process.readAllStandardError().constData());
+    return process.readAllStandardOutput();
+}
+
+// The text of a PDF as a reader's tool extracts it, every run of blanks and
+// line breaks one blank.
+QString pdfText(const QString &pdf)
+{
+    return QString::fromUtf8(output("pdftotext", {pdf, "-"})).simplified();
+}
+
+// A plan of any length (id A-n, lip 10.1.x.y, port 8000+n) and its log,
+// written by the log's own writer: rows 1 to ok are ok, on two ports in
+// turn, then a mismatch, a no answer, a skipped row; the rest left.
+struct WrittenLog
+{
+    WrittenLog(int rows, int ok)
+    {
+        QByteArray text = "id,lip,port\n";
+        for (int n = 1; n <= rows; ++n)
+            text += QStringLiteral("A-%1,%2,%3\n").arg(n).arg(lip(n)).arg(8000 + n).toUtf8();
+        QStringList errors;
+        writeFile("plan.csv", text);
+        QVERIFY(Batch::readPlan(text, "plan.csv", {}, &plan, &errors));
+        Batch::BatchLog log(plan);
+        QStringList warnings;
+        QVERIFY(log.open("plan.log.csv", &errors, &warnings));
+        const Batch::Result others[] = {Batch::Result::Mismatch, Batch::Result::NoAnswer, Batch::Result::Skipped};
+        for (int row = 1; row <= std::min(rows, ok + 3); ++row) {
+            Batch::Attempt attempt;
+            attempt.row = row;
+            attempt.port = row % 2 ? "sim1" : "/dev/pts/77";
+            attempt.result = row <= ok ? Batch::Result::Ok : others[row - ok - 1];
+            if (attempt.result == Batch::Result::Ok || attempt.result == Batch::Result::Mismatch) {
+                Protocol::ParameterBlock held = plan.row(row).values.appliedTo(DeviceModel::startParameters());
+                held.mac = {0x02, 0x56, 0x4d, 0x00, quint8(row >> 8), quint8(row)};
+                attempt.readBack = held;
+            }
+            QVERIFY(log.append(attempt));
+        }
+    }
+    static QString lip(int row) { return QStringLiteral("10.1.%1.%2").arg(row / 256).arg(row % 256); }
+    // "10.1.0.7, 8007": what the report says row n's device read back.
+    static QString readBack(int row) { return QStringLiteral("%1, %2").arg(lip(row)).arg(8000 + row); }
+
+    Batch::Plan plan;
+};
+
 // A window for a plan in the test's folder, with one lane per device.
 struct Station
 {
@@ -108,6 +172,13 @@ struct Station
         }
     }
     ::Bench::LaneView *lane(const QString &port) const { return window.lanePanel->lane(port); }
+    // Shown and active: shortcuts and focus as at a bench.
+    bool show()
+    {
+        window.show();
+        window.activateWindow();
+        return QTest::qWaitForWindowActive(&window);
+    }
     QModelIndex cell(int row, int column) const { return window.planTable->index(row, column); }
     QString result(int row) const { return cell(row, window.planTable->resultColumn()).data().toString(); }
 
@@ -168,13 +239,19 @@ private slots:
             shown << QStringLiteral("velmora-cli: ") + problem.text + QLatin1Char('\n');
         QCOMPARE(shown.join(QString()), batch.err);
 
-        // Marked on its cell, and listed; Enter on the list goes to the cell.
-        const QString first = bench.window.planTable->problems().first().text;
+        // Marked on its cell, and listed as the table numbers its rows, batch's
+        // message in the tooltip; Enter on the list goes to the cell.
+        const ::Bench::PlanProblem &problem = bench.window.planTable->problems().first();
+        const QString first = problem.text;
         const QVariant tooltip = row < 0 ? bench.window.planTable->headerData(column, Qt::Horizontal, Qt::ToolTipRole)
                                          : bench.cell(row, column).data(Qt::ToolTipRole);
-        QCOMPARE(tooltip.toString(), row == -2 ? QString() : first);
-        QCOMPARE(bench.window.problemList->item(0)->text(), first);
+        QVERIFY(row == -2 ? tooltip.toString().isEmpty() : tooltip.toString().startsWith(first));
+        QCOMPARE(bench.window.problemList->item(0)->text(), problem.shown);
+        QCOMPARE(bench.window.problemList->item(0)->toolTip(), first);
         if (row >= 0) {
+            const QString number = bench.window.planTable->headerData(row, Qt::Vertical, Qt::DisplayRole).toString();
+            QVERIFY2(problem.shown.startsWith(QStringLiteral("row %1, ").arg(number)), qPrintable(problem.shown));
+            QVERIFY(first.contains(QStringLiteral(":%1:").arg(bench.window.planTable->fileLine(row))));
             QCOMPARE(hue(bench.cell(row, column)), 0);
             bench.window.problemList->setCurrentRow(0);
             QTest::keyClick(bench.window.problemList, Qt::Key_Return);
@@ -219,7 +296,7 @@ private slots:
 
         Station bench(ports);
         bench.window.setLogFile(QStringLiteral("bench.csv"));
-        QVERIFY(bench.window.start());
+        QVERIFY2(bench.window.start(), qPrintable(bench.window.statusBar()->currentMessage()));
         QTRY_COMPARE(bench.finished.count(), 1);
         QCOMPARE(bench.finished.first().first().toInt(), 1);
 
@@ -261,17 +338,9 @@ private slots:
         QCOMPARE(byRow(logLines(QStringLiteral("bench.csv"))), byRow(logLines(QStringLiteral("batch.csv"))));
         QCOMPARE(logLines(QStringLiteral("bench.csv")).size(), 8);  // a "writing" line before each result
 
-        // The report holds every row, with what it asked, what came back and its result.
-        QTextDocument report;
-        report.setHtml(bench.window.report());
-        const QString text = report.toPlainText();
-        for (const char *shown : {"4 rows: 1 ok, 1 mismatch, 1 refused, 1 no answer, 0 skipped, 0 left", "A-1",
-                                  "lip=10.0.0.1, sn=1, port=8001", "lip=10.0.0.3, port=5020, sn=3",
-                                  "port: wrote 8003, device has 5020", "A-4"})
-            QVERIFY2(text.contains(QLatin1String(shown)), shown);
-        QString error;
-        QVERIFY2(Bench::writeReport(bench.window.report(), QStringLiteral("report.pdf"), &error), qPrintable(error));
-        QVERIFY(readFile(QStringLiteral("report.pdf")).startsWith("%PDF"));
+        // The record as it is now.
+        QTRY_VERIFY2(bench.window.logLabel->text().contains(QLatin1String("1 of 4 rows ok")),
+                     qPrintable(bench.window.logLabel->text()));
 
         // The monitor: every frame of every lane, or of one.
         Bench::LineMonitor *monitor = bench.window.lineMonitor;
@@ -282,36 +351,63 @@ private slots:
         const QStringList one = monitor->shownText().split(QLatin1Char('\n'));
         QCOMPARE(one.size(), 7);  // whether low latency took; READ, SET ALL, READ and their replies
         for (const QString &line : one)
-            QVERIFY2(line.section(QLatin1Char(' '), 1, 1) == ports.at(2), qPrintable(line));
+            QVERIFY2(line.section(QLatin1Char(' '), 1, 1) == ports.at(2) && !line.contains(ports.at(2) + ' ' + ports.at(2)),
+                     qPrintable(line));
     }
 
     // --simulate's lanes: on pseudo-terminals, and served in this program as on Windows.
+    // --simulate's lanes: on pseudo-terminals, and served in this program as
+    // on Windows; with --auto, their devices unplugged and new ones plugged in.
     void simulatedLanes_data()
     {
         QTest::addColumn<QByteArray>("simulator");
         QTest::addColumn<QString>("device");  // of sim2
-        QTest::newRow("on pseudo-terminals") << QByteArray() << "/dev/pts/";
-        QTest::newRow("served in this program") << QByteArray("in-process") << "simulated device 2";
+        QTest::addColumn<Batch::Waiting>("waiting");
+        QTest::newRow("on pseudo-terminals") << QByteArray() << "/dev/pts/" << Batch::Waiting::None;
+        QTest::newRow("served in this program") << QByteArray("in-process") << "simulated device 2" << Batch::Waiting::None;
+        QTest::newRow("swapped, auto") << QByteArray() << "/dev/pts/" << Batch::Waiting::Auto;
     }
 
     void simulatedLanes()
     {
         QFETCH(QByteArray, simulator);
         QFETCH(QString, device);
+        QFETCH(Batch::Waiting, waiting);
         qputenv("VELMORA_SIMULATOR", simulator);
         const auto unset = qScopeGuard([] { qunsetenv("VELMORA_SIMULATOR"); });
         QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(4)));
-        Station bench({});
+        Station bench({}, waiting);
         QString error;
         QVERIFY(bench.window.lanePanel->addSimulated(&error) && bench.window.lanePanel->addSimulated(&error));
         QCOMPARE(bench.window.lanePanel->ports(), QStringList({"sim1", "sim2"}));
         QVERIFY2(bench.window.lanePanel->device(QStringLiteral("sim2")).startsWith(device),
                  qPrintable(bench.window.lanePanel->device(QStringLiteral("sim2"))));
         QVERIFY(bench.window.start());
-        QTRY_COMPARE(bench.finished.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(bench.finished.count(), 1, 20000);
         QCOMPARE(bench.finished.first().first().toInt(), 0);
         for (int row = 0; row < 4; ++row)
             QCOMPARE(bench.result(row), QStringLiteral("ok"));
+    }
+
+    void lanesOnlyForSerialPorts_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("not there") << "/dev/ttyUSB9" << "no such device";
+        QTest::newRow("a file") << "plan.csv" << "a file, not a serial port";
+        QTest::newRow("a folder") << "/dev" << "a folder, not a serial port";
+    }
+
+    void lanesOnlyForSerialPorts()
+    {
+        QFETCH(QString, port);
+        QFETCH(QString, why);
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(1)));
+        Station bench({});
+        QString error;
+        QVERIFY(!bench.window.lanePanel->addLane(port, &error));
+        QVERIFY2(error.contains(why), qPrintable(error));
+        QVERIFY(bench.window.lanePanel->ports().isEmpty());
     }
 
     void monitorKeepsTheLastLines()
@@ -319,7 +415,7 @@ private slots:
         Bench::LineMonitor monitor;
         monitor.setLanes({"a", "b"});
         for (int i = 0; i < Bench::LineMonitor::MaxLines + 5; ++i)
-            monitor.addLine(i % 2 ? "b" : "a", QByteArray::number(i) + " TX aa");
+            monitor.addLine(i % 2 ? "b" : "a", QByteArray::number(i) + (i % 2 ? " b TX aa" : " a TX aa"));
         QCOMPARE(monitor.lineCount(), int(Bench::LineMonitor::MaxLines));
         QStringList shown = monitor.shownText().split(QLatin1Char('\n'));
         QCOMPARE(shown.size(), int(Bench::LineMonitor::MaxLines));
@@ -351,8 +447,17 @@ private slots:
         QCOMPARE(bench.window.planTable->plan().size(), 3);
         QCOMPARE(bench.window.planTable->problems().size(), 0);
 
+        dialog.saveLastValues();  // as Save does
+        QCOMPARE(Bench::NewPlanDialog().preview->toPlainText(), expected);
+
+        // Checked as batch checks a plan: a bad value, and a gateway outside the subnet.
         dialog.setValue("sn", "x");
         QVERIFY(!dialog.planError->text().isEmpty());
+        QVERIFY(!dialog.buttons->button(QDialogButtonBox::Save)->isEnabled());
+        dialog.setValue("sn", "5");
+        dialog.setValue("mask", "255.255.255.0", true);
+        dialog.setValue("gateway", "10.0.1.1", true);
+        QVERIFY2(dialog.planError->text().startsWith("row 1: gateway="), qPrintable(dialog.planError->text()));
         QVERIFY(!dialog.buttons->button(QDialogButtonBox::Save)->isEnabled());
     }
 
@@ -369,6 +474,7 @@ private slots:
         QTRY_COMPARE(bench.finished.count(), 1);
         QCOMPARE(bench.window.exitStatus(), 1);
         QVERIFY(bench.window.planTable->counts().left > 0);
+        QCOMPARE(bench.window.progressBar->value(), bench.window.planTable->counts().done());
         for (int row = 0; row < 20; ++row)
             QVERIFY(!bench.result(row).startsWith(QLatin1String("in progress")));
 
@@ -392,6 +498,15 @@ private slots:
         killed.start(QStringLiteral(VELMORA_BENCH_PATH),
                      {"plan.csv", "--no-prompt", "--start", "--port", first.path(), "--port", second.path()});
         QTRY_VERIFY_WITH_TIMEOUT(logLines(QStringLiteral("plan.log.csv")).size() >= 5, 10000);
+        {
+            // Its log is in use, and the refusal says by whom.
+            Device other;
+            Station meanwhile({other.path()});
+            QVERIFY(!meanwhile.window.start());
+            const QString holder = QStringLiteral("velmora-bench (pid %1)").arg(killed.processId());
+            QVERIFY2(meanwhile.window.statusBar()->currentMessage().contains(holder),
+                     qPrintable(meanwhile.window.statusBar()->currentMessage()));
+        }
         QCOMPARE(::kill(pid_t(killed.processId()), SIGKILL), 0);
         QVERIFY(killed.waitForFinished(5000));
         QSet<QString> okBefore;
@@ -426,6 +541,36 @@ private slots:
         }
         QCOMPARE(QSet<QString>(okRows.begin(), okRows.end()).size(), 12);
         QCOMPARE(okRows.size(), 12);
+
+        // The report of both runs, from the log: every row with what its
+        // device read back, and the port and time it was written at.
+        bench.window.setOperatorName("Kim");
+        QString error;
+        QVERIFY2(bench.window.writeReport("report.pdf", &error), qPrintable(error));
+        const QString text = pdfText("report.pdf");
+        QVERIFY2(text.contains("Operator") && text.contains("Kim") && text.contains("12 rows: 12 ok"), qPrintable(text.left(600)));
+        for (int row = 1; row <= 12; ++row) {
+            QVERIFY2(text.contains(QRegularExpression(QStringLiteral("\\bA-%1\\b").arg(row))), qPrintable(text));
+            QVERIFY2(text.contains(QStringLiteral("10.0.0.%1, %2, %1").arg(row).arg(8000 + row)), qPrintable(text));
+        }
+        const Batch::CsvTable csv = Batch::readCsv(readFile("report.csv"));
+        QCOMPARE(csv.records.size(), size_t(13));
+        QMap<QString, QString> portOf;  // by row, from the log's ok lines
+        for (const QStringList &line : logLines(QStringLiteral("plan.log.csv"))) {
+            if (line.value(ResultColumn) == QLatin1String("ok"))
+                portOf.insert(line.value(Row), line.value(Line));
+        }
+        for (size_t r = 1; r < csv.records.size(); ++r) {
+            const auto &fields = csv.records[r].fields;
+            QCOMPARE(fields.back().text, portOf.value(fields.front().text));
+            QVERIFY(!fields[fields.size() - 2].text.isEmpty());  // the time
+        }
+
+        // Start on the finished plan: nothing to do, and the rows keep what their devices hold.
+        QVERIFY(bench.window.start());
+        QTRY_COMPARE(bench.finished.count(), 2);
+        QCOMPARE(bench.cell(0, bench.window.planTable->holdsColumn()).data().toString(), "lip=10.0.0.1, port=8001, sn=1");
+        QTRY_VERIFY2(bench.window.logLabel->text().contains("nothing left"), qPrintable(bench.window.logLabel->text()));
     }
 
     void askedOnEachLane()
@@ -455,6 +600,321 @@ private slots:
         QCOMPARE(first.device.model().parameters().serialNumber, 3);
         QCOMPARE(second.frames, 0);
         QVERIFY(bench.window.countsLabel->text().startsWith(QLatin1String("2 ok, 0 mismatch, 0 refused, 0 no answer, 1 skipped, 0 left")));
+    }
+
+    // Skip writes nothing, whatever gives it.
+    void skipNeverWrites_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Enter on Skip") << "enter";
+        QTest::newRow("Space on Skip") << "space";
+        QTest::newRow("click") << "click";
+        QTest::newRow("the lane's key") << "key";
+    }
+
+    void skipNeverWrites()
+    {
+        QFETCH(QString, how);
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(2)));
+        Device device;
+        Station bench({device.path()}, Batch::Waiting::Prompt);
+        QVERIFY(bench.show());
+        QVERIFY(bench.window.start());
+        ::Bench::LaneView *lane = bench.lane(device.path());
+        QTRY_VERIFY(lane->isAsking());
+        QCOMPARE(lane->skipButton->text(), "Skip  Shift+F1");
+        lane->skipButton->setFocus();
+        if (how == "enter")
+            QTest::keyClick(lane->skipButton, Qt::Key_Return);
+        else if (how == "space")
+            QTest::keyClick(lane->skipButton, Qt::Key_Space);
+        else if (how == "click")
+            QTest::mouseClick(lane->skipButton, Qt::LeftButton);
+        else
+            QTest::keyClick(&bench.window, Qt::Key_F1, Qt::ShiftModifier);
+        QTRY_COMPARE(bench.result(0), "skipped");
+        QTRY_COMPARE(lane->state(), "Connect A-2, then Next");
+        QCOMPARE(device.frames, 0);
+        QCOMPARE(logLines("plan.log.csv").size(), 1);  // no "writing" line
+        QVERIFY(lane->isAncestorOf(QApplication::focusWidget()) || lane->hasFocus());
+        bench.window.stop();
+        QTRY_COMPARE(bench.finished.count(), 1);
+    }
+
+    // Enter acts on the lane that has the focus, which stays on it.
+    void enterStaysOnItsLane()
+    {
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(2)));
+        Device first;
+        Device second;
+        Station bench({first.path(), second.path()}, Batch::Waiting::Prompt);
+        QVERIFY(bench.show());
+        QVERIFY(bench.window.start());
+        ::Bench::LaneView *one = bench.lane(first.path());
+        ::Bench::LaneView *two = bench.lane(second.path());
+        QTRY_VERIFY(one->isAsking() && two->isAsking());
+        one->nextButton->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_COMPARE(bench.result(0), "ok");
+        QTRY_COMPARE(one->state(), "idle");  // nothing left for it
+        QCOMPARE(QApplication::focusWidget(), one);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+        QVERIFY(two->isAsking());
+        QCOMPARE(second.frames, 0);
+        QCOMPARE(two->nextButton->text(), "Next  F2");
+        QTest::keyClick(&bench.window, Qt::Key_F2);
+        QTRY_COMPARE(bench.finished.count(), 1);
+        QCOMPARE(bench.result(1), "ok");
+        QCOMPARE(second.device.model().parameters().serialNumber, 2);
+    }
+
+    // A close asked for during a run: no device is begun while it is asked,
+    // Yes after the run ended closes at once, and the next run asks again.
+    void closingDuringARun()
+    {
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(2)));
+        Device first(fault("slow"));
+        Device second(fault("slow"));
+        Station bench({first.path(), second.path()});
+        bench.window.setLineSettings({});
+        QVERIFY(bench.show());
+        QVERIFY(bench.window.start());
+        QTRY_VERIFY(bench.result(0).startsWith(QLatin1String("in progress"))
+                    && bench.result(1).startsWith(QLatin1String("in progress")));
+        bench.window.close();
+        QVERIFY(bench.window.closeQuestion && bench.window.isVisible());
+        QTRY_COMPARE(bench.finished.count(), 1);  // both devices finished while it was asked
+        QVERIFY(bench.window.closeQuestion);
+        bench.window.closeQuestion->button(QMessageBox::Yes)->click();
+        QTRY_VERIFY(!bench.window.isVisible());
+
+        // Another plan, a longer one: the question holds its lane, and No lets it go on.
+        QVERIFY(writeFile(QStringLiteral("other.csv"), plan(30)));
+        QString error;
+        QVERIFY(bench.window.openPlan("other.csv", &error));
+        QVERIFY2(!bench.window.countsLabel->text().contains("devices/min"), qPrintable(bench.window.countsLabel->text()));
+        QCOMPARE(bench.lane(first.path())->resultLabel->text(), QString());  // of the plan before
+        QVERIFY(bench.show());
+        QVERIFY(bench.window.start());
+        QTRY_VERIFY(bench.window.planTable->counts().done() >= 1);
+        bench.window.quitAction->trigger();
+        QVERIFY(bench.window.closeQuestion);
+        const auto written = [] { return logLines("other.log.csv").size(); };
+        const auto inFlight = [] {
+            int writing = 0;
+            for (const QStringList &line : logLines("other.log.csv"))
+                writing += line.value(ResultColumn) == QLatin1String("writing") ? 1 : -1;
+            return writing;
+        };
+        QTRY_COMPARE(inFlight(), 0);  // every device begun is recorded
+        const qsizetype held = written();
+        QTest::qWait(300);  // as long as several devices take
+        QCOMPARE(written(), held);
+        bench.window.closeQuestion->button(QMessageBox::No)->click();
+        QTRY_VERIFY(written() > held);
+        bench.window.stop();
+        QTRY_COMPARE(bench.finished.count(), 2);
+        QVERIFY(bench.window.isVisible());  // nothing carried over from the first close
+        bench.window.close();
+        QVERIFY(!bench.window.isVisible());
+    }
+
+    // The report, from the log: every row in the text a PDF reader extracts,
+    // on A4 landscape pages of about 40 rows in 8.5 pt, and as CSV.
+    void reportOfEveryRow()
+    {
+        constexpr int Rows = 1000;
+        constexpr int Ok = 990;
+        WrittenLog written(Rows, Ok);
+        Station bench({});
+        bench.window.setOperatorName("Kim");
+        QString error;
+        QVERIFY2(bench.window.writeReport("report.pdf", &error), qPrintable(error));
+        const QString text = pdfText("report.pdf");
+        int found = 0;
+        for (int row = 1; row <= Rows; ++row) {
+            const bool id = text.contains(QRegularExpression(QStringLiteral("\\bA-%1\\b").arg(row)));
+            const bool held = row > Ok + 1 || text.contains(WrittenLog::readBack(row));
+            found += id && held;
+        }
+        QCOMPARE(found, Rows);
+        for (const char *shown : {"1000 rows: 990 ok, 1 mismatch, 0 refused, 1 no answer, 1 skipped, 7 left",
+                                  "Operator", "Kim", "Station", "velmora-bench 1.", "Signature", "not done"})
+            QVERIFY2(text.contains(QLatin1String(shown)), shown);
+
+        // Every page A4 landscape, n of N, and a row's text 8.5 pt high.
+        const QString layout = QString::fromUtf8(output("pdftotext", {"-bbox", "report.pdf", "-"}));
+        const QRegularExpression page(QStringLiteral("<page width=\"([\\d.]+)\" height=\"([\\d.]+)\""));
+        int pages = 0;
+        for (auto match = page.globalMatch(layout); match.hasNext(); ++pages) {
+            const auto size = match.next();
+            QCOMPARE(qRound(size.captured(1).toDouble()), 842);
+            QCOMPARE(qRound(size.captured(2).toDouble()), 595);
+        }
+        QVERIFY2(pages >= Rows / 44 && pages <= Rows / 37, qPrintable(QString::number(pages)));
+        QVERIFY(text.contains(QStringLiteral("page %1 of %1").arg(pages)));
+        const auto word = QRegularExpression(QStringLiteral("yMin=\"([\\d.]+)\" xMax=\"[\\d.]+\" yMax=\"([\\d.]+)\">A-500<"))
+                              .match(layout);
+        QVERIFY(word.hasMatch());
+        const double points = word.captured(2).toDouble() - word.captured(1).toDouble();
+        // A word's box is its type's size and the font's line gap, 1.1 to 1.25 of it.
+        QVERIFY2(points >= 8 * 1.1 && points <= 9 * 1.25, qPrintable(QString::number(points)));
+
+        const Batch::CsvTable csv = Batch::readCsv(readFile("report.csv"));
+        QCOMPARE(csv.records.size(), size_t(Rows + 1));
+        QCOMPARE(csv.records[7].fields[1].text, "A-7");
+        QCOMPARE(csv.records[7].fields[2].text, WrittenLog::lip(7));
+        QCOMPARE(csv.records[Rows].fields[14].text, "not-done");
+    }
+
+    // Each label's QR code, read back from the page as a printer of 300 dpi
+    // prints it, says what the label says.
+    void labelsDecodeToTheirText_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::newRow("A4 3 x 8") << 0;
+        QTest::newRow("62 mm roll") << 1;
+    }
+
+    void labelsDecodeToTheirText()
+    {
+        QFETCH(int, format);
+        WrittenLog written(30, 26);
+        Station bench({});
+        QString error;
+        QVERIFY2(bench.window.writeLabels("labels.pdf", Bench::labelFormats().at(format), {}, &error), qPrintable(error));
+        // One label at a time, as a scanner reads it off the sheet.
+        const Bench::LabelFormat &sheet = Bench::labelFormats().at(format);
+        const int perPage = sheet.columns * sheet.rows;
+        const auto dots = [](double mm) { return QString::number(qRound(mm * 300 / 25.4)); };
+        QStringList decoded;
+        for (int label = 0; label < 26; ++label) {
+            const int place = label % perPage;
+            const double x = sheet.first.x() + (place % sheet.columns) * sheet.pitch.width();
+            const double y = sheet.first.y() + (place / sheet.columns) * sheet.pitch.height();
+            const QString page = QString::number(label / perPage + 1);
+            output("pdftoppm", {"-r", "300", "-png", "-singlefile", "-f", page, "-l", page, "-x", dots(x), "-y", dots(y),
+                                "-W", dots(sheet.label.width()), "-H", dots(sheet.label.height()), "labels.pdf", "label"});
+            const QString xml = QString::fromUtf8(output("zbarimg", {"--xml", "-q", "-Sdisable", "-Sqrcode.enable", "label.png"}));
+            static const QRegularExpression data(QStringLiteral("<data><!\\[CDATA\\[(.*?)\\]\\]></data>"),
+                                                 QRegularExpression::DotMatchesEverythingOption);
+            for (auto match = data.globalMatch(xml); match.hasNext();)
+                decoded << match.next().captured(1);
+        }
+        QStringList expected;
+        for (int row = 1; row <= 26; ++row)
+            expected << QStringLiteral("ID A-%1\nLIP %2\nMAC 02:56:4d:00:00:%3\nSN %4")
+                            .arg(row).arg(WrittenLog::lip(row)).arg(row, 2, 16, QLatin1Char('0'))
+                            .arg(DeviceModel::startParameters().serialNumber);
+        decoded.sort();
+        expected.sort();
+        qInfo("%lld of %lld labels decoded", qlonglong(decoded.size()), qlonglong(expected.size()));
+        QCOMPARE(decoded, expected);
+        const QString text = pdfText("labels.pdf");
+        QVERIFY2(text.contains("ID A-26 LIP 10.1.0.26 MAC 02:56:4d:00:00:1a"), qPrintable(text));
+
+        // Only the rows chosen, and only those done ok.
+        QVERIFY(bench.window.writeLabels("some.pdf", Bench::labelFormats().at(format), {2, 27}, &error));
+        QCOMPARE(pdfText("some.pdf").count("ID A-"), 1);
+        QVERIFY(!bench.window.writeLabels("none.pdf", Bench::labelFormats().at(format), {27, 28}, &error));
+    }
+
+    // One letter, one control; Ctrl+R and Enter on Start start; Tab leaves the table.
+    void keys()
+    {
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(3)));
+        Device device;
+        Station bench({device.path()}, Batch::Waiting::Prompt);
+        bench.window.lineMonitor->show();
+        QVERIFY(bench.show());
+        QMap<QChar, QString> taken;
+        const auto take = [&](const QString &text, const QString &what) {
+            const qsizetype at = text.indexOf(QRegularExpression(QStringLiteral("&[^&]")));
+            if (at < 0)
+                return;
+            const QChar letter = text.at(at + 1).toLower();
+            QVERIFY2(!taken.contains(letter), qPrintable(QStringLiteral("%1 and %2: &%3").arg(taken.value(letter), what, letter)));
+            taken.insert(letter, what);
+        };
+        for (QAction *menu : bench.window.menuBar()->actions())
+            take(menu->text(), menu->text());
+        for (QAbstractButton *button : bench.window.findChildren<QAbstractButton *>())
+            take(button->text(), button->objectName());
+        for (QLabel *label : bench.window.findChildren<QLabel *>()) {
+            if (label->buddy())
+                take(label->text(), label->objectName());
+        }
+        QVERIFY(taken.size() >= 12);
+
+        bench.window.planView->setFocus();
+        bool reached = false;
+        for (int tab = 0; tab < 30 && !reached; ++tab) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reached = bench.lane(device.path())->isAncestorOf(QApplication::focusWidget())
+                      || QApplication::focusWidget() == bench.lane(device.path());
+        }
+        QVERIFY(reached);
+
+        bench.window.startButton->setFocus();
+        QTest::keyClick(bench.window.startButton, Qt::Key_Return);
+        QVERIFY(bench.window.isRunning());
+        bench.window.stop();
+        QTRY_COMPARE(bench.finished.count(), 1);
+        QTest::keyClick(&bench.window, Qt::Key_R, Qt::ControlModifier);
+        QVERIFY(bench.window.isRunning());
+        bench.window.stop();
+        QTRY_COMPARE(bench.finished.count(), 2);
+    }
+
+    // Fill down over a selection, and find.
+    void editingTheTable()
+    {
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(4)));
+        Station bench({});
+        QVERIFY(bench.show());
+        QTableView *view = bench.window.planView;
+        view->selectionModel()->select(QItemSelection(view->model()->index(1, 3), view->model()->index(3, 3)),
+                                       QItemSelectionModel::ClearAndSelect);
+        QTest::keyClick(view, Qt::Key_D, Qt::ControlModifier);
+        for (int row = 1; row < 4; ++row)
+            QCOMPARE(bench.cell(row, 3).data().toString(), "8002");
+        QCOMPARE(bench.cell(0, 3).data().toString(), "8001");
+        QVERIFY(bench.window.planTable->isModified() && bench.window.planTable->isValid());
+
+        QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(bench.window.findEdit->hasFocus());
+        QTest::keyClicks(bench.window.findEdit, "10.0.0.3");
+        QTest::keyClick(bench.window.findEdit, Qt::Key_Return);
+        QCOMPARE(view->currentIndex().row(), 2);
+        QCOMPARE(view->currentIndex().column(), 1);
+    }
+
+    // A long id is cut short, not the other columns hidden; widths come
+    // back; everything is on a 1024x768 screen.
+    void layout()
+    {
+        const QString id(300, QLatin1Char('x'));
+        QVERIFY(writeFile(QStringLiteral("plan.csv"), "id,lip,sn\n" + id.toUtf8() + ",10.0.0.1,300\n"));
+        {
+            Station bench({});
+            QVERIFY(bench.show());
+            QTableView *view = bench.window.planView;
+            QVERIFY(view->columnWidth(0) < 300);
+            QVERIFY(view->columnViewportPosition(2) + view->columnWidth(2) < view->viewport()->width());
+            QVERIFY(bench.cell(0, 0).data(Qt::ToolTipRole).toString().endsWith(id));
+            QVERIFY(bench.window.width() <= 1024 && bench.window.frameGeometry().height() <= 768);
+            const QList<QWidget *> controls = {bench.window.startButton, bench.window.stopButton, bench.window.logButton,
+                                               bench.window.progressBar};
+            for (QWidget *control : controls) {
+                const QRect shown(control->mapTo(&bench.window, QPoint()), control->size());
+                QVERIFY2(bench.window.rect().contains(shown), qPrintable(control->objectName()));
+            }
+            view->setColumnWidth(1, 151);
+            bench.window.close();
+        }
+        Station again({});
+        QCOMPARE(again.window.planView->columnWidth(1), 151);
     }
 
 private:

@@ -343,7 +343,7 @@ void tst_Cli::badInput_data()
     row("profile value", {"set-all", "--profile", "PROFILE", "port=1"},
         "PROFILE:1: sn=300: expected a whole number from 0 to 249", "sn = 300\n");
     row("profile missing", {"set-all", "--profile", "/no/such.conf"}, "/no/such.conf: No such file or directory");
-    row("unknown command", {"write", "port=1"}, "unknown command write; the commands are read set set-all reset plan batch ports scan");
+    row("unknown command", {"write", "port=1"}, "unknown command write; the commands are read set set-all reset plan batch ports scan line");
     row("verify with read", {"read", "--verify"}, "--verify goes with set and set-all, not with read");
     row("bad time-out", {"--timeout", "0", "read"}, "--timeout 0: expected milliseconds from 1 to 3600000");
 }

@@ -102,7 +102,7 @@ QString defaultTip(int port)
 #ifdef Q_OS_WIN
     // \\.\COMn, with its adapter's name where the system lists the port.
     const QString device = u"\\\\.\\COM%1"_s.arg(port);
-    const QString adapter = PortMap::friendlyName(device);
+    const QString adapter = PortMap::friendlyNames().value(device);
     return u"COM%1 "_s.arg(port) + device + (adapter.isEmpty() ? QString() : u" ("_s + adapter + u')');
 #else
     return u"COM%1 /dev/ttyS%2"_s.arg(port).arg(port - 1);

@@ -3,14 +3,18 @@
 #include "run.h"
 #include "terminalprompt.h"
 
+#include "line.h"
+
 #include "batch/batchlog.h"
 #include "batch/progresslines.h"
+#include "line/linerecord.h"
 #include "link/portlock.h"
 #include "link/portmap.h"
 #include "link/wiretrace.h"
 #include "shell/stopsignals.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 
 #include <cstdio>
 #include <vector>
@@ -21,6 +25,42 @@ void printLine(const QString &line)
 {
     std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
     std::fflush(stderr);
+}
+
+// Waits for the line's record to be ready, or for a stop signal; 0, or
+// the exit status after printing why not.
+int openLine(const Request &request, StopSignals &stopSignals, std::unique_ptr<Line::LineRecord> *line)
+{
+    Line::RecordAddress address;
+    QString error;
+    address.parse(request.record, &error);  // checked on the command line
+    Line::LineRecord::Settings settings;
+    settings.line = request.lineName;
+    settings.station = request.station;
+    auto opened = std::make_unique<Line::LineRecord>(address, settings);
+    QEventLoop waiting;
+    int status = NoLine;
+    opened->open([&](Line::Refusal refusal, const QString &why) {
+        status = refusal == Line::Refusal::None ? Success : exitStatusFor(refusal);
+        error = why;
+        waiting.quit();
+    });
+    const QMetaObject::Connection stop = QObject::connect(&stopSignals, &StopSignals::received, &waiting, [&](int signal) {
+        status = StopSignals::exitStatus(signal);
+        error.clear();
+        waiting.quit();
+    });
+    stopSignals.poll();
+    if (status == NoLine)
+        waiting.exec();
+    QObject::disconnect(stop);
+    if (status != Success) {
+        if (!error.isEmpty())
+            printError(error);
+        return status;
+    }
+    *line = std::move(opened);
+    return Success;
 }
 
 } // namespace
@@ -49,11 +89,26 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
         devices << device;
     }
 
+    // The record first: a line's plan comes from it.
+    std::unique_ptr<Batch::Record> record;
+    Line::LineRecord *line = nullptr;
+    if (request.record.isEmpty()) {
+        record = std::make_unique<Batch::BatchLog>(request.plan);
+    } else {
+        std::unique_ptr<Line::LineRecord> opened;
+        if (const int status = openLine(request, stopSignals, &opened))
+            return status;
+        line = opened.get();
+        record = std::move(opened);
+    }
+    if (line && !line->replayed().isEmpty())
+        printError(QStringLiteral("%1 verdicts from the journal set down: %2")
+                       .arg(line->replayed().size()).arg(line->replayed().join(QLatin1String(", "))));
+
     std::unique_ptr<WireTrace> trace;
     if (request.trace)
         trace = WireTrace::toStandardError();
-    Batch::BatchLog log(request.plan);
-    Batch::BatchRun run(request.plan, log, request.waiting, {request.timeoutMs, request.retries, trace.get(), request.portWaitSeconds * 1000});
+    Batch::BatchRun run(*record, request.waiting, {request.timeoutMs, request.retries, trace.get(), request.portWaitSeconds * 1000});
     for (int i = 0; i < request.ports.size(); ++i)
         run.addLane(request.ports.at(i), devices.at(i));
 
@@ -72,20 +127,22 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
         printError(error);
         return NoLine;
     }
-    QStringList errors;
-    QStringList warnings;
-    const bool logOpen = log.open(request.logFile, &errors, &warnings);
-    if (!warnings.isEmpty())
-        printError(warnings.join(QLatin1Char('\n')));
-    if (!logOpen) {
-        printError(errors.join(QLatin1Char('\n')));
-        return UsageError;
+    if (!line) {
+        QStringList errors;
+        QStringList warnings;
+        const bool logOpen = static_cast<Batch::BatchLog &>(*record).open(request.logFile, &errors, &warnings);
+        if (!warnings.isEmpty())
+            printError(warnings.join(QLatin1Char('\n')));
+        if (!logOpen) {
+            printError(errors.join(QLatin1Char('\n')));
+            return UsageError;
+        }
     }
     const QStringList unread = run.portsInDoubtWithoutLane();
     if (!unread.isEmpty()) {
         printError(QStringLiteral("%1: the last run stopped while writing a device on %2; run with --port %3 so "
                                   "that it is read first (its row might otherwise go to two devices)")
-                       .arg(log.fileName(), unread.join(QLatin1String(", ")), unread.first()));
+                       .arg(record->name(), unread.join(QLatin1String(", ")), unread.first()));
         return UsageError;
     }
 
@@ -93,7 +150,7 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
     run.setAsk([&prompt](const QString &question, std::function<void(Batch::Answer)> answered) {
         prompt.ask(question, std::move(answered));
     });
-    const Batch::ProgressLines progress(run, request.plan, log);
+    const Batch::ProgressLines progress(run, *record);
     QObject::connect(&progress, &Batch::ProgressLines::line, &printLine);
     QObject::connect(&run, &Batch::BatchRun::problem, &printError);
     QObject::connect(&run, &Batch::BatchRun::finished, &QCoreApplication::quit);
@@ -101,6 +158,10 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
     stopSignals.poll();  // one that came while the ports and the log were opened
     run.start();
     QCoreApplication::exec();
+    if (line && line->journaled() > 0)
+        printError(QStringLiteral("the record could not be reached: %1 verdicts are kept in %2, and the next run "
+                                  "of station %3 on line %4 sets them down first")
+                       .arg(line->journaled()).arg(line->journalPath(), request.station, request.lineName));
     if (caught != 0)
         return StopSignals::exitStatus(caught);
     if (run.logFailed())

@@ -3,6 +3,9 @@
 #include "batch/plangenerator.h"
 #include "client/linetransport.h"
 #include "client/profile.h"
+#include "line/lineload.h"
+#include "line/names.h"
+#include "line/recordaddress.h"
 #include "link/portmap.h"
 
 #include <QCommandLineParser>
@@ -20,7 +23,10 @@ constexpr int MaxPortWaitSeconds = 24 * 3600;
 // In the order of Request::Command.
 const QStringList Commands = {QStringLiteral("read"),  QStringLiteral("set"),   QStringLiteral("set-all"),
                               QStringLiteral("reset"), QStringLiteral("plan"),  QStringLiteral("batch"),
-                              QStringLiteral("ports"), QStringLiteral("scan")};
+                              QStringLiteral("ports"), QStringLiteral("scan"),  QStringLiteral("line")};
+// In the order of Request::LineCommand.
+const QStringList LineCommands = {QStringLiteral("init"), QStringLiteral("load"), QStringLiteral("status"),
+                                  QStringLiteral("export"), QStringLiteral("resolve")};
 
 QString description()
 {
@@ -46,6 +52,22 @@ QString description()
                "                              send READ to every USB serial adapter and mapped COM\n"
                "                              port at once (--all: every serial port), list which\n"
                "                              answered\n"
+               "  batch --record URL --line NAME [--station NAME] [--port PORT]... [--auto | --no-prompt]\n"
+               "                              the same for a line of a shared record, beside other\n"
+               "                              stations: no row goes to two devices\n"
+               "  line init --record URL      make the shared record (PostgreSQL), or bring it up to\n"
+               "                              this version\n"
+               "  line load PLAN.csv --record URL --line NAME [--allow-reuse KEY,...]\n"
+               "                              check a plan as batch does and make it a line\n"
+               "  line status --record URL [--line NAME] [--json] [--watch]\n"
+               "                              rows by state, stations and lanes, pace, rows in doubt\n"
+               "  line export --record URL --line NAME [--out LOG.csv]\n"
+               "                              every attempt, as batch's log has it, with its station\n"
+               "  line resolve ROW --as ok|free --record URL --line NAME\n"
+               "                              settle a row in doubt once its device was checked\n"
+               "\n"
+               "URL: a libpq URI or key=value string; the password comes from ~/.pgpass,\n"
+               "PGPASSFILE or PGPASSWORD, never from the command line.\n"
                "\n"
                "Keys: %1; set-all also takes %2.\n"
                "A profile has one \"key = value\" a line; read --profile writes one.\n"
@@ -54,7 +76,8 @@ QString description()
                "value (nothing was sent), 3 the port cannot be opened or no answer, 4 --verify\n"
                "found a difference. batch: 0 every row ok or skipped, 1 any other result, 2 bad\n"
                "plan or log, 3 a port cannot be opened, 130, 143 or 129 after SIGINT, SIGTERM or\n"
-               "SIGHUP.")
+               "SIGHUP. line, batch --record: 2 as well for a record that is not there, of a\n"
+               "newer version, or that refuses the request, 3 when the record cannot be reached.")
         .arg(Client::keyList(Writer::SingleCommands), QStringLiteral("mode reserved"));
 }
 
@@ -68,7 +91,8 @@ struct Parser
         parser.addOption(version);
         parser.addOption(profileTakesFile ? profileFile : profileFlag);
         parser.addOptions({port, timeout, retries, trace, json, verify, count, fixed, log, autoWait, noPrompt,
-                           portWait, allowDuplicates, allowOddAddresses, all, simulate});
+                           portWait, allowDuplicates, allowOddAddresses, all, simulate, record, line, station,
+                           allowReuse, watch, out, as});
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("%1, %2 or %3")
                                          .arg(Commands.mid(0, Commands.size() - 2).join(QLatin1String(", ")),
                                               Commands.at(Commands.size() - 2), Commands.last()),
@@ -128,10 +152,30 @@ struct Parser
     const QCommandLineOption all{QStringLiteral("all"),
                                  QStringLiteral("scan: every serial port, not only USB adapters and mapped ports.")};
     const QCommandLineOption allowDuplicates{
-        QStringLiteral("allow-duplicates"), QStringLiteral("batch: let rows share a lip, mac or sn.")};
+        QStringLiteral("allow-duplicates"), QStringLiteral("batch, line load: let rows share a lip, mac or sn.")};
+    const QCommandLineOption record{
+        QStringLiteral("record"),
+        QStringLiteral("batch, line: the shared record, a PostgreSQL database: a libpq URI "
+                       "(postgresql://station@db.example/velmora?sslmode=verify-full) or key=value string."),
+        QStringLiteral("URL")};
+    const QCommandLineOption line{QStringLiteral("line"), QStringLiteral("batch --record, line: the line."),
+                                  QStringLiteral("NAME")};
+    const QCommandLineOption station{QStringLiteral("station"),
+                                     QStringLiteral("batch --record: this station's name (default: the host name)."),
+                                     QStringLiteral("NAME")};
+    const QCommandLineOption allowReuse{
+        QStringLiteral("allow-reuse"),
+        QStringLiteral("line load: let the plan give a lip, mac or sn that another line gives."),
+        QStringLiteral("KEY,...")};
+    const QCommandLineOption watch{QStringLiteral("watch"), QStringLiteral("line status: again and again, until Ctrl-C.")};
+    const QCommandLineOption out{QStringLiteral("out"), QStringLiteral("line export: the file (default: stdout)."),
+                                 QStringLiteral("LOG.csv")};
+    const QCommandLineOption as{QStringLiteral("as"),
+                                QStringLiteral("line resolve: ok (the device holds the row) or free (it does not)."),
+                                QStringLiteral("ok|free")};
     const QCommandLineOption allowOddAddresses{
         QStringLiteral("allow-odd-addresses"),
-        QStringLiteral("batch: let a lip be its subnet's network or broadcast address, a gateway lie outside "
+        QStringLiteral("batch, line load: let a lip be its subnet's network or broadcast address, a gateway lie outside "
                        "the subnet, a mask have gaps.")};
 };
 
@@ -221,19 +265,54 @@ CommandLine planCommand(const QCommandLineParser &parser, const Parser &options,
     return result;
 }
 
+// The plan of batch or line load, read and checked; false with every error.
+bool readPlanFile(const QCommandLineParser &parser, const Parser &options, Request *request, QString *error)
+{
+    request->checks.allowDuplicates = parser.isSet(options.allowDuplicates);
+    request->checks.allowOddAddresses = parser.isSet(options.allowOddAddresses);
+    QByteArray bytes;
+    if (!readFile(request->planFile, &bytes, error))
+        return false;
+    QStringList errors;
+    if (Batch::readPlan(bytes, request->planFile, request->checks, &request->plan, &errors))
+        return true;
+    *error = errors.join(QLatin1Char('\n'));
+    return false;
+}
+
 CommandLine batchCommand(const QCommandLineParser &parser, const Parser &options, const QStringList &arguments,
                          CommandLine result)
 {
     Request &request = result.request;
-    if (arguments.size() != 1)
-        return failure(arguments.isEmpty() ? QStringLiteral("batch needs a PLAN.csv")
-                                           : QStringLiteral("batch takes one plan: %1").arg(arguments.at(1)));
-    if (!parser.isSet(options.log))
-        return failure(QStringLiteral("batch needs --log LOG.csv, its record"));
+    const bool shared = parser.isSet(options.record);
+    if (shared) {
+        if (!arguments.isEmpty())
+            return failure(QStringLiteral("batch --record takes its plan from the line: %1").arg(arguments.first()));
+        if (parser.isSet(options.log))
+            return failure(QStringLiteral("batch takes --log or --record, not both"));
+        if (parser.isSet(options.allowDuplicates) || parser.isSet(options.allowOddAddresses))
+            return failure(QStringLiteral("batch --record: the line was checked when it was loaded"));
+        if (!parser.isSet(options.line))
+            return failure(QStringLiteral("batch --record needs --line NAME"));
+        request.station = parser.isSet(options.station) ? parser.value(options.station) : Line::defaultStationName();
+        QString error;
+        if (!Line::checkName(request.station, parser.isSet(options.station) ? QStringLiteral("--station")
+                                                                           : QStringLiteral("station (the host name)"),
+                             &error))
+            return failure(parser.isSet(options.station) ? error : error + QLatin1String("; give --station NAME"));
+    } else {
+        if (arguments.size() != 1)
+            return failure(arguments.isEmpty() ? QStringLiteral("batch needs a PLAN.csv")
+                                               : QStringLiteral("batch takes one plan: %1").arg(arguments.at(1)));
+        if (!parser.isSet(options.log))
+            return failure(QStringLiteral("batch needs --log LOG.csv, its record, or --record URL --line NAME"));
+        if (parser.isSet(options.station))
+            return failure(QStringLiteral("--station goes with batch --record"));
+        request.planFile = arguments.first();
+        request.logFile = parser.value(options.log);
+    }
     if (parser.isSet(options.autoWait) && parser.isSet(options.noPrompt))
         return failure(QStringLiteral("batch takes --auto or --no-prompt, not both"));
-    request.planFile = arguments.first();
-    request.logFile = parser.value(options.log);
     if (parser.isSet(options.portWait)
         && !parseCount(parser.value(options.portWait), 0, MaxPortWaitSeconds, &request.portWaitSeconds))
         return failure(QStringLiteral("--port-wait %1: expected seconds from 0 to %2")
@@ -241,17 +320,99 @@ CommandLine batchCommand(const QCommandLineParser &parser, const Parser &options
     request.waiting = parser.isSet(options.autoWait)   ? Batch::Waiting::Auto
                       : parser.isSet(options.noPrompt) ? Batch::Waiting::None
                                                        : Batch::Waiting::Prompt;
-    Batch::PlanChecks checks;
-    checks.allowDuplicates = parser.isSet(options.allowDuplicates);
-    checks.allowOddAddresses = parser.isSet(options.allowOddAddresses);
-    QByteArray bytes;
+    if (shared)
+        return result;
     QString error;
-    if (!readFile(request.planFile, &bytes, &error))
+    if (!readPlanFile(parser, options, &request, &error))
         return failure(error);
-    QStringList errors;
-    if (!Batch::readPlan(bytes, request.planFile, checks, &request.plan, &errors))
-        return failure(errors.join(QLatin1Char('\n')));
     return result;
+}
+
+CommandLine lineCommand(const QCommandLineParser &parser, const Parser &options, QStringList arguments,
+                        CommandLine result)
+{
+    Request &request = result.request;
+    if (arguments.isEmpty())
+        return failure(QStringLiteral("line needs one of %1").arg(LineCommands.join(QLatin1Char(' '))));
+    const QString command = arguments.takeFirst();
+    if (!LineCommands.contains(command))
+        return failure(QStringLiteral("unknown line command %1; they are %2").arg(command, LineCommands.join(QLatin1Char(' '))));
+    request.lineCommand = Request::LineCommand(LineCommands.indexOf(command));
+    const auto bit = [](Request::LineCommand c) { return 1 << c; };
+    const struct
+    {
+        const QCommandLineOption &option;
+        int commands;
+    } belongings[] = {
+        {options.line, bit(Request::LineLoad) | bit(Request::LineStatus) | bit(Request::LineExport) | bit(Request::LineResolve)},
+        {options.allowReuse, bit(Request::LineLoad)},
+        {options.allowDuplicates, bit(Request::LineLoad)},
+        {options.allowOddAddresses, bit(Request::LineLoad)},
+        {options.json, bit(Request::LineStatus)},
+        {options.watch, bit(Request::LineStatus)},
+        {options.out, bit(Request::LineExport)},
+        {options.as, bit(Request::LineResolve)},
+    };
+    for (const auto &belonging : belongings) {
+        if (parser.isSet(belonging.option) && !(belonging.commands & bit(request.lineCommand)))
+            return failure(QStringLiteral("--%1 does not go with line %2").arg(belonging.option.names().first(), command));
+    }
+    for (const QCommandLineOption *other : {&options.profileFlag, &options.profileFile, &options.verify, &options.count,
+                                            &options.fixed, &options.log, &options.autoWait, &options.noPrompt,
+                                            &options.portWait, &options.all}) {
+        if (parser.isSet(*other))
+            return failure(QStringLiteral("--%1 does not go with line %2").arg(other->names().first(), command));
+    }
+    for (const QCommandLineOption *device : {&options.port, &options.timeout, &options.retries, &options.trace,
+                                             &options.simulate, &options.station}) {
+        if (parser.isSet(*device))
+            return failure(QStringLiteral("line %1 talks to no device: --%2 does not go with it")
+                               .arg(command, device->names().first()));
+    }
+    if (!parser.isSet(options.record))
+        return failure(QStringLiteral("line %1 needs --record URL").arg(command));
+    const bool needsLine = request.lineCommand != Request::LineInit && request.lineCommand != Request::LineStatus;
+    if (needsLine && !parser.isSet(options.line))
+        return failure(QStringLiteral("line %1 needs --line NAME").arg(command));
+    QString error;
+    if (parser.isSet(options.line) && !Line::checkName(request.lineName, QStringLiteral("--line"), &error))
+        return failure(error);
+    request.watch = parser.isSet(options.watch);
+    request.format = parser.isSet(options.json) ? Request::Json : Request::Report;
+    request.outFile = parser.value(options.out);
+    switch (request.lineCommand) {
+    case Request::LineLoad:
+        if (arguments.size() != 1)
+            return failure(arguments.isEmpty() ? QStringLiteral("line load needs a PLAN.csv")
+                                               : QStringLiteral("line load takes one plan: %1").arg(arguments.at(1)));
+        request.planFile = arguments.takeFirst();
+        for (const QString &keys : parser.values(options.allowReuse)) {
+            for (const QString &key : keys.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+                if (!Line::identityKeys().contains(key))
+                    return failure(QStringLiteral("--allow-reuse %1: the keys a device is known by are %2")
+                                       .arg(Client::shown(key), Line::identityKeys().join(QLatin1Char(' '))));
+                request.allowReuse << key;
+            }
+        }
+        if (!readPlanFile(parser, options, &request, &error))
+            return failure(error);
+        return result;
+    case Request::LineResolve: {
+        bool number = false;
+        request.resolveRow = arguments.value(0).toInt(&number);
+        if (arguments.size() != 1 || !number || request.resolveRow < 1)
+            return failure(QStringLiteral("line resolve needs the ROW, a number from 1"));
+        const QString as = parser.value(options.as);
+        if (as != QLatin1String("ok") && as != QLatin1String("free"))
+            return failure(QStringLiteral("line resolve needs --as ok (the device holds the row) or --as free (it does not)"));
+        request.resolveAsOk = as == QLatin1String("ok");
+        return result;
+    }
+    default:
+        if (!arguments.isEmpty())
+            return failure(QStringLiteral("line %1 takes no arguments: %2").arg(command, arguments.first()));
+        return result;
+    }
 }
 
 } // namespace
@@ -319,6 +480,17 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return failure(QStringLiteral("--retries %1: expected a number from 0 to %2")
                            .arg(parser.value(parsed->retries)).arg(MaxRetries));
 
+    if (parser.isSet(parsed->record)) {
+        request.record = parser.value(parsed->record);
+        Line::RecordAddress address;
+        QString error;
+        if (!address.parse(request.record, &error))
+            return failure(error);
+    }
+    request.lineName = parser.value(parsed->line);
+    if (request.command == Request::Line)
+        return lineCommand(parser, *parsed, positional, result);
+
     const bool json = parser.isSet(parsed->json);
     const bool profile = parser.isSet(parsed->profileFlag) || parser.isSet(parsed->profileFile);
     const auto bit = [](Request::Command c) { return 1 << c; };
@@ -341,6 +513,13 @@ CommandLine parseCommandLine(const QStringList &arguments)
         {parser.isSet(parsed->noPrompt), "--no-prompt", bit(Request::RunBatch), "batch"},
         {parser.isSet(parsed->allowDuplicates), "--allow-duplicates", bit(Request::RunBatch), "batch"},
         {parser.isSet(parsed->allowOddAddresses), "--allow-odd-addresses", bit(Request::RunBatch), "batch"},
+        {parser.isSet(parsed->record), "--record", bit(Request::RunBatch), "batch and line"},
+        {parser.isSet(parsed->line), "--line", bit(Request::RunBatch), "batch and line"},
+        {parser.isSet(parsed->station), "--station", bit(Request::RunBatch), "batch"},
+        {parser.isSet(parsed->allowReuse), "--allow-reuse", 0, "line load"},
+        {parser.isSet(parsed->watch), "--watch", 0, "line status"},
+        {parser.isSet(parsed->out), "--out", 0, "line export"},
+        {parser.isSet(parsed->as), "--as", 0, "line resolve"},
     };
     for (const auto &option : belongings) {
         if (option.given && !(option.commands & bit(request.command)))
@@ -358,8 +537,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
         }
         return planCommand(parser, *parsed, positional);
     }
-    if (request.command == Request::RunBatch)
+    if (request.command == Request::RunBatch) {
+        QString error;
+        if (parser.isSet(parsed->line) && !Line::checkName(request.lineName, QStringLiteral("--line"), &error))
+            return failure(error);
         return batchCommand(parser, *parsed, positional, result);
+    }
     if (request.command == Request::ListPorts || request.command == Request::Scan) {
         if (!positional.isEmpty())
             return failure(QStringLiteral("%1 takes no arguments: %2").arg(command, positional.first()));

@@ -21,7 +21,8 @@ enum ExitCode {
 
 struct Request
 {
-    enum Command { Read, Set, SetAll, Reset, GeneratePlan, RunBatch, ListPorts, Scan };
+    enum Command { Read, Set, SetAll, Reset, GeneratePlan, RunBatch, ListPorts, Scan, Line };
+    enum LineCommand { LineInit, LineLoad, LineStatus, LineExport, LineResolve };
     enum Format { Report, Json, Profile };
 
     Command command = Read;
@@ -46,6 +47,19 @@ struct Request
 
     // scan
     bool scanAll = false;
+
+    // batch --record, line
+    QString record;  // the shared record's address, as given (checked)
+    QString lineName;
+    QString station;  // batch: the host name unless given
+    Batch::PlanChecks checks;  // line load, as batch checks a plan
+    // line
+    LineCommand lineCommand = LineStatus;
+    QStringList allowReuse;  // line load
+    bool watch = false;      // line status
+    QString outFile;         // line export; stdout when empty
+    int resolveRow = 0;      // line resolve
+    bool resolveAsOk = false;
 };
 
 struct CommandLine

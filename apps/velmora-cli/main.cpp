@@ -1,6 +1,7 @@
 // velmora-cli: the device's protocol from a shell, with exit codes.
 #include "batch.h"
 #include "commandline.h"
+#include "line.h"
 #include "ports.h"
 #include "run.h"
 
@@ -28,6 +29,8 @@ int main(int argc, char **argv)
             return runBatch(commandLine.request, stopSignals, catching);
         case Request::ListPorts:
             return runPorts(commandLine.request);
+        case Request::Line:
+            return runLine(commandLine.request, stopSignals);
         default:
             break;
         }

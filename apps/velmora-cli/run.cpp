@@ -105,6 +105,7 @@ void start(Client::DeviceSession &session, const Request &request, const Client:
     case Request::RunBatch:      // runBatch()
     case Request::ListPorts:     // runPorts()
     case Request::Scan:          // runScan()
+    case Request::Line:          // runLine()
         break;
     }
     Q_UNREACHABLE();

@@ -1,16 +1,21 @@
 #include "batchrun.h"
 
+#include "logformat.h"
+
 #include "link/portmap.h"
 
 #include <QDateTime>
 
 #include <algorithm>
+#include <utility>
 
 namespace Batch {
 
-BatchRun::BatchRun(const Plan &plan, BatchLog &log, Waiting waiting, const LineSettings &settings, QObject *parent)
-    : QObject(parent), m_plan(plan), m_log(log), m_waiting(waiting), m_settings(settings), m_results(size_t(plan.size()))
+BatchRun::BatchRun(Record &record, Waiting waiting, const LineSettings &settings, QObject *parent)
+    : QObject(parent), m_record(record), m_plan(record.plan()), m_waiting(waiting), m_settings(settings),
+      m_results(size_t(m_plan.size()))
 {
+    connect(&m_record, &Record::broken, this, [this](const QString &why) { logFailed(why); });
 }
 
 BatchRun::~BatchRun() = default;
@@ -50,8 +55,8 @@ BatchRun::Port *BatchRun::portNamed(const QString &name) const
 QStringList BatchRun::portsInDoubtWithoutLane() const
 {
     QStringList ports;
-    for (const BatchLog::InDoubt &entry : m_log.inDoubt()) {
-        if (!m_log.okRows().contains(entry.row) && !portNamed(entry.port) && !ports.contains(entry.port))
+    for (const InDoubt &entry : m_record.inDoubt()) {
+        if (!portNamed(entry.port) && !ports.contains(entry.port))
             ports << entry.port;
     }
     return ports;
@@ -59,17 +64,9 @@ QStringList BatchRun::portsInDoubtWithoutLane() const
 
 void BatchRun::start()
 {
-    QSet<int> inDoubt;
-    for (const BatchLog::InDoubt &entry : m_log.inDoubt()) {
-        Port *port = portNamed(entry.port);
-        if (port && !m_log.okRows().contains(entry.row) && !inDoubt.contains(entry.row)) {
+    for (const InDoubt &entry : m_record.inDoubt()) {
+        if (Port *port = portNamed(entry.port))
             port->rowsInDoubt.push_back(entry.row);
-            inDoubt.insert(entry.row);
-        }
-    }
-    for (int row = 1; row <= m_plan.size(); ++row) {
-        if (!m_log.okRows().contains(row) && !inDoubt.contains(row))
-            m_pending.push_back(row);
     }
     emit started();
     for (const auto &port : m_ports)
@@ -102,21 +99,21 @@ void BatchRun::checkNext(Port &port)
 
 void BatchRun::checked(Port &port, const Attempt &attempt)
 {
-    port.state = Port::Idle;
-    record(attempt);
-    m_checkedRows << QStringLiteral("%1 on %2: %3").arg(m_plan.rowName(attempt.row), attempt.port,
-                                                          resultName(attempt.result));
-    // Not on that device after all: the row is another device's to get.
-    if (attempt.result != Result::Ok)
-        m_pending.insert(std::lower_bound(m_pending.begin(), m_pending.end(), attempt.row), attempt.row);
-    checkNext(port);
-    wakeIdlePorts();  // the others that went idle for want of rows
+    record(port, attempt, [this, &port, attempt] {
+        m_checkedRows << QStringLiteral("%1 on %2: %3").arg(m_plan.rowName(attempt.row), attempt.port,
+                                                              resultName(attempt.result));
+        // Not on that device after all: the row is another device's to get.
+        if (attempt.result != Result::Ok)
+            m_record.release(attempt.row);
+        checkNext(port);
+        wakeIdlePorts();  // the others that went idle for want of rows
+    });
 }
 
 void BatchRun::wakeIdlePorts()
 {
     for (const auto &other : m_ports) {
-        if (other->state == Port::Idle && !m_stopping && !m_pending.empty())
+        if (other->state == Port::Idle && !m_stopping && m_record.hasFreeRows())
             next(*other);
     }
 }
@@ -128,16 +125,30 @@ void BatchRun::stop()
     m_stopping = true;
     QStringList writing;
     for (const auto &port : m_ports) {
-        if (port->state == Port::Provisioning || port->state == Port::Checking) {
+        if (port->state == Port::Beginning || port->state == Port::Provisioning || port->state == Port::Checking) {
             writing << port->lane->port();
         } else if (port->state == Port::AwaitingDevice) {
             port->lane->stopWaiting();
+            port->held = false;
+            giveBack(*port);
             port->state = Port::Idle;
             announce(*port, LaneState::Idle);
         }
     }
+    m_record.stopWaiting();
     emit stopping(writing);
     finishIfDone();
+}
+
+void BatchRun::hold(bool held)
+{
+    m_held = held;
+    if (held)
+        return;
+    for (const auto &port : m_ports) {
+        if (std::exchange(port->held, false) && !m_stopping)
+            begin(*port);
+    }
 }
 
 void BatchRun::announce(const Port &port, LaneState state)
@@ -149,14 +160,28 @@ void BatchRun::announce(const Port &port, LaneState state)
 
 void BatchRun::next(Port &port)
 {
-    if (m_stopping || m_pending.empty()) {
+    port.row = 0;
+    if (m_stopping) {
         port.state = Port::Idle;
         announce(port, LaneState::Idle);
         finishIfDone();
         return;
     }
-    port.row = m_pending.front();
-    m_pending.pop_front();
+    port.state = Port::Claiming;
+    m_record.claim(port.lane->port(), [this, &port](int row) { claimed(port, row); });
+}
+
+void BatchRun::claimed(Port &port, int row)
+{
+    if (row == 0 || m_stopping) {
+        if (row != 0)
+            m_record.release(row);
+        port.state = Port::Idle;
+        announce(port, LaneState::Idle);
+        finishIfDone();
+        return;
+    }
+    port.row = row;
     switch (m_waiting) {
     case Waiting::None:
         begin(port);
@@ -189,8 +214,7 @@ void BatchRun::ask(Port &port)
             skipped.row = row;
             skipped.port = port.lane->port();
             skipped.result = Result::Skipped;
-            record(skipped);
-            next(port);
+            record(port, skipped, [this, &port] { next(port); });
             return;
         }
         case Answer::Stop:
@@ -207,6 +231,11 @@ void BatchRun::ask(Port &port)
 
 void BatchRun::begin(Port &port)
 {
+    if (m_held) {
+        port.held = true;
+        port.state = Port::AwaitingDevice;  // stop() lets it go
+        return;
+    }
     QString error;
     if (!port.lane->open(&error)) {
         if (m_waiting == Waiting::Prompt) {
@@ -220,30 +249,42 @@ void BatchRun::begin(Port &port)
         }
         // Nothing more can be written on this port: its row goes to the others.
         emit problem(error + QLatin1String("; no more devices on it"));
-        m_pending.push_front(port.row);
+        giveBack(port);
         port.state = Port::Closed;
         announce(port, LaneState::Closed);
         wakeIdlePorts();
         finishIfDone();
         return;
     }
-    // On the disk before anything is sent: a run killed while the device is
-    // written leaves a trace of it.
     Attempt writing;
     writing.row = port.row;
     writing.port = port.lane->port();
     writing.result = Result::Writing;
-    if (!m_log.append(writing)) {
-        m_pending.push_front(port.row);
+    port.state = Port::Beginning;
+    m_record.setWriting(writing, [this, &port](Record::Stored stored) { written(port, stored); });
+}
+
+void BatchRun::written(Port &port, Record::Stored stored)
+{
+    switch (stored) {
+    case Record::Stored::Yes:
+        port.state = Port::Provisioning;
+        announce(port, LaneState::Provisioning);
+        emit rowStarted(port.row, port.lane->port());
+        port.lane->provision(m_plan.row(port.row), [this, &port](const Attempt &attempt) { provisioned(port, attempt); });
+        return;
+    case Record::Stored::RowLost:
+        next(port);  // another station has it now; nothing was sent
+        return;
+    case Record::Stored::Failed: {
+        const QString row = m_plan.rowName(port.row);
+        giveBack(port);
         port.state = Port::Idle;
         logFailed(QStringLiteral("cannot write %1: %2; nothing was sent for %3 on %4")
-                      .arg(m_log.fileName(), m_log.errorString(), m_plan.rowName(port.row), port.lane->port()));
+                      .arg(m_record.name(), m_record.errorString(), row, port.lane->port()));
         return;
     }
-    port.state = Port::Provisioning;
-    announce(port, LaneState::Provisioning);
-    emit rowStarted(port.row, port.lane->port());
-    port.lane->provision(m_plan.row(port.row), [this, &port](const Attempt &attempt) { provisioned(port, attempt); });
+    }
 }
 
 // A lane whose port went away waits for the same name to come back, then
@@ -271,24 +312,31 @@ void BatchRun::closeLane(Port &port, const QString &why)
     finishIfDone();
 }
 
+void BatchRun::giveBack(Port &port)
+{
+    if (port.row != 0)
+        m_record.release(port.row);
+    port.row = 0;
+}
+
 void BatchRun::provisioned(Port &port, const Attempt &attempt)
 {
-    port.state = Port::Idle;
-    record(attempt);
-    // A fixture whose lane never answers is not worth a time-out on every row left.
-    if (m_waiting == Waiting::None && port.lane->unansweredRows() >= UnansweredRowsToStop && !m_stopping) {
-        closeLane(port, QStringLiteral("%1: no answer to %2 rows in a row; %3")
-                            .arg(PortMap::displayName(port.lane->port())).arg(UnansweredRowsToStop)
-                            .arg(PortMap::noAnswerHint()));
-        return;
-    }
-    if (m_waiting == Waiting::Auto && !m_stopping && !m_pending.empty()) {
-        port.state = Port::AwaitingDevice;
-        announce(port, LaneState::AwaitingDeparture);
-        port.lane->awaitDeparture([this, &port] { next(port); });
-        return;
-    }
-    next(port);
+    record(port, attempt, [this, &port] {
+        // A fixture whose lane never answers is not worth a time-out on every row left.
+        if (m_waiting == Waiting::None && port.lane->unansweredRows() >= UnansweredRowsToStop && !m_stopping) {
+            closeLane(port, QStringLiteral("%1: no answer to %2 rows in a row; %3")
+                                .arg(PortMap::displayName(port.lane->port())).arg(UnansweredRowsToStop)
+                                .arg(PortMap::noAnswerHint()));
+            return;
+        }
+        if (m_waiting == Waiting::Auto && !m_stopping && m_record.hasFreeRows()) {
+            port.state = Port::AwaitingDevice;
+            announce(port, LaneState::AwaitingDeparture);
+            port.lane->awaitDeparture([this, &port] { next(port); });
+            return;
+        }
+        next(port);
+    });
 }
 
 void BatchRun::logFailed(const QString &message)
@@ -298,18 +346,25 @@ void BatchRun::logFailed(const QString &message)
     stop();
 }
 
-void BatchRun::record(const Attempt &attempt)
+void BatchRun::record(Port &port, const Attempt &attempt, std::function<void()> then)
 {
-    // Only what is in the log counts: the summary must not claim more.
-    const bool written = m_log.append(attempt);
-    if (written) {
-        m_results[size_t(attempt.row - 1)] = attempt.result;
-        ++m_recorded;
-    }
-    emit attemptFinished(attempt, int(m_log.okRows().size()) + m_recorded);
-    if (!written)
-        logFailed(QStringLiteral("cannot write %1: %2; not recorded: %3")
-                      .arg(m_log.fileName(), m_log.errorString(), m_log.line(attempt, QDateTime::currentDateTimeUtc())));
+    port.state = Port::Recording;
+    m_record.setVerdict(attempt, [this, &port, attempt, then = std::move(then)](Record::Stored stored) {
+        port.state = Port::Idle;
+        // Only what is on the record counts: the summary must not claim more.
+        if (stored == Record::Stored::Yes) {
+            m_results[size_t(attempt.row - 1)] = attempt.result;
+            ++m_recorded;
+        }
+        emit attemptFinished(attempt, int(m_record.okRows().size()) + m_recorded);
+        const QString line = logLine(m_plan, attempt, QDateTime::currentDateTimeUtc());
+        if (stored == Record::Stored::Failed)
+            logFailed(QStringLiteral("cannot write %1: %2; not recorded: %3").arg(m_record.name(), m_record.errorString(), line));
+        else if (stored == Record::Stored::RowLost)
+            emit problem(QStringLiteral("%1: %2 was settled elsewhere while it was written; not recorded: %3")
+                             .arg(m_record.name(), m_plan.rowName(attempt.row), line));
+        then();
+    });
 }
 
 void BatchRun::finishIfDone()
@@ -317,11 +372,11 @@ void BatchRun::finishIfDone()
     if (m_finished)
         return;
     for (const auto &port : m_ports) {
-        if (port->state == Port::Provisioning || port->state == Port::AwaitingDevice || port->state == Port::Checking)
+        if (port->state != Port::Idle && port->state != Port::Closed)
             return;
     }
     m_finished = true;
-    QMetaObject::invokeMethod(this, [this] { emit finished(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this] { m_record.runEnded([this] { emit finished(); }); }, Qt::QueuedConnection);
 }
 
 int BatchRun::count(Result result) const
@@ -331,9 +386,12 @@ int BatchRun::count(Result result) const
 
 QString BatchRun::summary() const
 {
-    const int ok = int(m_log.okRows().size()) + count(Result::Ok);
+    // A shared plan is this run's rows only; the record tells of the rest.
+    const bool shared = m_record.isShared();
+    const int ok = (shared ? 0 : int(m_record.okRows().size())) + count(Result::Ok);
     const int others = count(Result::Mismatch) + count(Result::Refused) + count(Result::NoAnswer);
-    const int left = m_plan.size() - ok - others - count(Result::Skipped);
+    const int total = shared ? ok + others + count(Result::Skipped) : m_plan.size();
+    const int left = total - ok - others - count(Result::Skipped);
     QStringList parts = {QStringLiteral("%1 ok").arg(ok), QStringLiteral("%1 mismatch").arg(count(Result::Mismatch))};
     if (count(Result::Refused) > 0)
         parts << QStringLiteral("%1 refused").arg(count(Result::Refused));
@@ -341,10 +399,12 @@ QString BatchRun::summary() const
           << QStringLiteral("%1 skipped").arg(count(Result::Skipped));
     if (left > 0)
         parts << QStringLiteral("%1 left").arg(left);
-    QString summary = QStringLiteral("%1 %2: %3")
-                          .arg(m_plan.size())
-                          .arg(m_plan.size() == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
-                               parts.join(QLatin1String(", ")));
+    QString summary = QStringLiteral("%1 %2%3: %4")
+                          .arg(total)
+                          .arg(total == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
+                               shared ? QStringLiteral(" here") : QString(), parts.join(QLatin1String(", ")));
+    if (!m_record.summaryNote().isEmpty())
+        summary += QLatin1String("; ") + m_record.summaryNote();
     if (!m_checkedRows.isEmpty())
         summary += QLatin1String("; read again after the last run stopped: ") + m_checkedRows.join(QLatin1String(", "));
     return summary;
@@ -352,7 +412,9 @@ QString BatchRun::summary() const
 
 bool BatchRun::allOk() const
 {
-    return int(m_log.okRows().size()) + count(Result::Ok) + count(Result::Skipped) == m_plan.size();
+    if (m_record.isShared())
+        return count(Result::Mismatch) + count(Result::Refused) + count(Result::NoAnswer) == 0;
+    return int(m_record.okRows().size()) + count(Result::Ok) + count(Result::Skipped) == m_plan.size();
 }
 
 } // namespace Batch

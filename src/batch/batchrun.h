@@ -1,11 +1,11 @@
 // A batch: the rows of a plan provisioned on one or more ports at once, one
 // device per port at a time, rows handed out in plan order as ports become
-// free, each attempt recorded in the log before its port takes the next
-// row. Everything runs on the event loop; no threads.
+// free, each attempt set down in the record before its port takes the next
+// row. Everything runs on the event loop.
 #pragma once
 
-#include "batchlog.h"
 #include "lane.h"
+#include "record.h"
 
 #include <deque>
 #include <functional>
@@ -47,9 +47,8 @@ public:
     // with the answer, never before it returns.
     using Ask = std::function<void(const QString &question, std::function<void(Answer)> answered)>;
 
-    // Rows the log records as ok are not provisioned again.
-    BatchRun(const Plan &plan, BatchLog &log, Waiting waiting, const LineSettings &settings,
-             QObject *parent = nullptr);
+    // Rows the record holds as ok are not provisioned again.
+    BatchRun(Record &record, Waiting waiting, const LineSettings &settings, QObject *parent = nullptr);
     ~BatchRun() override;
 
     // One lane per port, before start(); trace, where given, is the lane's
@@ -64,22 +63,28 @@ public:
     // Opens every port, except for --auto, where ports are opened as
     // devices come. False with the reason if one cannot be opened.
     bool openPorts(QString *error);
-    // Hands out the first rows; the log is open by now. A port the log has
-    // a "writing" line without a verdict for first reads its device, and its
-    // row is given to no other port unless that device does not hold it.
+    // Hands out the first rows; the record is open by now. A port the
+    // record has a "writing" state without a verdict for first reads its
+    // device, and its row is given to no other port unless that device does
+    // not hold it.
     void start();
-    // The ports of the log's "writing" lines that have no lane here: their
+    // The ports of the record's "writing" states that have no lane here: their
     // devices cannot be read, so their rows could end up on two devices.
     QStringList portsInDoubtWithoutLane() const;
     // Starts no other device; the ones being written are finished and
     // recorded, then finished() follows.
     void stop();
+    // While held, no device is begun: the ones being written are finished,
+    // a lane that would begin one waits. For a question that may stop the run.
+    void hold(bool held);
 
-    // "50 rows: 48 ok, 1 mismatch, 1 no answer, 0 skipped".
+    // "50 rows: 48 ok, 1 mismatch, 1 no answer, 0 skipped"; of a shared
+    // record, "20 rows here: ...; line big: 598 of 600 rows ok".
     QString summary() const;
-    // Every row that was not skipped is ok, this run or before.
+    // Every row that was not skipped is ok, this run or before; of a shared
+    // record, every row of this run.
     bool allOk() const;
-    // The log could not be written; the run stopped then.
+    // The record could not be written; the run stopped then.
     bool logFailed() const { return m_logFailed; }
 
     Waiting waiting() const { return m_waiting; }
@@ -91,7 +96,7 @@ signals:
     void laneChanged(const QString &port, Batch::LaneState state, int row);
     void rowStarted(int row, const QString &port);
     // Each attempt as it is recorded, a skipped row too; done counts the
-    // rows recorded so far, the log's earlier ok rows included.
+    // rows recorded so far, the record's earlier ok rows included.
     void attemptFinished(const Batch::Attempt &attempt, int done);
     void portLost(const QString &port, const QString &error);
     void portBack(const QString &port);
@@ -108,9 +113,19 @@ private:
     struct Port
     {
         std::unique_ptr<Lane> lane;
-        enum State { Idle, AwaitingDevice, Provisioning, Checking, Closed } state = Idle;
+        enum State {
+            Idle,
+            Claiming,        // asks the record for a row
+            AwaitingDevice,  // for the person, the device or the port
+            Beginning,       // sets down the "writing" state
+            Provisioning,
+            Checking,        // reads the device the last run stopped writing
+            Recording,       // sets down a verdict
+            Closed,
+        } state = Idle;
         int row = 0;
         std::deque<int> rowsInDoubt;  // rows the last run was writing here
+        bool held = false;            // would have begun its row, but the run is held
     };
 
     void announce(const Port &port, LaneState state);
@@ -120,28 +135,32 @@ private:
     void wakeIdlePorts();
     void logFailed(const QString &message);
     void next(Port &port);
+    void claimed(Port &port, int row);
     void ask(Port &port);
     void begin(Port &port);
+    void written(Port &port, Record::Stored stored);
     void provisioned(Port &port, const Attempt &attempt);
     void awaitPort(Port &port, const QString &error);
     void closeLane(Port &port, const QString &why);
-    void record(const Attempt &attempt);
+    void giveBack(Port &port);
+    // Sets the verdict down, then calls then(), also when it could not be.
+    void record(Port &port, const Attempt &attempt, std::function<void()> then);
     void finishIfDone();
     int count(Result result) const;
 
+    Record &m_record;
     const Plan &m_plan;
-    BatchLog &m_log;
     const Waiting m_waiting;
     const LineSettings m_settings;
     Ask m_ask;
     LaneAsk m_laneAsk;
     std::vector<std::unique_ptr<Port>> m_ports;
-    std::deque<int> m_pending;                    // rows not handed out yet, in plan order
     std::vector<std::optional<Result>> m_results;  // of this run, by row
     int m_recorded = 0;
     QStringList m_checkedRows;  // "row 3 on /dev/ttyUSB0: ok"
 
     bool m_stopping = false;
+    bool m_held = false;
     bool m_finished = false;
     bool m_logFailed = false;
 };

@@ -4,7 +4,7 @@
 // go and the next one come.
 #pragma once
 
-#include "batchlog.h"
+#include "record.h"
 #include "client/devicesession.h"
 
 #include <QElapsedTimer>

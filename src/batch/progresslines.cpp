@@ -2,16 +2,23 @@
 
 namespace Batch {
 
-ProgressLines::ProgressLines(const BatchRun &run, const Plan &plan, const BatchLog &log, QObject *parent)
-    : QObject(parent), m_run(run), m_plan(plan), m_log(log)
+ProgressLines::ProgressLines(const BatchRun &run, const Record &record, QObject *parent)
+    : QObject(parent), m_run(run), m_plan(record.plan()), m_record(record)
 {
     connect(&run, &BatchRun::started, this, [this] {
-        if (!m_log.okRows().isEmpty())
+        if (!m_record.okRows().isEmpty())
             emit line(QStringLiteral("%1 records %2 of %3 rows as ok: they are not provisioned again")
-                          .arg(m_log.fileName(), QString::number(m_log.okRows().size()),
+                          .arg(m_record.name(), QString::number(m_record.okRows().size()),
                                QString::number(m_plan.size())));
     });
     connect(&run, &BatchRun::laneChanged, this, &ProgressLines::laneChanged);
+    connect(&record, &Record::unreachable, this, [this](const QDateTime &since) {
+        emit line(QStringLiteral("record unreachable since %1; waiting").arg(since.toString(QStringLiteral("HH:mm:ss"))));
+    });
+    connect(&record, &Record::reachable, this, [this](int journaled) {
+        emit line(journaled > 0 ? QStringLiteral("record reachable again; %1 verdicts from the journal set down").arg(journaled)
+                                : QStringLiteral("record reachable again"));
+    });
     connect(&run, &BatchRun::attemptFinished, this, [this](const Attempt &attempt, int done) {
         emit line(attemptLine(m_plan, attempt, done));
     });

@@ -12,7 +12,7 @@ class ProgressLines : public QObject
     Q_OBJECT
 
 public:
-    ProgressLines(const BatchRun &run, const Plan &plan, const BatchLog &log, QObject *parent = nullptr);
+    ProgressLines(const BatchRun &run, const Record &record, QObject *parent = nullptr);
 
     // "[3/50] row 3 on /dev/ttyUSB0: ok 39 ms"
     static QString attemptLine(const Plan &plan, const Attempt &attempt, int done);
@@ -25,7 +25,7 @@ private:
 
     const BatchRun &m_run;
     const Plan &m_plan;
-    const BatchLog &m_log;
+    const Record &m_record;
 };
 
 } // namespace Batch

@@ -1,12 +1,12 @@
 #include "benchwindow.h"
 
-#include "batch/batchlog.h"
+#include "enterclicks.h"
 #include "lanepanel.h"
 #include "linemonitor.h"
-#include "newplandialog.h"
-#include "report.h"
+#include "pagedoutput.h"
 #include "resultfilter.h"
 #include "runsession.h"
+#include "settings.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -18,12 +18,14 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
@@ -33,12 +35,7 @@ namespace Bench {
 
 namespace {
 
-enum ProblemData { RowData = Qt::UserRole, ColumnData };
-
-QSettings settings()
-{
-    return QSettings(QStringLiteral("Velmora"), QStringLiteral("velmora-bench"));
-}
+constexpr QSize DefaultSize(1000, 700);
 
 } // namespace
 
@@ -58,13 +55,16 @@ BenchWindow::BenchWindow(QWidget *parent) : QMainWindow(parent)
     m_refreshTimer->setInterval(100);
     connect(m_refreshTimer, &QTimer::timeout, this, &BenchWindow::refresh);
     connect(planTable, &PlanTable::checked, this, &BenchWindow::showProblems);
+    // The bar and the counts as the table shows its rows, never ahead or behind.
+    connect(planTable, &PlanTable::outcomesShown, this, &BenchWindow::updateProgress);
     connect(lanePanel, &LanePanel::lanesChanged, this, [this] {
         lineMonitor->setLanes(lanePanel->ports());
         updateStartable();
     });
     showProblems();
     updateProgress();
-    resize(1100, 700);
+    // Room for everything on a 1024x768 screen, with the window's frame and a panel.
+    resize(DefaultSize);
 }
 
 BenchWindow::~BenchWindow() = default;
@@ -74,6 +74,7 @@ void BenchWindow::buildControls()
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("central"));
 
+    // Every mnemonic of the window is its own: one letter, one control.
     waitingChoice = new QComboBox(central);
     waitingChoice->setObjectName(QStringLiteral("waitingChoice"));
     waitingChoice->setAccessibleName(tr("Next device"));
@@ -81,15 +82,16 @@ void BenchWindow::buildControls()
     waitingChoice->addItem(tr("Auto: when a new device answers"), int(Batch::Waiting::Auto));
     waitingChoice->addItem(tr("None: at once (a fixture)"), int(Batch::Waiting::None));
     auto *waitingLabel = new QLabel(tr("Ne&xt device:"), central);
+    waitingLabel->setObjectName(QStringLiteral("waitingLabel"));
     waitingLabel->setBuddy(waitingChoice);
     allowDuplicates = new QCheckBox(tr("Allow &duplicates"), central);
     allowDuplicates->setObjectName(QStringLiteral("allowDuplicates"));
     allowDuplicates->setToolTip(tr("Rows may share a lip, mac or sn (--allow-duplicates)"));
-    allowOddAddresses = new QCheckBox(tr("Allow odd &addresses"), central);
+    allowOddAddresses = new QCheckBox(tr("Allow &odd addresses"), central);
     allowOddAddresses->setObjectName(QStringLiteral("allowOddAddresses"));
     allowOddAddresses->setToolTip(tr("A lip may be a network or broadcast address, a gateway outside the subnet, "
                                      "a mask with gaps (--allow-odd-addresses)"));
-    failedOnly = new QCheckBox(tr("&Failed only"), central);
+    failedOnly = new QCheckBox(tr("Failed o&nly"), central);
     failedOnly->setObjectName(QStringLiteral("failedOnly"));
     failedOnly->setToolTip(tr("Shows only the rows whose device did not take its values"));
     startButton = new QPushButton(tr("&Start"), central);
@@ -98,6 +100,13 @@ void BenchWindow::buildControls()
     stopButton->setObjectName(QStringLiteral("stopButton"));
     stopButton->setToolTip(tr("Starts no other device; those being written are finished and recorded"));
     stopButton->setEnabled(false);
+
+    findEdit = new QLineEdit(central);
+    findEdit->setObjectName(QStringLiteral("findEdit"));
+    findEdit->setAccessibleName(tr("Find in the plan"));
+    findEdit->setPlaceholderText(tr("Find in the plan: Enter for the next, Esc to close"));
+    findEdit->setClearButtonEnabled(true);
+    findEdit->hide();
 
     planView = new QTableView(central);
     planView->setObjectName(QStringLiteral("planView"));
@@ -112,6 +121,9 @@ void BenchWindow::buildControls()
     planView->verticalHeader()->setDefaultSectionSize(planView->fontMetrics().height() + 6);
     planView->horizontalHeader()->setStretchLastSection(true);
     planView->setWordWrap(false);
+    planView->setTextElideMode(Qt::ElideRight);
+    // Tab leaves the table for the lanes; arrows move within it.
+    planView->setTabKeyNavigation(false);
 
     problemList = new QListWidget(central);
     problemList->setObjectName(QStringLiteral("problemList"));
@@ -132,6 +144,7 @@ void BenchWindow::buildControls()
     progressBar->setFormat(tr("%v of %m"));
     countsLabel = new QLabel(central);
     countsLabel->setObjectName(QStringLiteral("countsLabel"));
+    countsLabel->setWordWrap(true);
     problemLabel = new QLabel(central);
     problemLabel->setObjectName(QStringLiteral("problemLabel"));
     problemLabel->setWordWrap(true);
@@ -161,9 +174,16 @@ void BenchWindow::buildControls()
     record->addWidget(logLabel, 1);
     record->addWidget(logButton);
 
+    auto *tableSide = new QWidget(central);
+    tableSide->setObjectName(QStringLiteral("tableSide"));
+    auto *tableLayout = new QVBoxLayout(tableSide);
+    tableLayout->setContentsMargins(0, 0, 0, 0);
+    tableLayout->addWidget(findEdit);
+    tableLayout->addWidget(planView, 1);
+
     auto *planSide = new QSplitter(Qt::Vertical, central);
     planSide->setObjectName(QStringLiteral("planSplitter"));
-    planSide->addWidget(planView);
+    planSide->addWidget(tableSide);
     planSide->addWidget(problemList);
     planSide->setStretchFactor(0, 4);
     planSide->setStretchFactor(1, 1);
@@ -173,7 +193,7 @@ void BenchWindow::buildControls()
     sides->addWidget(lanePanel);
     sides->addWidget(planSide);
     sides->setStretchFactor(1, 3);
-    sides->setSizes({300, 800});
+    sides->setSizes({300, 700});
 
     auto *progress = new QHBoxLayout;
     progress->addWidget(progressBar, 1);
@@ -187,6 +207,15 @@ void BenchWindow::buildControls()
     layout->addWidget(problemLabel);
     setCentralWidget(central);
 
+    // Tab from the controls to the lanes, then the table and its problems.
+    setTabOrder(stopButton, logButton);
+    setTabOrder(logButton, lanePanel->portChoice);
+    setTabOrder(lanePanel->refreshButton, findEdit);
+    setTabOrder(findEdit, planView);
+    setTabOrder(planView, problemList);
+
+    for (QPushButton *button : {startButton, stopButton, logButton})
+        clickOnEnter(button);
     connect(startButton, &QPushButton::clicked, this, &BenchWindow::start);
     connect(stopButton, &QPushButton::clicked, this, &BenchWindow::stop);
     connect(allowDuplicates, &QCheckBox::toggled, this, &BenchWindow::updateChecks);
@@ -194,6 +223,7 @@ void BenchWindow::buildControls()
     connect(failedOnly, &QCheckBox::toggled, resultFilter, &ResultFilter::setFailedOnly);
     connect(problemList, &QListWidget::itemActivated, this, &BenchWindow::jumpToProblem);
     connect(logButton, &QPushButton::clicked, this, &BenchWindow::chooseLogFile);
+    connect(findEdit, &QLineEdit::returnPressed, this, &BenchWindow::find);
 }
 
 void BenchWindow::buildMenus()
@@ -215,10 +245,43 @@ void BenchWindow::buildMenus()
     exportAction = file->addAction(tr("&Export report..."), this, &BenchWindow::exportReport);
     exportAction->setObjectName(QStringLiteral("exportAction"));
     exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    exportAction->setEnabled(canWritePdf());
+    printReportAction = file->addAction(tr("P&rint report..."), this, &BenchWindow::printReport);
+    printReportAction->setObjectName(QStringLiteral("printReportAction"));
+    printReportAction->setEnabled(canPrint());
+    labelsAction = file->addAction(tr("Print &labels..."), this, &BenchWindow::printLabels);
+    labelsAction->setObjectName(QStringLiteral("labelsAction"));
+    labelsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     file->addSeparator();
     quitAction = file->addAction(tr("&Quit"), this, &QWidget::close);
     quitAction->setObjectName(QStringLiteral("quitAction"));
     quitAction->setShortcut(QKeySequence::Quit);
+
+    QMenu *edit = menuBar()->addMenu(tr("&Edit"));
+    findAction = edit->addAction(tr("&Find..."), this, [this] {
+        findEdit->show();
+        findEdit->setFocus(Qt::ShortcutFocusReason);
+        findEdit->selectAll();
+    });
+    findAction->setObjectName(QStringLiteral("findAction"));
+    findAction->setShortcut(QKeySequence::Find);
+    fillDownAction = edit->addAction(tr("Fill &down"), this, &BenchWindow::fillDown);
+    fillDownAction->setObjectName(QStringLiteral("fillDownAction"));
+    fillDownAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    fillDownAction->setToolTip(tr("The first selected cell of each column into the others selected below it"));
+    auto *hideFind = new QShortcut(QKeySequence(Qt::Key_Escape), findEdit, findEdit, [this] {
+        findEdit->hide();
+        planView->setFocus(Qt::ShortcutFocusReason);
+    });
+    hideFind->setContext(Qt::WidgetShortcut);
+
+    QMenu *run = menuBar()->addMenu(tr("R&un"));
+    startAction = run->addAction(tr("&Start"), this, &BenchWindow::start);
+    startAction->setObjectName(QStringLiteral("startAction"));
+    startAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    stopAction = run->addAction(tr("S&top"), this, &BenchWindow::stop);
+    stopAction->setObjectName(QStringLiteral("stopAction"));
+    stopAction->setEnabled(false);
 
     QMenu *view = menuBar()->addMenu(tr("&View"));
     QAction *monitor = lineMonitor->toggleViewAction();
@@ -226,226 +289,16 @@ void BenchWindow::buildMenus()
     view->addAction(monitor);
 }
 
-QString BenchWindow::defaultLogFile(const QString &planFile)
-{
-    const QFileInfo plan(planFile);
-    return plan.dir().filePath(plan.completeBaseName() + QStringLiteral(".log.csv"));
-}
-
-bool BenchWindow::openPlan(const QString &fileName, QString *error)
-{
-    if (isRunning()) {
-        *error = tr("a run is going on");
-        return false;
-    }
-    if (!planTable->load(fileName, error))
-        return false;
-    m_logFile = defaultLogFile(fileName);
-    // Wide enough for the header and the first rows: measuring them all
-    // would take long on a plan of thousands.
-    const QFontMetrics metrics = planView->fontMetrics();
-    for (int column = 0; column < planTable->keyColumns(); ++column) {
-        int width = metrics.horizontalAdvance(planTable->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
-        for (int row = 0; row < std::min(planTable->rowCount(), 100); ++row)
-            width = std::max(width, metrics.horizontalAdvance(planTable->index(row, column).data().toString()));
-        planView->setColumnWidth(column, width + 24);
-    }
-    planView->setColumnWidth(planTable->resultColumn(), metrics.horizontalAdvance(QStringLiteral("mismatch: sn: wrote 3")) + 24);
-    setWindowTitle(tr("%1 - Velmora Bench").arg(QFileInfo(fileName).fileName()));
-    showEarlierRun();
-    updateProgress();
-    return true;
-}
-
-void BenchWindow::setLogFile(const QString &fileName)
-{
-    m_logFile = fileName;
-    planTable->clearOutcomes();
-    showEarlierRun();
-    updateProgress();
-}
-
-void BenchWindow::setWaiting(Batch::Waiting waiting)
-{
-    waitingChoice->setCurrentIndex(waitingChoice->findData(int(waiting)));
-}
-
-Batch::Waiting BenchWindow::waiting() const
-{
-    return Batch::Waiting(waitingChoice->currentData().toInt());
-}
-
-// A plan whose log exists resumes it: the rows it has as ok are shown done.
-void BenchWindow::showEarlierRun()
-{
-    QString text = tr("Record: %1").arg(QDir::toNativeSeparators(m_logFile));
-    if (QFileInfo::exists(m_logFile) && planTable->isValid()) {
-        Batch::BatchLog log(planTable->plan());
-        QStringList errors;
-        QStringList warnings;
-        if (log.open(m_logFile, &errors, &warnings)) {
-            planTable->markEarlierOk(log.okRows());
-            text += tr(" - %1 of %2 rows ok in it: Start resumes, they are not provisioned again")
-                        .arg(log.okRows().size())
-                        .arg(planTable->plan().size());
-        } else {
-            text += QLatin1String(" - ") + errors.join(QLatin1Char('\n'));
-        }
-        if (!warnings.isEmpty())
-            text += QLatin1Char('\n') + warnings.join(QLatin1Char('\n'));
-    } else if (!QFileInfo::exists(m_logFile)) {
-        text += tr(" (new)");
-    }
-    logLabel->setText(text);
-}
-
-void BenchWindow::chooseLogFile()
-{
-    const QString chosen = QFileDialog::getSaveFileName(this, tr("Record the run in"), m_logFile,
-                                                        tr("Logs (*.csv);;All files (*)"), nullptr,
-                                                        QFileDialog::DontConfirmOverwrite);
-    if (!chosen.isEmpty())
-        setLogFile(chosen);
-}
-
-void BenchWindow::choosePlan()
-{
-    const QString chosen = QFileDialog::getOpenFileName(this, tr("Open a plan"), planTable->fileName(),
-                                                        tr("Plans (*.csv);;All files (*)"));
-    if (chosen.isEmpty())
-        return;
-    QString error;
-    if (!openPlan(chosen, &error))
-        QMessageBox::warning(this, tr("Open a plan"), error);
-}
-
-void BenchWindow::newPlan()
-{
-    auto *dialog = new NewPlanDialog(this);
-    dialog->setObjectName(QStringLiteral("newPlanDialog"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::accepted, this, [this, dialog] {
-        QString error;
-        if (!openPlan(dialog->savedFile(), &error))
-            QMessageBox::warning(this, tr("Open a plan"), error);
-    });
-    dialog->open();
-}
-
-bool BenchWindow::savePlan()
-{
-    if (planTable->fileName().isEmpty())
-        return savePlanAs();
-    QString error;
-    if (!planTable->save(planTable->fileName(), &error)) {
-        QMessageBox::warning(this, tr("Save the plan"), error);
-        return false;
-    }
-    statusBar()->showMessage(tr("Saved %1").arg(planTable->fileName()), 5000);
-    return true;
-}
-
-bool BenchWindow::savePlanAs()
-{
-    const QString chosen = QFileDialog::getSaveFileName(this, tr("Save the plan as"), planTable->fileName(),
-                                                        tr("Plans (*.csv);;All files (*)"));
-    if (chosen.isEmpty())
-        return false;
-    QString error;
-    if (!planTable->save(chosen, &error)) {
-        QMessageBox::warning(this, tr("Save the plan"), error);
-        return false;
-    }
-    m_logFile = defaultLogFile(chosen);
-    showEarlierRun();
-    return true;
-}
-
-QString BenchWindow::report() const
-{
-    ReportHeading heading;
-    heading.planFile = QFileInfo(planTable->fileName()).absoluteFilePath();
-    heading.logFile = QFileInfo(m_logFile).absoluteFilePath();
-    heading.date = QDateTime::currentDateTime();
-    heading.ports = lanePanel->ports();
-    return reportHtml(*planTable, heading);
-}
-
-void BenchWindow::exportReport()
-{
-    const QFileInfo plan(planTable->fileName());
-    const bool pdf = canWritePdf();
-    const QString suggested = plan.dir().filePath(plan.completeBaseName()
-                                                  + (pdf ? QStringLiteral(".report.pdf") : QStringLiteral(".report.html")));
-    const QString chosen = QFileDialog::getSaveFileName(this, tr("Export the report"), suggested,
-                                                        pdf ? tr("PDF (*.pdf);;HTML (*.html)") : tr("HTML (*.html)"));
-    if (chosen.isEmpty())
-        return;
-    QString error;
-    if (!writeReport(report(), chosen, &error)) {
-        QMessageBox::warning(this, tr("Export the report"), error);
-        return;
-    }
-    statusBar()->showMessage(tr("Wrote %1").arg(chosen), 5000);
-}
-
-void BenchWindow::updateChecks()
-{
-    Batch::PlanChecks checks;
-    checks.allowDuplicates = allowDuplicates->isChecked();
-    checks.allowOddAddresses = allowOddAddresses->isChecked();
-    planTable->setChecks(checks);
-}
-
-void BenchWindow::showProblems()
-{
-    problemList->clear();
-    for (const PlanProblem &problem : planTable->problems()) {
-        auto *item = new QListWidgetItem(problem.text, problemList);
-        item->setData(RowData, problem.row);
-        item->setData(ColumnData, problem.column);
-    }
-    problemList->setVisible(!planTable->problems().isEmpty());
-    updateStartable();
-}
-
-void BenchWindow::jumpToProblem(QListWidgetItem *item)
-{
-    const int row = item->data(RowData).toInt();
-    const int column = item->data(ColumnData).toInt();
-    if (row < 0) {
-        planView->scrollToTop();
-        return;
-    }
-    if (resultFilter->failedOnly())
-        failedOnly->setChecked(false);
-    const QModelIndex shown = resultFilter->mapFromSource(planTable->index(row, std::max(column, 0)));
-    planView->setCurrentIndex(shown);
-    planView->scrollTo(shown, QAbstractItemView::PositionAtCenter);
-    planView->setFocus();
-}
-
-void BenchWindow::updateStartable()
-{
-    QString reason;
-    if (isRunning())
-        reason = tr("A run is going on");
-    else if (planTable->rowCount() == 0 && planTable->problems().isEmpty())
-        reason = tr("Open a plan first");
-    else if (!planTable->isValid())
-        reason = tr("The plan has %n problem(s): see the list under it", nullptr, int(planTable->problems().size()));
-    else if (lanePanel->ports().isEmpty())
-        reason = tr("Add a lane first");
-    startButton->setEnabled(reason.isEmpty());
-    startButton->setToolTip(reason.isEmpty() ? tr("Provisions the rows not done yet") : reason);
-}
-
 void BenchWindow::saveSettings() const
 {
     QSettings stored = settings();
     stored.setValue(QStringLiteral("window/geometry"), saveGeometry());
     stored.setValue(QStringLiteral("window/state"), saveState());
-    stored.setValue(QStringLiteral("window/columns"), planView->horizontalHeader()->saveState());
+    // By the column's name, so that a plan with other columns takes the widths of those it shares.
+    QVariantMap widths = stored.value(QStringLiteral("window/columnWidths")).toMap();
+    for (int column = 0; column < planTable->keyColumns(); ++column)
+        widths.insert(planTable->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(), planView->columnWidth(column));
+    stored.setValue(QStringLiteral("window/columnWidths"), widths);
     stored.setValue(QStringLiteral("run/waiting"), waitingChoice->currentIndex());
     if (!planTable->fileName().isEmpty())
         stored.setValue(QStringLiteral("run/plan"), QFileInfo(planTable->fileName()).absoluteFilePath());
@@ -463,6 +316,7 @@ void BenchWindow::restoreSettings()
     restoreGeometry(stored.value(QStringLiteral("window/geometry")).toByteArray());
     restoreState(stored.value(QStringLiteral("window/state")).toByteArray());
     waitingChoice->setCurrentIndex(std::max(0, stored.value(QStringLiteral("run/waiting")).toInt()));
+    sizeColumns();
 }
 
 void BenchWindow::restoreLastPlanAndPorts()
@@ -470,31 +324,80 @@ void BenchWindow::restoreLastPlanAndPorts()
     QSettings stored = settings();
     const QString plan = stored.value(QStringLiteral("run/plan")).toString();
     QString error;
-    if (!plan.isEmpty() && QFileInfo::exists(plan) && openPlan(plan, &error))
-        planView->horizontalHeader()->restoreState(stored.value(QStringLiteral("window/columns")).toByteArray());
-    if (lanePanel->ports().isEmpty()) {
-        for (const QString &port : stored.value(QStringLiteral("run/ports")).toStringList())
-            lanePanel->addLane(port, &error);
+    if (!plan.isEmpty() && QFileInfo::exists(plan))
+        openPlan(plan, &error);
+    if (!lanePanel->ports().isEmpty())
+        return;
+    QStringList gone;
+    for (const QString &port : stored.value(QStringLiteral("run/ports")).toStringList()) {
+        if (!lanePanel->addLane(port, &error))
+            gone << error;
     }
+    if (!gone.isEmpty())
+        statusBar()->showMessage(tr("Lanes of the last session left out: %1").arg(gone.join(QLatin1String("; "))), 20000);
 }
 
+QString BenchWindow::operatorName() const
+{
+    return settings().value(QStringLiteral("report/operator")).toString();
+}
+
+void BenchWindow::setOperatorName(const QString &name)
+{
+    QSettings stored = settings();
+    stored.setValue(QStringLiteral("report/operator"), name);
+}
+
+// A close during a run asks first; while it asks, no device is begun, and
+// the run goes on only if the answer is No.
 void BenchWindow::closeEvent(QCloseEvent *event)
 {
     if (isRunning()) {
         event->ignore();
-        if (m_closeWhenDone)
-            return;
-        const auto answer = QMessageBox::question(
-            this, tr("A run is going on"),
-            tr("Stop the run and close? The devices being written are finished and recorded first."));
-        if (answer == QMessageBox::Yes) {
-            m_closeWhenDone = true;
-            stop();
-        }
+        if (!m_closeWhenDone)
+            askToClose();
         return;
     }
+    if (closeQuestion)
+        closeQuestion->close();
     saveSettings();
     event->accept();
+}
+
+void BenchWindow::askToClose()
+{
+    if (closeQuestion) {
+        closeQuestion->raise();
+        return;
+    }
+    m_session->run().hold(true);
+    closeQuestion = new QMessageBox(QMessageBox::Question, tr("A run is going on"),
+                                    tr("Stop the run and close? The devices being written are finished and recorded "
+                                       "first; no other device is begun while this is asked."),
+                                    QMessageBox::Yes | QMessageBox::No, this);
+    closeQuestion->setObjectName(QStringLiteral("closeQuestion"));
+    closeQuestion->setAttribute(Qt::WA_DeleteOnClose);
+    connect(closeQuestion, &QMessageBox::finished, this, &BenchWindow::closeAnswered);
+    closeQuestion->open();
+}
+
+void BenchWindow::closeAnswered(int button)
+{
+    closeQuestion = nullptr;
+    const bool yes = button == QMessageBox::Yes;
+    if (!isRunning()) {
+        // It ended while this was asked: nothing to stop.
+        if (yes)
+            close();
+        return;
+    }
+    if (!yes) {
+        m_session->run().hold(false);
+        return;
+    }
+    m_closeWhenDone = true;
+    stop();
+    m_session->run().hold(false);  // stopping: the held lanes go idle, none begins
 }
 
 } // namespace Bench

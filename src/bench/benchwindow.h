@@ -1,10 +1,12 @@
 // Velmora Bench: provisioning a batch of devices from a window. The plan is
 // a table that shows every problem on its cell; lanes are the ports, each
 // provisioning one device at a time; the record is exactly the log
-// velmora-cli batch writes, so either can resume the other's run.
+// velmora-cli batch writes, so either can resume the other's run. The
+// report and the labels are made from that log.
 #pragma once
 
 #include "batch/batchrun.h"
+#include "batch/logrecords.h"
 #include "plantable.h"
 
 #include <QElapsedTimer>
@@ -18,8 +20,10 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
+class QMessageBox;
 class QProgressBar;
 class QPushButton;
 class QTableView;
@@ -30,6 +34,8 @@ class LanePanel;
 class LineMonitor;
 class ResultFilter;
 class RunSession;
+struct LabelFormat;
+struct ReportHeader;
 
 class BenchWindow : public QMainWindow
 {
@@ -60,8 +66,17 @@ public:
     // What velmora-cli batch would exit with for the last run.
     int exitStatus() const { return m_exitStatus; }
 
-    // The report of the plan and its run, as HTML (File > Export report).
-    QString report() const;
+    // Who exports the report, asked once and remembered.
+    QString operatorName() const;
+    void setOperatorName(const QString &name);
+    // The report of the plan's log as a PDF, with a CSV of its table beside
+    // it (the same name, .csv); false with the reason in *error.
+    bool writeReport(const QString &pdfFile, QString *error);
+    // Labels for the rows done ok, or for those of them in rows (of the
+    // plan, counted from 1) where rows is not empty; false with the reason.
+    bool writeLabels(const QString &pdfFile, const LabelFormat &format, const QSet<int> &rows, QString *error);
+    // The plan rows selected in the table.
+    QSet<int> selectedRows() const;
 
     // The window as it was left: size, columns, last plan and ports.
     void restoreSettings();
@@ -70,6 +85,7 @@ public:
     PlanTable *planTable = nullptr;
     ResultFilter *resultFilter = nullptr;
     QTableView *planView = nullptr;
+    QLineEdit *findEdit = nullptr;
     QListWidget *problemList = nullptr;
     LanePanel *lanePanel = nullptr;
     LineMonitor *lineMonitor = nullptr;
@@ -84,13 +100,20 @@ public:
     QLabel *problemLabel = nullptr;  // what went wrong in the run that is no device's result
     QLabel *logLabel = nullptr;
     QPushButton *logButton = nullptr;
+    QMessageBox *closeQuestion = nullptr;  // open while a close during a run is asked
 
     QAction *newAction = nullptr;
     QAction *openAction = nullptr;
     QAction *saveAction = nullptr;
     QAction *saveAsAction = nullptr;
     QAction *exportAction = nullptr;
+    QAction *printReportAction = nullptr;
+    QAction *labelsAction = nullptr;
     QAction *quitAction = nullptr;
+    QAction *startAction = nullptr;
+    QAction *stopAction = nullptr;
+    QAction *findAction = nullptr;
+    QAction *fillDownAction = nullptr;
 
 signals:
     // A run has ended; status as velmora-cli batch would exit.
@@ -103,23 +126,37 @@ private:
     void buildMenus();
     void buildControls();
     void saveSettings() const;
+    void askToClose();
+    void closeAnswered(int button);
 
     // The plan
     void choosePlan();
     void newPlan();
     bool savePlan();
     bool savePlanAs();
-    void exportReport();
     void chooseLogFile();
     void showProblems();
     void jumpToProblem(QListWidgetItem *item);
-    void showEarlierRun();
+    // The record's rows and what it holds; markRows: the rows it has as ok shown done.
+    void showEarlierRun(bool markRows = true);
     void updateChecks();
     void updateStartable();
+    void sizeColumns();
+    void find();
+    void fillDown();
+
+    // The report and the labels
+    bool readRecord(QList<Batch::LogRecord> *lines, QList<Batch::LogRecord> *rows, QString *error) const;
+    ReportHeader reportHeader(const QList<Batch::LogRecord> &lines) const;
+    bool askOperator();
+    void exportReport();
+    void printReport();
+    void printLabels();
 
     // The run
     void finishRun();
     void refuse(const QString &reason, int status);
+    void setRunControls(bool running);
     void laneChanged(const QString &port, Batch::LaneState state, int row);
     void rowStarted(int row, const QString &port);
     void attemptFinished(const Batch::Attempt &attempt, int done);
@@ -133,7 +170,9 @@ private:
     QString m_logFile;
     Batch::LineSettings m_lineSettings;
     std::unique_ptr<RunSession> m_session;
+    // The devices a minute of the last run: its attempts over its time.
     QElapsedTimer m_runClock;
+    qint64 m_runMs = 0;  // once it has ended
     int m_attemptsThisRun = 0;
     QHash<QString, int> m_provisioningRow;  // by port: the row a lane writes now
     QHash<QString, QString> m_phase;        // by port: reading, writing, verifying
@@ -143,10 +182,9 @@ private:
     QSet<QString> m_phaseChanged;  // lanes whose step is not shown yet
     QHash<QString, Batch::Attempt> m_laneResults;  // by port: the last result not shown yet
     QString m_lastProgress;
-    bool m_progressChanged = false;
     int m_exitStatus = 0;
     bool m_quitWhenDone = false;
-    bool m_closeWhenDone = false;
+    bool m_closeWhenDone = false;  // a close asked for during this run: once it has ended
 };
 
 } // namespace Bench

@@ -34,6 +34,10 @@ QString minutesAndSeconds(double seconds)
 void BenchWindow::refuse(const QString &reason, int status)
 {
     m_exitStatus = status;
+    m_attemptsThisRun = 0;  // no rate for a run that never began
+    m_runMs = 0;
+    m_runClock.invalidate();
+    updateProgress();
     statusBar()->showMessage(reason, StatusMs);
     if (m_quitWhenDone) {
         emit runFinished(status);
@@ -54,7 +58,7 @@ bool BenchWindow::start()
         refuse(planTable->problems().isEmpty()
                    ? tr("Open a plan first")
                    : tr("The plan has %n problem(s); the first: %1", nullptr, int(planTable->problems().size()))
-                         .arg(planTable->problems().first().text),
+                         .arg(planTable->problems().first().shown),
                2);
         return false;
     }
@@ -106,22 +110,35 @@ bool BenchWindow::start()
     problemLabel->clear();
     problemLabel->hide();
     planTable->clearOutcomes();
-    planTable->markEarlierOk(m_session->log().okRows());
-    planTable->setEditable(false);
-    lanePanel->setRunning(true);
-    for (QWidget *control : std::initializer_list<QWidget *>{waitingChoice, allowDuplicates, allowOddAddresses, logButton})
-        control->setEnabled(false);
-    for (QAction *action : {newAction, openAction, saveAsAction})
-        action->setEnabled(false);
-    stopButton->setEnabled(true);
-    updateStartable();
+    QList<Batch::LogRecord> earlier;
+    QString error;
+    if (Batch::readLogFile(m_logFile, &earlier, &error))
+        planTable->markEarlierOk(Batch::rowOutcomes(m_session->plan(), earlier));
+    lanePanel->clearLanes();
+    setRunControls(true);
+    m_closeWhenDone = false;  // a close asked for belongs to the run it was asked in
     m_attemptsThisRun = 0;
+    m_runMs = 0;
     m_provisioningRow.clear();
     m_phase.clear();
     m_runClock.start();
+    showEarlierRun();
     updateProgress();
     run.start();
     return true;
+}
+
+void BenchWindow::setRunControls(bool running)
+{
+    planTable->setEditable(!running);
+    lanePanel->setRunning(running);
+    for (QWidget *control : std::initializer_list<QWidget *>{waitingChoice, allowDuplicates, allowOddAddresses, logButton})
+        control->setEnabled(!running);
+    for (QAction *action : {newAction, openAction, saveAsAction, fillDownAction})
+        action->setEnabled(!running);
+    stopButton->setEnabled(running);
+    stopAction->setEnabled(running);
+    updateStartable();
 }
 
 void BenchWindow::stop()
@@ -129,6 +146,7 @@ void BenchWindow::stop()
     if (!isRunning())
         return;
     stopButton->setEnabled(false);
+    stopAction->setEnabled(false);
     m_session->run().stop();
 }
 
@@ -144,19 +162,18 @@ void BenchWindow::finishRun()
         if (LaneView *lane = lanePanel->lane(port))
             lane->stopAsking();
     }
-    // The ports and the log are let go once the engine has returned.
-    m_session.release()->deleteLater();
-    planTable->setEditable(true);
-    lanePanel->setRunning(false);
-    for (QWidget *control : std::initializer_list<QWidget *>{waitingChoice, allowDuplicates, allowOddAddresses, logButton})
-        control->setEnabled(true);
-    for (QAction *action : {newAction, openAction, saveAsAction})
-        action->setEnabled(true);
-    stopButton->setEnabled(false);
-    updateStartable();
+    m_runMs = m_runClock.elapsed();
+    // The ports and the log are let go once the engine has returned; then
+    // the record says what it holds now.
+    RunSession *ended = m_session.release();
+    connect(ended, &QObject::destroyed, this, [this] { showEarlierRun(false); });
+    ended->deleteLater();
+    setRunControls(false);
     updateProgress();
+    if (closeQuestion)
+        closeQuestion->setText(tr("The run has ended. Close the window?"));
     emit runFinished(m_exitStatus);
-    if (m_closeWhenDone || m_quitWhenDone)
+    if (std::exchange(m_closeWhenDone, false) || m_quitWhenDone)
         close();
 }
 
@@ -189,11 +206,14 @@ void BenchWindow::laneChanged(const QString &port, Batch::LaneState state, int r
         lane->setState(tr("idle"));
         return;
     case Batch::LaneState::AwaitingDevice:
-        if (waiting() == Batch::Waiting::Auto)
+        if (waiting() == Batch::Waiting::Auto) {
             lane->setState(tr("waiting for %1 (row %2)").arg(deviceName(row)).arg(row));
+            lanePanel->plugNewSimulated(port);  // a simulated lane gets its next device at once
+        }
         return;  // asked: the question is on the lane
     case Batch::LaneState::AwaitingDeparture:
         lane->setState(tr("done: unplug the device"));
+        lanePanel->unplugSimulated(port);
         return;
     case Batch::LaneState::Provisioning:
     case Batch::LaneState::Checking:
@@ -221,7 +241,6 @@ void BenchWindow::attemptFinished(const Batch::Attempt &attempt, int /*done*/)
     if (attempt.result != Batch::Result::Skipped)
         ++m_attemptsThisRun;
     m_laneResults.insert(attempt.port, attempt);
-    m_progressChanged = true;
     refreshSoon();
 }
 
@@ -233,11 +252,16 @@ void BenchWindow::traceLine(const QString &port, const QByteArray &line)
     const auto row = m_provisioningRow.constFind(port);
     if (row == m_provisioningRow.constEnd())
         return;
-    const QList<QByteArray> fields = line.split(' ');
-    if (fields.size() < 5 || fields.at(1) != "TX")
+    // "12.3 PORT TX aa 05 ...": the port, which may hold blanks, after the time.
+    const QByteArray named = ' ' + port.toLocal8Bit() + ' ';
+    const qsizetype after = line.indexOf(named);
+    if (after < 0)
         return;
-    const Protocol::CommandInfo *command = Protocol::infoForFrame(quint8(fields.at(4).toUInt(nullptr, 16)),
-                                                                  quint8(fields.at(3).toUInt(nullptr, 16)));
+    const QList<QByteArray> fields = line.mid(after + named.size()).split(' ');
+    if (fields.size() < 4 || fields.at(0) != "TX")
+        return;
+    const Protocol::CommandInfo *command = Protocol::infoForFrame(quint8(fields.at(3).toUInt(nullptr, 16)),
+                                                                  quint8(fields.at(2).toUInt(nullptr, 16)));
     if (!command)
         return;
     QString &phase = m_phase[port];
@@ -273,8 +297,7 @@ void BenchWindow::refresh()
     m_laneResults.clear();
     if (!m_lastProgress.isEmpty())
         statusBar()->showMessage(std::exchange(m_lastProgress, QString()), StatusMs);
-    if (std::exchange(m_progressChanged, false))
-        updateProgress();
+    planTable->flushChanges();  // the rows with their lanes, and the counts with them
 }
 
 void BenchWindow::updateProgress()
@@ -285,7 +308,9 @@ void BenchWindow::updateProgress()
     QString text = tr("%1 ok, %2 mismatch, %3 refused, %4 no answer, %5 skipped, %6 left")
                        .arg(counts.ok).arg(counts.mismatch).arg(counts.refused).arg(counts.noAnswer)
                        .arg(counts.skipped).arg(counts.left);
-    const double minutes = m_runClock.isValid() ? double(m_runClock.elapsed()) / 60000.0 : 0;
+    // Of this run, or of the last one once it has ended: never of another plan's.
+    const qint64 ms = isRunning() ? m_runClock.elapsed() : m_runMs;
+    const double minutes = double(ms) / 60000.0;
     if (m_attemptsThisRun > 0 && minutes > 0) {
         const double perMinute = m_attemptsThisRun / minutes;
         text += tr("; %1 devices/min").arg(perMinute, 0, 'f', 1);

@@ -1,7 +1,9 @@
 #include "lanepanel.h"
 
+#include "enterclicks.h"
 #include "link/portmap.h"
 #include "link/portsettings.h"
+#include "link/serialdevice.h"
 
 #include "device/builtinsimulator.h"
 #ifdef VELMORA_HAS_SIMULATOR
@@ -17,6 +19,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSerialPortInfo>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace Bench {
@@ -54,7 +57,7 @@ LanePanel::LanePanel(QWidget *parent) : QWidget(parent)
     portChoice->setMinimumContentsLength(16);
     addButton = new QPushButton(tr("&Add lane"), this);
     addButton->setObjectName(QStringLiteral("addButton"));
-    refreshButton = new QPushButton(tr("Re&scan"), this);
+    refreshButton = new QPushButton(tr("Refres&h"), this);
     refreshButton->setObjectName(QStringLiteral("refreshButton"));
     refreshButton->setToolTip(tr("Looks for serial ports again"));
     laneMessage = new QLabel(this);
@@ -84,7 +87,37 @@ LanePanel::LanePanel(QWidget *parent) : QWidget(parent)
     connect(addButton, &QPushButton::clicked, this, &LanePanel::addChosen);
     connect(portChoice->lineEdit(), &QLineEdit::returnPressed, this, &LanePanel::addChosen);
     connect(refreshButton, &QPushButton::clicked, this, &LanePanel::refreshPorts);
+    clickOnEnter(addButton);
+    clickOnEnter(refreshButton);
+    for (int lane = 0; lane < KeyedLanes; ++lane) {
+        const auto key = Qt::Key(Qt::Key_F1 + lane);
+        auto *next = new QShortcut(QKeySequence(key), this);
+        next->setObjectName(QStringLiteral("nextKey%1").arg(lane + 1));
+        next->setAutoRepeat(false);  // a key held down is one device, not many
+        connect(next, &QShortcut::activated, this, [this, lane] { answer(lane, Batch::Answer::Go); });
+        auto *skip = new QShortcut(QKeySequence(Qt::SHIFT | key), this);
+        skip->setObjectName(QStringLiteral("skipKey%1").arg(lane + 1));
+        skip->setAutoRepeat(false);
+        connect(skip, &QShortcut::activated, this, [this, lane] { answer(lane, Batch::Answer::Skip); });
+    }
     refreshPorts();
+}
+
+void LanePanel::answer(int lane, Batch::Answer answer)
+{
+    if (lane < int(m_lanes.size()))
+        m_lanes[size_t(lane)]->view->answer(answer);
+}
+
+// Lane n's keys, Fn and Shift+Fn, on its buttons: numbered anew when a lane goes.
+void LanePanel::showKeys()
+{
+    for (size_t lane = 0; lane < m_lanes.size(); ++lane) {
+        const bool keyed = lane < size_t(KeyedLanes);
+        const auto key = Qt::Key(Qt::Key_F1 + int(lane));
+        m_lanes[lane]->view->setKeys(keyed ? QKeySequence(key) : QKeySequence(),
+                                     keyed ? QKeySequence(Qt::SHIFT | key) : QKeySequence());
+    }
 }
 
 LanePanel::~LanePanel() = default;
@@ -136,6 +169,11 @@ bool LanePanel::addLane(const QString &port, QString *error)
     added->port = port;
     added->device = PortMap::resolve(port);
     added->canonical = canonicalOf(added->device);
+    QString why;
+    if (!SerialDevice::isSerialPort(added->device, &why)) {
+        *error = QStringLiteral("%1: %2").arg(PortMap::displayName(port), why);
+        return false;
+    }
     for (const auto &lane : m_lanes) {
         if (lane->port == port || lane->canonical == added->canonical) {
             *error = tr("%1: that device is lane %2 already").arg(port, lane->port);
@@ -190,6 +228,7 @@ void LanePanel::place(std::unique_ptr<Entry> added)
     connect(added->view, &LaneView::removeRequested, this, &LanePanel::removeLane);
     m_laneLayout->insertWidget(m_laneLayout->count() - 1, added->view);
     m_lanes.push_back(std::move(added));
+    showKeys();
     emit lanesChanged();
 }
 
@@ -199,6 +238,7 @@ void LanePanel::removeLane(const QString &port)
         if ((*it)->port == port) {
             (*it)->view->deleteLater();
             m_lanes.erase(it);
+            showKeys();
             emit lanesChanged();
             return;
         }
@@ -232,6 +272,38 @@ LaneView *LanePanel::lane(const QString &port) const
 {
     Entry *found = entry(port);
     return found ? found->view : nullptr;
+}
+
+void LanePanel::clearLanes()
+{
+    for (const auto &lane : m_lanes) {
+        lane->view->setState(tr("idle"));
+        lane->view->setResult(QString());
+    }
+}
+
+void LanePanel::unplugSimulated(const QString &port)
+{
+#ifdef VELMORA_HAS_SIMULATOR
+    Entry *found = entry(port);
+    if (auto *device = found ? qobject_cast<PtyDevice *>(found->simulator.get()) : nullptr)
+        device->setPlugged(false);
+#else
+    Q_UNUSED(port);
+#endif
+}
+
+void LanePanel::plugNewSimulated(const QString &port)
+{
+#ifdef VELMORA_HAS_SIMULATOR
+    Entry *found = entry(port);
+    if (auto *device = found ? qobject_cast<PtyDevice *>(found->simulator.get()) : nullptr) {
+        device->replaceDevice();
+        device->setPlugged(true);
+    }
+#else
+    Q_UNUSED(port);
+#endif
 }
 
 void LanePanel::setRunning(bool running)

@@ -1,5 +1,7 @@
 #include "laneview.h"
 
+#include "enterclicks.h"
+
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,15 +23,19 @@ LaneView::LaneView(const QString &port, const QString &device, QWidget *parent) 
     resultLabel = new QLabel(this);
     resultLabel->setObjectName(QStringLiteral("resultLabel"));
     resultLabel->setWordWrap(true);
-    nextButton = new QPushButton(tr("&Next"), this);
+    // No mnemonics: the same letter on every lane would only move the focus
+    // from lane to lane. The lane's own keys stand in for them.
+    nextButton = new QPushButton(tr("Next"), this);
     nextButton->setObjectName(QStringLiteral("nextButton"));
     nextButton->setAccessibleName(tr("Next device on %1").arg(port));
-    skipButton = new QPushButton(tr("S&kip"), this);
+    skipButton = new QPushButton(tr("Skip"), this);
     skipButton->setObjectName(QStringLiteral("skipButton"));
     skipButton->setAccessibleName(tr("Skip this row on %1").arg(port));
     removeButton = new QPushButton(tr("Remove"), this);
     removeButton->setObjectName(QStringLiteral("removeButton"));
     removeButton->setAccessibleName(tr("Remove lane %1").arg(port));
+    for (QPushButton *button : {nextButton, skipButton, removeButton})
+        clickOnEnter(button);
     nextButton->hide();
     skipButton->hide();
 
@@ -64,6 +70,15 @@ void LaneView::setResult(const QString &text, const QString &tooltip)
     resultLabel->setToolTip(tooltip);
 }
 
+void LaneView::setKeys(const QKeySequence &next, const QKeySequence &skip)
+{
+    const auto shown = [](const QString &action, const QKeySequence &key) {
+        return key.isEmpty() ? action : QStringLiteral("%1  %2").arg(action, key.toString(QKeySequence::NativeText));
+    };
+    nextButton->setText(shown(tr("Next"), next));
+    skipButton->setText(shown(tr("Skip"), skip));
+}
+
 void LaneView::ask(const QString &question, std::function<void(Batch::Answer)> answered)
 {
     m_answered = std::move(answered);
@@ -75,6 +90,15 @@ void LaneView::ask(const QString &question, std::function<void(Batch::Answer)> a
 void LaneView::stopAsking()
 {
     m_answered = nullptr;
+    hideQuestion();
+}
+
+// A hidden button passes the focus on, to whatever comes next, another
+// lane's Next too: it stays on this lane instead.
+void LaneView::hideQuestion()
+{
+    if (nextButton->hasFocus() || skipButton->hasFocus())
+        setFocus(Qt::OtherFocusReason);
     nextButton->hide();
     skipButton->hide();
 }
@@ -89,14 +113,14 @@ void LaneView::answer(Batch::Answer answer)
     if (!m_answered)
         return;
     const auto answered = std::exchange(m_answered, nullptr);
-    stopAsking();
+    hideQuestion();
     answered(answer);
 }
 
 void LaneView::keyPressEvent(QKeyEvent *event)
 {
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && isAsking()) {
-        answer(Batch::Answer::Go);
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
+        answer(Batch::Answer::Go);  // nothing where no question is asked
         return;
     }
     QFrame::keyPressEvent(event);

@@ -89,9 +89,7 @@ bool LineMonitor::shows(const Line &line) const
 
 QString LineMonitor::shown(const Line &line) const
 {
-    // "12.3 sim1 TX aa 05 ...": the lane after the time.
-    const qsizetype space = line.text.indexOf(QLatin1Char(' '));
-    return line.text.left(space) + QLatin1Char(' ') + line.port + line.text.mid(space);
+    return line.text;  // "12.3 sim1 TX aa 05 ...": a lane's trace names its port
 }
 
 void LineMonitor::refill()

@@ -24,7 +24,7 @@ public:
     explicit LineMonitor(QWidget *parent = nullptr);
 
     void setLanes(const QStringList &ports);
-    // "12.3 TX aa 05 ..." of a lane.
+    // "12.3 sim1 TX aa 05 ..." of a lane: its trace names the port after the time.
     void addLine(const QString &port, const QByteArray &line);
     // What the view shows once the lines that came are in: for tests and Copy.
     QString shownText();

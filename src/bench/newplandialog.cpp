@@ -1,7 +1,9 @@
 #include "newplandialog.h"
 
+#include "batch/plan.h"
 #include "batch/plangenerator.h"
 #include "client/values.h"
+#include "settings.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -12,6 +14,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -79,11 +82,36 @@ NewPlanDialog::NewPlanDialog(QWidget *parent) : QDialog(parent)
     layout->addLayout(sides, 1);
     layout->addWidget(planError);
     layout->addWidget(buttons);
-    setValue(QStringLiteral("id"), QStringLiteral("A-01"));
-    setValue(QStringLiteral("lip"), QStringLiteral("192.168.0.101"));
-    setValue(QStringLiteral("mask"), QStringLiteral("255.255.255.0"), true);
-    setValue(QStringLiteral("gateway"), QStringLiteral("192.168.0.1"), true);
+    restoreLastValues();
     updatePreview();
+}
+
+// The values of the plan saved last, or a first example.
+void NewPlanDialog::restoreLastValues()
+{
+    const QSettings stored = settings();
+    if (!stored.contains(QStringLiteral("newPlan/rows"))) {
+        setValue(QStringLiteral("id"), QStringLiteral("A-01"));
+        setValue(QStringLiteral("lip"), QStringLiteral("192.168.0.101"));
+        setValue(QStringLiteral("mask"), QStringLiteral("255.255.255.0"), true);
+        setValue(QStringLiteral("gateway"), QStringLiteral("192.168.0.1"), true);
+        return;
+    }
+    for (const KeyRow &row : m_keys) {
+        row.value->setText(stored.value(QStringLiteral("newPlan/%1").arg(row.key)).toString());
+        row.fixed->setChecked(stored.value(QStringLiteral("newPlan/%1Fixed").arg(row.key)).toBool());
+    }
+    rowCount->setValue(stored.value(QStringLiteral("newPlan/rows")).toInt());
+}
+
+void NewPlanDialog::saveLastValues() const
+{
+    QSettings stored = settings();
+    for (const KeyRow &row : m_keys) {
+        stored.setValue(QStringLiteral("newPlan/%1").arg(row.key), row.value->text());
+        stored.setValue(QStringLiteral("newPlan/%1Fixed").arg(row.key), row.fixed->isChecked());
+    }
+    stored.setValue(QStringLiteral("newPlan/rows"), rowCount->value());
 }
 
 void NewPlanDialog::setValue(const QString &key, const QString &value, bool fixed)
@@ -118,7 +146,26 @@ QStringList NewPlanDialog::fixedKeys() const
 
 bool NewPlanDialog::plan(QString *csv, QString *error) const
 {
-    return Batch::generatePlan(assignments(), fixedKeys(), rowCount->value(), csv, error);
+    return generated(rowCount->value(), csv, error);
+}
+
+// The rows, checked as velmora-cli batch checks a plan: a gateway outside
+// the subnet or an address that is the subnet's own is refused here already.
+bool NewPlanDialog::generated(int rows, QString *csv, QString *error) const
+{
+    if (!Batch::generatePlan(assignments(), fixedKeys(), rows, csv, error))
+        return false;
+    Batch::Plan checked;
+    QStringList errors;
+    if (Batch::readPlan(csv->toUtf8(), QStringLiteral("plan"), {}, &checked, &errors, 1))
+        return true;
+    // "plan:3:9: gateway=..." is the plan's row 2.
+    static const QRegularExpression place(QStringLiteral("^plan:(\\d+):\\d+: "));
+    const QRegularExpressionMatch match = place.match(errors.value(0));
+    *error = match.hasMatch() ? tr("row %1: %2").arg(match.captured(1).toInt() - 1).arg(errors.value(0).mid(match.capturedLength()))
+                              : errors.value(0);
+    csv->clear();
+    return false;
 }
 
 void NewPlanDialog::updatePreview()
@@ -126,7 +173,7 @@ void NewPlanDialog::updatePreview()
     QString csv;
     QString error;
     // A preview of the first rows: a plan may have many thousands.
-    const bool ok = Batch::generatePlan(assignments(), fixedKeys(), std::min(rowCount->value(), PreviewRows), &csv, &error);
+    const bool ok = generated(std::min(rowCount->value(), PreviewRows), &csv, &error);
     preview->setPlainText(ok ? csv : QString());
     if (ok && rowCount->value() > PreviewRows)
         preview->appendPlainText(tr("... %1 rows in all").arg(rowCount->value()));
@@ -150,15 +197,21 @@ bool NewPlanDialog::saveTo(const QString &fileName, QString *error) const
 
 void NewPlanDialog::save()
 {
+    QString csv;
+    QString error;
+    if (!plan(&csv, &error)) {  // the rows past the preview too
+        planError->setText(error);
+        return;
+    }
     const QString chosen = QFileDialog::getSaveFileName(this, tr("Save the plan as"), QStringLiteral("plan.csv"),
                                                         tr("Plans (*.csv);;All files (*)"));
     if (chosen.isEmpty())
         return;
-    QString error;
     if (!saveTo(chosen, &error)) {
         planError->setText(error);
         return;
     }
+    saveLastValues();
     m_saved = chosen;
     accept();
 }

@@ -1,6 +1,7 @@
 // New plan: a small form over the plan generator (velmora-cli plan). The
 // first row's values, how many rows, which keys stay fixed; the rows are
-// previewed as they will be written, and Save writes the CSV batch reads.
+// previewed as they will be written and checked as batch checks them, and
+// Save writes the CSV batch reads. The values saved last come back next time.
 #pragma once
 
 #include <QDialog>
@@ -32,6 +33,8 @@ public:
     bool plan(QString *csv, QString *error) const;
     // Writes the plan; false with the reason in *error.
     bool saveTo(const QString &fileName, QString *error) const;
+    // Remembers the form's values for the next New plan.
+    void saveLastValues() const;
     // The file saved last, for the window to open.
     QString savedFile() const { return m_saved; }
 
@@ -50,6 +53,8 @@ private:
         QCheckBox *fixed = nullptr;
     };
 
+    bool generated(int rows, QString *csv, QString *error) const;
+    void restoreLastValues();
     void updatePreview();
     void save();
 

@@ -44,13 +44,23 @@ bool failed(Batch::Result result)
     return result == Batch::Result::Mismatch || result == Batch::Result::Refused || result == Batch::Result::NoAnswer;
 }
 
-// "lip = 10.0.0.1" lines of a profile, by key.
-QMap<QString, QString> heldValues(const Protocol::ParameterBlock &block)
+QList<Batch::LogValue> heldValues(const Protocol::ParameterBlock &block)
 {
-    QMap<QString, QString> values;
-    for (const QString &line : Client::profileText(block).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        values.insert(line.section(QLatin1String(" = "), 0, 0), line.section(QLatin1String(" = "), 1));
+    QList<Batch::LogValue> values;
+    for (const Protocol::BlockField &field : Protocol::blockFields())
+        values.push_back({QLatin1String(field.key), Client::valueText(field, block)});
     return values;
+}
+
+// batch's message with the row numbered as the table numbers it: "row 2, sn: sn=300: ...".
+QString shownProblem(const PlanProblem &problem, int planRow, const QString &column, const QString &message)
+{
+    if (problem.row == PlanProblem::Header)
+        return QStringLiteral("header, column %1: %2").arg(column, message);
+    if (problem.row < 0)
+        return message;
+    return column.isEmpty() ? QStringLiteral("row %1: %2").arg(planRow).arg(message)
+                            : QStringLiteral("row %1, %2: %3").arg(planRow).arg(column, message);
 }
 
 } // namespace
@@ -88,6 +98,7 @@ void PlanTable::setText(const QByteArray &bytes, const QString &fileName)
     m_modified = false;
     m_header.clear();
     m_rows.clear();
+    m_fileLines.clear();
     const Batch::CsvTable table = Batch::readCsv(bytes);
     for (const Batch::CsvRecord &record : table.records) {
         if (isBlank(record))
@@ -101,6 +112,7 @@ void PlanTable::setText(const QByteArray &bytes, const QString &fileName)
             m_header = cells;
         } else {
             m_rows.push_back(cells);
+            m_fileLines.push_back(record.line);
         }
     }
     m_outcomes.assign(m_rows.size(), {});
@@ -188,6 +200,9 @@ void PlanTable::placeProblems(const QByteArray &bytes, const QStringList &errors
         PlanProblem problem;
         problem.text = error;
         const auto match = error.startsWith(prefix) ? place.match(error.mid(prefix.size())) : QRegularExpressionMatch();
+        QString message = error.startsWith(prefix) ? error.mid(prefix.size()).trimmed() : error;
+        if (match.hasMatch())
+            message = error.mid(prefix.size() + match.capturedLength());
         if (match.hasMatch() && !records.empty()) {
             const int line = match.captured(1).toInt();
             const int column = match.captured(2).toInt();
@@ -214,6 +229,9 @@ void PlanTable::placeProblems(const QByteArray &bytes, const QStringList &errors
         }
         if (problem.row >= 0 || problem.row == PlanProblem::Header)
             m_problemAt.insert(placeKey(problem.row, problem.column), int(m_problems.size()));
+        const int number = problem.row >= 0 && planRow(problem.row) > 0 ? planRow(problem.row) : problem.row + 1;
+        problem.shown = shownProblem(problem, number, problem.column >= 0 ? m_header.value(problem.column) : QString(),
+                                     message);
         m_problems << problem;
     }
 }
@@ -228,6 +246,11 @@ int PlanTable::planRow(int tableRow) const
     return tableRow >= 0 && tableRow < int(m_tableToPlan.size()) ? m_tableToPlan[size_t(tableRow)] : 0;
 }
 
+int PlanTable::fileLine(int tableRow) const
+{
+    return tableRow >= 0 && tableRow < int(m_fileLines.size()) ? m_fileLines[size_t(tableRow)] : 0;
+}
+
 void PlanTable::clearOutcomes()
 {
     m_outcomes.assign(m_rows.size(), {});
@@ -235,15 +258,19 @@ void PlanTable::clearOutcomes()
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
-void PlanTable::markEarlierOk(const QSet<int> &planRows)
+void PlanTable::markEarlierOk(const QList<Batch::LogRecord> &rows)
 {
-    for (int planRow : planRows) {
-        const int row = tableRow(planRow);
-        if (row < 0)
+    for (const Batch::LogRecord &record : rows) {
+        const int row = tableRow(record.row);
+        if (row < 0 || record.result != Batch::Result::Ok)
             continue;
-        m_outcomes[size_t(row)] = {};
-        m_outcomes[size_t(row)].result = Batch::Result::Ok;
-        m_outcomes[size_t(row)].earlier = true;
+        RowOutcome &outcome = m_outcomes[size_t(row)];
+        outcome = {};
+        outcome.result = Batch::Result::Ok;
+        outcome.earlier = true;
+        outcome.port = record.port;
+        outcome.held = record.readBack;
+        outcome.time = record.time.toLocalTime();
     }
     if (rowCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
@@ -268,7 +295,8 @@ void PlanTable::setOutcome(const Batch::Attempt &attempt)
     outcome.result = attempt.result;
     outcome.port = attempt.port;
     outcome.detail = attempt.detail;
-    outcome.readBack = attempt.readBack;
+    if (attempt.readBack)
+        outcome.held = heldValues(*attempt.readBack);
     outcome.ms = attempt.ms;
     outcome.time = QDateTime::currentDateTime();
     rowChanged(attempt.row);
@@ -284,33 +312,8 @@ const RowOutcome &PlanTable::outcome(int planRow) const
 PlanTable::Counts PlanTable::counts() const
 {
     Counts counts;
-    for (int row : m_planToTable) {
-        const std::optional<Batch::Result> &result = m_outcomes[size_t(row)].result;
-        if (!result) {
-            ++counts.left;
-            continue;
-        }
-        switch (*result) {
-        case Batch::Result::Ok:
-            ++counts.ok;
-            break;
-        case Batch::Result::Mismatch:
-            ++counts.mismatch;
-            break;
-        case Batch::Result::Refused:
-            ++counts.refused;
-            break;
-        case Batch::Result::NoAnswer:
-            ++counts.noAnswer;
-            break;
-        case Batch::Result::Skipped:
-            ++counts.skipped;
-            break;
-        case Batch::Result::Writing:
-            ++counts.left;
-            break;
-        }
-    }
+    for (int row : m_planToTable)
+        counts.add(m_outcomes[size_t(row)].result);
     return counts;
 }
 
@@ -332,6 +335,7 @@ void PlanTable::emitChangedRows()
     const int last = std::exchange(m_lastChanged, -1);
     if (last < rowCount())
         emit dataChanged(index(first, 0), index(last, columnCount() - 1));
+    emit outcomesShown();
 }
 
 int PlanTable::rowCount(const QModelIndex &parent) const
@@ -369,8 +373,13 @@ QVariant PlanTable::cellData(int row, int column, int role) const
         const QStringList &cells = m_rows[size_t(row)];
         return column < cells.size() ? cells.at(column) : QString();
     }
-    case Qt::ToolTipRole:
-        return problem != m_problemAt.end() ? m_problems.at(*problem).text : QVariant();
+    case Qt::ToolTipRole: {
+        // The whole value too: a long one is cut short in its column.
+        const QString value = m_rows[size_t(row)].value(column);
+        if (problem != m_problemAt.end())
+            return m_problems.at(*problem).text + QLatin1Char('\n') + value;
+        return value.isEmpty() ? QVariant() : value;
+    }
     case Qt::BackgroundRole:
         if (problem != m_problemAt.end())
             return QBrush(ProblemColour);
@@ -394,8 +403,10 @@ QVariant PlanTable::resultData(int row, int role) const
         return outcome.detail.isEmpty() ? resultText(*outcome.result)
                                         : QStringLiteral("%1: %2").arg(resultText(*outcome.result), outcome.detail);
     case Qt::ToolTipRole:
-        if (!outcome.result || outcome.earlier)
+        if (!outcome.result)
             return {};
+        if (outcome.earlier)
+            return QStringLiteral("ok on %1 at %2, in an earlier run").arg(outcome.port, outcome.time.toString(Qt::ISODate));
         return QStringLiteral("%1 on %2 in %3 ms%4")
             .arg(resultText(*outcome.result), outcome.port)
             .arg(outcome.ms)
@@ -453,25 +464,33 @@ QVariant PlanTable::holdsData(int row, int role) const
     const RowOutcome &outcome = m_outcomes[size_t(row)];
     if (role == Qt::BackgroundRole)
         return resultData(row, role);
-    if (!outcome.readBack || (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != SortRole))
+    if (outcome.held.isEmpty() || (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != SortRole))
         return {};
-    const QMap<QString, QString> held = heldValues(*outcome.readBack);
     if (role == Qt::ToolTipRole) {
-        QString text = Client::profileText(*outcome.readBack).trimmed();
+        QStringList lines;
+        for (const Batch::LogValue &value : outcome.held)
+            lines << QStringLiteral("%1 = %2").arg(value.key, value.text);
+        QString text = lines.join(QLatin1Char('\n'));
         if (outcome.result == Batch::Result::Mismatch)
             text = outcome.detail.split(QLatin1String("; ")).join(QLatin1Char('\n')) + QLatin1String("\n\n") + text;
         return text;
     }
     QStringList shown;
     for (const Protocol::BlockField *field : m_plan.fields)
-        shown << QStringLiteral("%1=%2").arg(QLatin1String(field->key), held.value(QLatin1String(field->key)));
+        shown << QStringLiteral("%1=%2").arg(QLatin1String(field->key), Batch::valueOf(outcome.held, QLatin1String(field->key)));
     return shown.join(QLatin1String(", "));
 }
 
 QVariant PlanTable::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Vertical)
-        return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
+    // Rows are numbered as the plan's rows, which the messages and the log count.
+    if (orientation == Qt::Vertical) {
+        if (role == Qt::DisplayRole)
+            return planRow(section) > 0 ? QVariant(planRow(section)) : QVariant(QString());
+        if (role == Qt::ToolTipRole && fileLine(section) > 0)
+            return tr("line %1 of %2").arg(fileLine(section)).arg(m_fileName);
+        return {};
+    }
     if (role == Qt::DisplayRole) {
         if (section == resultColumn())
             return tr("Result");
@@ -498,24 +517,51 @@ Qt::ItemFlags PlanTable::flags(const QModelIndex &index) const
     return flags;
 }
 
-bool PlanTable::setData(const QModelIndex &index, const QVariant &value, int role)
+void PlanTable::setCell(int row, int column, const QString &text)
 {
-    if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
-        return false;
-    QStringList &cells = m_rows[size_t(index.row())];
-    const QString text = value.toString();
-    if (index.column() < cells.size() && cells.at(index.column()) == text)
-        return true;
+    QStringList &cells = m_rows[size_t(row)];
     // An edited row fits the header: missing cells are added, extra ones go.
     while (cells.size() < keyColumns())
         cells << QString();
     cells = cells.mid(0, keyColumns());
-    cells[index.column()] = text;
+    cells[column] = text;
     m_modified = true;
+}
+
+void PlanTable::checkEdited()
+{
     check();
     emit dataChanged(this->index(0, 0), this->index(rowCount() - 1, keyColumns() - 1));
     emit headerDataChanged(Qt::Horizontal, 0, keyColumns() - 1);
+}
+
+bool PlanTable::fillDown(int column, const QList<int> &rows)
+{
+    if (rows.size() < 2)
+        return false;
+    for (int row : rows) {
+        if (!(flags(index(row, column)) & Qt::ItemIsEditable))
+            return false;
+    }
+    const QString text = m_rows[size_t(rows.first())].value(column);
+    for (int row : rows.mid(1))
+        setCell(row, column, text);
+    checkEdited();
     return true;
 }
+
+bool PlanTable::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    const QStringList &cells = m_rows[size_t(index.row())];
+    const QString text = value.toString();
+    if (index.column() < cells.size() && cells.at(index.column()) == text)
+        return true;
+    setCell(index.row(), index.column(), text);
+    checkEdited();
+    return true;
+}
+
 
 } // namespace Bench

@@ -5,7 +5,7 @@
 // the text batch prints for it.
 #pragma once
 
-#include "batch/batchlog.h"
+#include "batch/logrecords.h"
 #include "batch/plan.h"
 
 #include <QAbstractTableModel>
@@ -26,7 +26,8 @@ struct PlanProblem
     static constexpr int NoPlace = -2;  // row: the file as a whole
     int row = NoPlace;                  // counted from 0, as the table's rows
     int column = -1;
-    QString text;  // "plan.csv:3:5: lip=...", as velmora-cli batch prints it
+    QString text;   // "plan.csv:3:5: lip=...", as velmora-cli batch prints it
+    QString shown;  // "row 2, lip: lip=...": numbered as the table shows its rows
 };
 
 // What became of a row, in this run or an earlier one.
@@ -37,7 +38,7 @@ struct RowOutcome
     QString busyOn;        // the port it is being written on now
     QString port;
     QString detail;
-    std::optional<Protocol::ParameterBlock> readBack;
+    QList<Batch::LogValue> held;  // all ten values the device read back; empty where none came
     qint64 ms = 0;
     QDateTime time;
 };
@@ -73,6 +74,8 @@ public:
     // The table row of a plan row (counted from 1), and back; -1 for none.
     int tableRow(int planRow) const;
     int planRow(int tableRow) const;
+    // Where a table row starts in the file as read, counted from 1.
+    int fileLine(int tableRow) const;
 
     int keyColumns() const { return int(m_header.size()); }
     int resultColumn() const { return keyColumns(); }
@@ -82,18 +85,18 @@ public:
 
     // The results of a run, as the log and the engine tell them.
     void clearOutcomes();
-    void markEarlierOk(const QSet<int> &planRows);
+    // The rows a log has as ok: done in an earlier run, with what their devices read back.
+    void markEarlierOk(const QList<Batch::LogRecord> &rows);
     void setBusy(int planRow, const QString &port);
     void setOutcome(const Batch::Attempt &attempt);
     const RowOutcome &outcome(int planRow) const;
     // Tells the views now of the outcomes changed since the last time.
     void flushChanges() { emitChangedRows(); }
+    // Each text of column, for the rows (of the table) after the first,
+    // set to the first row's: one check for them all. False where a cell cannot be edited.
+    bool fillDown(int column, const QList<int> &rows);
 
-    struct Counts
-    {
-        int ok = 0, mismatch = 0, refused = 0, noAnswer = 0, skipped = 0, left = 0;
-        int done() const { return ok + mismatch + refused + noAnswer + skipped; }
-    };
+    using Counts = Batch::ResultCounts;
     // Over the plan's rows; an ok of an earlier run counts as ok.
     Counts counts() const;
 
@@ -107,6 +110,8 @@ public:
 signals:
     // After every check: the problems and isValid() may have changed.
     void checked();
+    // The outcomes the views show changed: counts() is what they show.
+    void outcomesShown();
 
 private:
     void check();
@@ -115,6 +120,9 @@ private:
     QVariant resultData(int row, int role) const;
     QVariant holdsData(int row, int role) const;
     void rowChanged(int planRow);
+    void setCell(int row, int column, const QString &text);
+    // After cells were set: the problems again, and the views told.
+    void checkEdited();
     void emitChangedRows();
 
     QString m_fileName;
@@ -125,6 +133,7 @@ private:
 
     QStringList m_header;
     std::vector<QStringList> m_rows;
+    std::vector<int> m_fileLines;  // by table row
 
     Batch::Plan m_plan;
     std::vector<int> m_planToTable;  // by plan row - 1

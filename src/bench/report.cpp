@@ -1,113 +1,112 @@
 #include "report.h"
 
-#include <QFileInfo>
-#include <QSaveFile>
-#include <QTextDocument>
-#include <QtGui/qtguiglobal.h>
+#include "batch/csv.h"
+#include "plantable.h"
 
-#if QT_CONFIG(pdf)
-#include <QPageSize>
-#include <QPdfWriter>
-#endif
+#include <QCoreApplication>
 
 namespace Bench {
 
 namespace {
 
-QString escaped(const QString &text)
+QString keysOf(const QList<Batch::LogValue> &values)
 {
-    return text.toHtmlEscaped();
+    QStringList keys;
+    for (const Batch::LogValue &value : values)
+        keys << value.key;
+    return keys.join(QLatin1String(", "));
 }
 
-QString cell(const QString &text)
+QString resultOf(const Batch::LogRecord &row)
 {
-    return QStringLiteral("<td>%1</td>").arg(escaped(text));
+    if (!row.result)
+        return QCoreApplication::translate("Bench::Report", "not done");
+    if (*row.result == Batch::Result::Writing)
+        return QCoreApplication::translate("Bench::Report", "in doubt: the run stopped while writing it");
+    return row.detail.isEmpty() ? resultText(*row.result) : QStringLiteral("%1: %2").arg(resultText(*row.result), row.detail);
 }
 
 } // namespace
 
-QString reportHtml(const PlanTable &table, const ReportHeading &heading)
+QString countsText(const Batch::ResultCounts &counts)
 {
-    const PlanTable::Counts counts = table.counts();
-    QString html = QStringLiteral("<html><head><meta charset=\"utf-8\"><title>%1</title></head><body>")
-                       .arg(escaped(QFileInfo(heading.planFile).fileName()));
-    html += QStringLiteral("<h1>Velmora Bench: %1</h1>").arg(escaped(QFileInfo(heading.planFile).fileName()));
-    html += QStringLiteral("<p>Plan: %1<br>Record: %2<br>Date: %3<br>Ports: %4</p>")
-                .arg(escaped(heading.planFile), escaped(heading.logFile),
-                     escaped(heading.date.toString(Qt::ISODate)), escaped(heading.ports.join(QLatin1String(", "))));
-    html += QStringLiteral("<p><b>%1 rows: %2 ok, %3 mismatch, %4 refused, %5 no answer, %6 skipped, %7 left</b></p>")
-                .arg(counts.done() + counts.left).arg(counts.ok).arg(counts.mismatch).arg(counts.refused)
-                .arg(counts.noAnswer).arg(counts.skipped).arg(counts.left);
-
-    int idColumn = -1;
-    for (int column = 0; column < table.keyColumns(); ++column) {
-        if (table.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString() == QLatin1String("id"))
-            idColumn = column;
-    }
-    html += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">"
-                           "<tr><th>Row</th><th>Id</th><th>Values asked</th><th>Values read back</th>"
-                           "<th>Result</th><th>Time</th></tr>");
-    for (int row = 0; row < table.rowCount(); ++row) {
-        const int planRow = table.planRow(row);
-        if (planRow == 0)
-            continue;  // a blank line of the file
-        QStringList asked;
-        for (int column = 0; column < table.keyColumns(); ++column) {
-            if (column != idColumn)
-                asked << QStringLiteral("%1=%2").arg(table.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(),
-                                                     table.index(row, column).data().toString().trimmed());
-        }
-        const RowOutcome &outcome = table.outcome(planRow);
-        QString result = table.index(row, table.resultColumn()).data().toString();
-        if (!outcome.result)
-            result = QStringLiteral("not done");
-        const QString time = outcome.earlier ? QStringLiteral("earlier run")
-                             : outcome.time.isValid() ? outcome.time.toString(Qt::ISODate) : QString();
-        html += QStringLiteral("<tr>") + cell(QString::number(planRow))
-                + cell(idColumn >= 0 ? table.index(row, idColumn).data().toString() : QString())
-                + cell(asked.join(QLatin1String(", "))) + cell(table.index(row, table.holdsColumn()).data().toString())
-                + cell(result) + cell(time) + QStringLiteral("</tr>");
-    }
-    html += QStringLiteral("</table></body></html>");
-    return html;
+    return QCoreApplication::translate("Bench::Report", "%1 rows: %2 ok, %3 mismatch, %4 refused, %5 no answer, %6 skipped, %7 left")
+        .arg(counts.rows()).arg(counts.ok).arg(counts.mismatch).arg(counts.refused).arg(counts.noAnswer)
+        .arg(counts.skipped).arg(counts.left);
 }
 
-bool canWritePdf()
+Batch::ResultCounts reportCounts(const QList<Batch::LogRecord> &rows)
 {
-    return QT_CONFIG(pdf);
+    Batch::ResultCounts counts;
+    for (const Batch::LogRecord &row : rows)
+        counts.add(row.result);
+    return counts;
 }
 
-bool writeReport(const QString &html, const QString &fileName, QString *error)
+ReportHeader withRunTimes(ReportHeader header, const QList<Batch::LogRecord> &lines)
 {
-    const bool pdf = fileName.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
-    if (pdf && !canWritePdf()) {
-        *error = QStringLiteral("cannot write %1: this build writes reports as HTML only").arg(fileName);
-        return false;
+    for (const Batch::LogRecord &line : lines) {
+        if (!line.time.isValid())
+            continue;
+        if (!header.start.isValid() || line.time < header.start)
+            header.start = line.time;
+        if (!header.end.isValid() || line.time > header.end)
+            header.end = line.time;
     }
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString());
-        return false;
+    return header;
+}
+
+QStringList reportColumns(const QList<Batch::LogRecord> &rows)
+{
+    const QString keys = rows.isEmpty() ? QString() : keysOf(rows.first().asked);
+    return {QCoreApplication::translate("Bench::Report", "Row"), QCoreApplication::translate("Bench::Report", "Id"),
+            QCoreApplication::translate("Bench::Report", "Asked: %1").arg(keys),
+            QCoreApplication::translate("Bench::Report", "Read back: %1").arg(keys),
+            QCoreApplication::translate("Bench::Report", "Result"),
+            QCoreApplication::translate("Bench::Report", "Time (UTC)"),
+            QCoreApplication::translate("Bench::Report", "Port")};
+}
+
+QStringList reportCells(const Batch::LogRecord &row)
+{
+    QStringList asked;
+    QStringList held;
+    for (const Batch::LogValue &value : row.asked) {
+        asked << value.text;
+        held << row.held(value.key);
     }
-    if (pdf) {
-#if QT_CONFIG(pdf)
-        QPdfWriter writer(&file);
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setTitle(QStringLiteral("Velmora Bench report"));
-        writer.setCreator(QStringLiteral("velmora-bench"));
-        QTextDocument document;
-        document.setHtml(html);
-        document.setPageSize(writer.pageLayout().paintRectPixels(writer.resolution()).size());
-        document.print(&writer);
-#endif
-    } else {
-        file.write(html.toUtf8());
+    return {QString::number(row.row),
+            row.id,
+            asked.join(QLatin1String(", ")),
+            row.hasReadBack() ? held.join(QLatin1String(", ")) : QString(),
+            resultOf(row),
+            row.time.isValid() ? row.time.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString(),
+            row.port};
+}
+
+QByteArray reportCsv(const QList<Batch::LogRecord> &rows)
+{
+    QStringList header = {QStringLiteral("row"), QStringLiteral("id")};
+    if (!rows.isEmpty()) {
+        for (const Batch::LogValue &value : rows.first().asked)
+            header << value.key;
     }
-    if (!file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString());
-        return false;
+    for (const Protocol::BlockField &field : Protocol::blockFields())
+        header << QLatin1String("read_") + QLatin1String(field.key);
+    header << QStringLiteral("result") << QStringLiteral("detail") << QStringLiteral("time") << QStringLiteral("port");
+    QString text = header.join(QLatin1Char(',')) + QLatin1Char('\n');
+    for (const Batch::LogRecord &row : rows) {
+        QStringList fields = {QString::number(row.row), Batch::csvField(row.id)};
+        for (const Batch::LogValue &value : row.asked)
+            fields << Batch::csvField(value.text);
+        for (const Protocol::BlockField &field : Protocol::blockFields())
+            fields << Batch::csvField(row.held(QLatin1String(field.key)));
+        fields << (row.result ? Batch::resultName(*row.result) : QStringLiteral("not-done")) << Batch::csvField(row.detail)
+               << (row.time.isValid() ? row.time.toUTC().toString(Qt::ISODateWithMs) : QString())
+               << Batch::csvField(row.port);
+        text += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
     }
-    return true;
+    return text.toUtf8();
 }
 
 } // namespace Bench

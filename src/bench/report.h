@@ -1,28 +1,46 @@
-// The report of a run, for the customer's or QA's records: the plan file,
-// the date, the ports, the summary counts and a table of every device (id,
-// values asked, values read back, result, time). As HTML, and as a PDF of
-// that HTML.
+// The report of a plan's run that QA signs: a header (plan, log, station,
+// operator, software, when the run began and ended, the counts), then a
+// table of every row of the plan with its values asked, its values read
+// back, its result, time and port, all taken from the log; a signature
+// line closes it. As pages (PDF, a printer) and as CSV of the same table.
 #pragma once
 
-#include "plantable.h"
+#include "batch/logrecords.h"
 
 #include <QDateTime>
 #include <QStringList>
 
+class QPagedPaintDevice;
+
 namespace Bench {
 
-struct ReportHeading
+struct ReportHeader
 {
     QString planFile;
     QString logFile;
-    QDateTime date;
-    QStringList ports;
+    QString station;  // the host the bench runs on
+    QString operatorName;
+    QString software;  // "velmora-bench 1.2"
+    QDateTime start;   // the log's first line and its last, UTC
+    QDateTime end;
 };
 
-QString reportHtml(const PlanTable &table, const ReportHeading &heading);
-// Whether this build's Qt has its PDF writer (the one for Windows does not).
-bool canWritePdf();
-// A PDF where the name ends in .pdf, HTML otherwise; false with the reason in *error.
-bool writeReport(const QString &html, const QString &fileName, QString *error);
+// "12 rows: 10 ok, 1 mismatch, 0 refused, 0 no answer, 1 skipped, 0 left"
+QString countsText(const Batch::ResultCounts &counts);
+
+Batch::ResultCounts reportCounts(const QList<Batch::LogRecord> &rows);
+// The header's start and end from the log's lines; the rest as given.
+ReportHeader withRunTimes(ReportHeader header, const QList<Batch::LogRecord> &lines);
+
+// The table, as printed: a column's title and every row's cells.
+QStringList reportColumns(const QList<Batch::LogRecord> &rows);
+QStringList reportCells(const Batch::LogRecord &row);
+
+// The same table as CSV, every value in a column of its own, all ten values read back.
+QByteArray reportCsv(const QList<Batch::LogRecord> &rows);
+
+// Lays the report out on the device's pages, A4 landscape as set up by
+// reportPageLayout(), and paints it; the number of pages.
+int paintReport(QPagedPaintDevice *device, const ReportHeader &header, const QList<Batch::LogRecord> &rows);
 
 } // namespace Bench

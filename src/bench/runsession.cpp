@@ -5,8 +5,8 @@ namespace Bench {
 RunSession::RunSession(const Batch::Plan &plan, Batch::Waiting waiting, const Batch::LineSettings &settings,
                        QObject *parent)
     : QObject(parent), m_plan(plan), m_log(m_plan),
-      m_run(std::make_unique<Batch::BatchRun>(m_plan, m_log, waiting, settings)),
-      m_progress(*m_run, m_plan, m_log)
+      m_run(std::make_unique<Batch::BatchRun>(m_log, waiting, settings)),
+      m_progress(*m_run, m_log)
 {
 }
 

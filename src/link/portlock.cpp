@@ -76,7 +76,7 @@ bool claim(int descriptor, const QString &path, QString *error)
     return true;
 }
 
-QString holderOf(const QString &path)
+QString flockHolder(const QString &path)
 {
 #ifdef Q_OS_LINUX
     // /proc/locks: "1: FLOCK  ADVISORY  WRITE 1234 00:19:5 0 EOF", the file
@@ -98,6 +98,17 @@ QString holderOf(const QString &path)
                                   : QStringLiteral("%1 (pid %2)").arg(QString::fromLocal8Bit(name), QString::fromLatin1(pid));
         }
     }
+#else
+    Q_UNUSED(path);
+#endif
+    return {};
+}
+
+QString holderOf(const QString &path)
+{
+    if (const QString holder = flockHolder(path); !holder.isEmpty())
+        return holder;
+#ifdef Q_OS_UNIX
     // The serial library's own lock file, by the name the port was opened under.
     qint64 pid = 0;
     QString host;

@@ -32,6 +32,8 @@ void clearOrphanedLock(const QString &path);
 // "velmora-cli (pid 1234)" for the process that holds the device's lock, or
 // "another program" where none can be named.
 QString holderOf(const QString &path);
+// The same for any file's flock, where the system tells (Linux); empty else.
+QString flockHolder(const QString &path);
 
 // "in use by velmora-cli (pid 1234)".
 QString inUse(const QString &path);

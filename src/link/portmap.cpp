@@ -23,6 +23,7 @@ QHash<QString, Mapping> &table()
     return table;
 }
 
+#ifdef Q_OS_WIN
 // The system's entry for a device: Windows lists COM3, which opens \\.\COM3.
 QSerialPortInfo systemPort(const QString &device)
 {
@@ -33,6 +34,7 @@ QSerialPortInfo systemPort(const QString &device)
     }
     return {};
 }
+#endif
 
 } // namespace
 
@@ -126,9 +128,16 @@ bool devicePresent(const QString &device)
 #endif
 }
 
-QString friendlyName(const QString &device)
+QHash<QString, QString> friendlyNames()
 {
-    return systemPort(device).description();
+    QHash<QString, QString> names;
+    for (const QSerialPortInfo &port : QSerialPortInfo::availablePorts()) {
+        if (port.description().isEmpty())
+            continue;
+        names.insert(port.systemLocation(), port.description());
+        names.insert(port.portName(), port.description());
+    }
+    return names;
 }
 
 bool parseMapping(const QString &text, QString *comName, QString *device, QString *error)

@@ -3,6 +3,7 @@
 // device (velmora --port COM1=/dev/ttyUSB0). Read at every open attempt.
 #pragma once
 
+#include <QHash>
 #include <QMap>
 #include <QString>
 
@@ -41,9 +42,10 @@ QString noAnswerHint();
 
 // Whether a device path names a device that is there now.
 bool devicePresent(const QString &devicePath);
-// What the system calls the adapter behind a device ("USB Serial Port"), or
-// empty when it is not there or has no name.
-QString friendlyName(const QString &devicePath);
+// What the system calls the adapters it lists now ("USB Serial Port"), by
+// device path and by port name (COM3 as well as \\.\COM3). One listing for
+// them all: listing the ports walks the system's whole device tree.
+QHash<QString, QString> friendlyNames();
 
 // Parses "COMn=DEVICE"; on failure returns false and says why in error.
 bool parseMapping(const QString &text, QString *comName, QString *device, QString *error);

@@ -98,11 +98,12 @@ void MainWindow::setCommandButtonsEnabled(bool enabled)
 
 void MainWindow::refreshPortToolTips()
 {
+    const QHash<QString, QString> adapters = PortMap::friendlyNames();
     for (int i = 0; i < ComBox->count(); ++i) {
         const QString name = ComBox->itemText(i);
         const QString device = PortMap::devicePath(name);
         QString tip = device;
-        const QString adapter = PortMap::friendlyName(device);
+        const QString adapter = adapters.value(device);
         if (!adapter.isEmpty())
             tip = tr("%1 (%2)").arg(device, adapter);
         // Remembered from an earlier run: the adapter may have been unplugged since.

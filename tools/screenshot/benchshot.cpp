@@ -1,13 +1,16 @@
 // Renders velmora-bench during a run for the README: a plan of twelve
-// devices on three simulated lanes, one of which keeps its port (amber rows),
-// grabbed halfway. Run with QT_QPA_PLATFORM=offscreen.
+// devices on three simulated lanes, one of which keeps its sn (amber rows),
+// grabbed halfway; then, where asked, the run's report and an A4 sheet of
+// its labels as PDFs. Run with QT_QPA_PLATFORM=offscreen.
 #include "bench/benchwindow.h"
+#include "bench/labels.h"
 #include "bench/lanepanel.h"
 #include "bench/linemonitor.h"
 #include "device/ptydevice.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QProgressBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -18,11 +21,13 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);  // neither reads nor leaves the user's settings
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: velmora-bench-screenshot OUTPUT.png\n");
+    if (argc != 2 && argc != 4) {
+        std::fprintf(stderr, "usage: velmora-bench-screenshot OUTPUT.png [REPORT.pdf LABELS.pdf]\n");
         return 2;
     }
     const QString output = QString::fromLocal8Bit(argv[1]);
+    const QString reportFile = argc == 4 ? QString::fromLocal8Bit(argv[2]) : QString();
+    const QString labelsFile = argc == 4 ? QString::fromLocal8Bit(argv[3]) : QString();
     QTemporaryDir folder;
     QFile plan(folder.filePath(QStringLiteral("plan.csv")));
     QByteArray text = "id,lip,mask,gateway,sn\n";
@@ -54,13 +59,25 @@ int main(int argc, char **argv)
     int exitCode = 1;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &app, [&] {
-        if (window.planTable->counts().done() < 6)
+        // The bar moves with the rows the table shows, so either tells.
+        if (window.progressBar->value() < 6)
             return;
         exitCode = window.grab().save(output) ? 0 : 1;
         poll.stop();
-        window.stop();
+        if (reportFile.isEmpty())
+            window.stop();
     });
-    QObject::connect(&window, &Bench::BenchWindow::runFinished, &app, &QApplication::quit);
+    QObject::connect(&window, &Bench::BenchWindow::runFinished, &app, [&] {
+        QString failed;
+        window.setOperatorName(QStringLiteral("A. Technician"));
+        if (!reportFile.isEmpty()
+            && (!window.writeReport(reportFile, &failed)
+                || !window.writeLabels(labelsFile, Bench::labelFormats().constFirst(), {}, &failed))) {
+            std::fprintf(stderr, "velmora-bench-screenshot: %s\n", failed.toLocal8Bit().constData());
+            exitCode = 1;
+        }
+        QApplication::quit();
+    });
     poll.start(20);
     QTimer::singleShot(20000, &app, &QApplication::quit);
     app.exec();

@@ -1,0 +1,55 @@
+#include "connection.h"
+
+#include "schema.h"
+
+#include <QSqlError>
+#include <QUuid>
+
+namespace Line {
+
+QString unreachableMessage(const RecordAddress &address, const QString &reason)
+{
+    return QStringLiteral("cannot reach the record at %1: %2").arg(address.shown(), reason.simplified());
+}
+
+Connection::Connection(const RecordAddress &address)
+    : m_address(address), m_name(QStringLiteral("velmora-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+{
+    m_db = address.connection(m_name, QStringLiteral("velmora-cli"));
+}
+
+Connection::~Connection()
+{
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+Refusal Connection::open(QString *error, bool needRecord)
+{
+    if (!m_db.open()) {
+        *error = unreachableMessage(m_address, m_db.lastError().databaseText());
+        return Refusal::Unreachable;
+    }
+    if (!needRecord)
+        return Refusal::None;
+    const int version = schemaVersion(m_db, error);
+    if (version < 0)
+        return Refusal::Unreachable;
+    if (version == 0) {
+        *error = QStringLiteral("%1 holds no record yet: make it with velmora-cli line init").arg(m_address.shown());
+        return Refusal::Unusable;
+    }
+    if (version > SchemaVersion) {
+        *error = newerSchemaMessage(version);
+        return Refusal::Unusable;
+    }
+    if (version < SchemaVersion) {
+        *error = QStringLiteral("the record is of version %1, older than this program's %2: bring it up to date with "
+                                "velmora-cli line init").arg(version).arg(SchemaVersion);
+        return Refusal::Unusable;
+    }
+    return Refusal::None;
+}
+
+} // namespace Line

@@ -1,0 +1,532 @@
+#include "linerecord.h"
+
+#include "blockjson.h"
+#include "localprocess.h"
+#include "schema.h"
+#include "sql.h"
+
+#include <QCoreApplication>
+#include <QSqlQuery>
+#include <QSysInfo>
+#include <QUuid>
+
+namespace Line {
+
+namespace {
+
+using Answer = RecordLink::Answer;
+
+// Reading a whole line takes longer than a row's call.
+constexpr int OpenDeadlineMs = 60000;
+
+Answer failed(QSqlDatabase &db, const QSqlQuery &query)
+{
+    return failedAnswer(db, query.lastError().text(), query.lastError().nativeErrorCode());
+}
+
+Answer done(const QVariantList &values = {})
+{
+    Answer answer;
+    answer.ok = true;
+    answer.values = values;
+    return answer;
+}
+
+// In the link's thread: a verdict, "yes" or "lost".
+Answer sendVerdict(QSqlDatabase &db, const QString &token, const Batch::Attempt &attempt, const QDateTime &time)
+{
+    QSqlQuery query(db);
+    QString error;
+    if (!run(query, QStringLiteral("SELECT velmora.set_verdict(?, ?, ?, ?, CAST(? AS timestamptz), CAST(? AS jsonb))"),
+             {token, Batch::resultName(attempt.result), attempt.detail, int(attempt.ms),
+              time.toUTC().toString(Qt::ISODateWithMs),
+              attempt.readBack ? QString::fromUtf8(blockJson(*attempt.readBack)) : QVariant(QMetaType::fromType<QString>())},
+             &error)
+        || !query.next())
+        return failed(db, query);
+    return done({query.value(0).toString()});
+}
+
+// In the link's thread: the station's lease renewed, true, or false when
+// another run has taken its name.
+Answer renewLease(QSqlDatabase &db, const QString &station, const QString &instance, int leaseMs)
+{
+    QSqlQuery query(db);
+    QString error;
+    if (!run(query, QStringLiteral("SELECT velmora.station_renew(?, ?, ?)"), {station, instance, leaseMs}, &error)
+        || !query.next())
+        return failed(db, query);
+    return done({query.value(0)});
+}
+
+} // namespace
+
+LineRecord::LineRecord(const RecordAddress &address, const Settings &settings, QObject *parent)
+    : Record(parent), m_address(address), m_settings(settings),
+      m_instance(QUuid::createUuid().toString(QUuid::WithoutBraces)),
+      m_link(std::make_unique<RecordLink>(address, QStringLiteral("velmora station %1").arg(settings.station)))
+{
+    m_claimTimer.setSingleShot(true);
+    m_claimTimer.setInterval(settings.claimRetryMs);
+    connect(&m_claimTimer, &QTimer::timeout, this, [this] {
+        std::vector<Op> claims;
+        claims.swap(m_waitingForRows);
+        for (Op &op : claims)
+            send(std::move(op));
+    });
+    m_renewTimer.setInterval(settings.renewMs);
+    connect(&m_renewTimer, &QTimer::timeout, this, &LineRecord::renew);
+    m_retryTimer.setSingleShot(true);
+    connect(&m_retryTimer, &QTimer::timeout, this, &LineRecord::tryAgain);
+    connect(m_link.get(), &RecordLink::stalled, this, &LineRecord::becomeUnreachable);
+}
+
+LineRecord::~LineRecord() = default;
+
+QString LineRecord::name() const
+{
+    return QStringLiteral("line %1 at %2").arg(m_settings.line, m_address.shown());
+}
+
+void LineRecord::open(std::function<void(Refusal, const QString &)> finished)
+{
+    QString journalError;
+    if (!m_journal.open(Journal::fileName(m_address.identity(), m_settings.line, m_settings.station), &journalError)) {
+        QMetaObject::invokeMethod(this, [finished, journalError] { finished(Refusal::Unusable, journalError); },
+                                  Qt::QueuedConnection);
+        return;
+    }
+    struct Opened
+    {
+        Refusal refusal = Refusal::None;
+        QString error;
+        LineInfo line;
+        QSet<int> ok;
+        std::vector<Batch::InDoubt> inDoubt;
+        QHash<int, QString> tokens;
+        QStringList settled;
+        QStringList replayed;
+    };
+    auto opened = std::make_shared<Opened>();
+    const std::vector<Journal::Entry> journaled = m_journal.pending();
+    const Settings settings = m_settings;
+    const QString instance = m_instance;
+    m_link->post(
+        [opened, journaled, settings, instance](QSqlDatabase &db) -> Answer {
+            QString error;
+            const int version = schemaVersion(db, &error);
+            if (version < 0)
+                return failedAnswer(db, error, {});
+            if (version != SchemaVersion) {
+                opened->refusal = Refusal::Unusable;
+                opened->error = version == 0 ? QStringLiteral("no record here yet: make it with velmora-cli line init")
+                                             : version > SchemaVersion ? newerSchemaMessage(version)
+                                                                       : QStringLiteral("the record is of version %1: "
+                                                                                        "bring it up to date with velmora-cli line init")
+                                                                             .arg(version);
+                return done();
+            }
+            if (!readLine(db, settings.line, &opened->line, &error)) {
+                Answer answer = failedAnswer(db, error, {});
+                if (!answer.connectionLost) {
+                    opened->refusal = Refusal::Unusable;
+                    opened->error = error;
+                    return done();
+                }
+                return answer;
+            }
+            // The journal first: what the last run could not set down.
+            for (const Journal::Entry &entry : journaled) {
+                Answer verdict = sendVerdict(db, entry.token, entry.attempt, entry.time);
+                if (!verdict.ok)
+                    return verdict;
+                opened->settled << entry.token;
+                const QString row = entry.attempt.row >= 1 && entry.attempt.row <= opened->line.plan.size()
+                                        ? opened->line.plan.rowName(entry.attempt.row)
+                                        : QStringLiteral("row %1").arg(entry.attempt.row);
+                opened->replayed << (verdict.values.value(0).toString() == QLatin1String("yes")
+                                         ? QStringLiteral("%1 on %2: %3").arg(row, entry.attempt.port,
+                                                                               Batch::resultName(entry.attempt.result))
+                                         : QStringLiteral("%1 on %2: settled by someone else meanwhile; %3 not taken")
+                                               .arg(row, entry.attempt.port, Batch::resultName(entry.attempt.result)));
+            }
+            // The station's name: a run of it that was killed on this computer leaves it at once.
+            QSqlQuery query(db);
+            if (!run(query, QStringLiteral("SELECT host, pid, lease_until > now() FROM velmora.stations WHERE name = ?"),
+                     {settings.station}, &error))
+                return failed(db, query);
+            const QString host = QSysInfo::machineHostName();
+            const bool takeOver = query.next() && query.value(2).toBool() && query.value(0).toString() == host
+                                  && !processRunning(query.value(1).toLongLong());
+            if (!run(query, QStringLiteral("SELECT velmora.station_start(?, ?, ?, ?, ?, ?)"),
+                     {settings.station, instance, host, int(QCoreApplication::applicationPid()), settings.leaseMs, takeOver},
+                     &error)
+                || !query.next())
+                return failed(db, query);
+            if (!query.value(0).toString().isEmpty()) {
+                opened->refusal = Refusal::Unusable;
+                opened->error = QStringLiteral("station %1 is running on %2: give this one another --station")
+                                    .arg(settings.station, query.value(0).toString());
+                return done();
+            }
+            query.setForwardOnly(true);
+            if (!run(query, QStringLiteral("SELECT row FROM velmora.rows WHERE line_id = ? AND state = 'ok'"),
+                     {opened->line.id}, &error))
+                return failed(db, query);
+            while (query.next())
+                opened->ok.insert(query.value(0).toInt());
+            if (!run(query,
+                     QStringLiteral("SELECT row, lane, token FROM velmora.rows WHERE line_id = ? AND state = 'writing' "
+                                    "AND station = ? ORDER BY changed_at"),
+                     {opened->line.id, settings.station}, &error))
+                return failed(db, query);
+            while (query.next()) {
+                opened->inDoubt.push_back({query.value(0).toInt(), query.value(1).toString()});
+                opened->tokens.insert(query.value(0).toInt(), query.value(2).toString());
+            }
+            return done();
+        },
+        [this, opened, finished](const Answer &answer) {
+            if (!answer.ok) {
+                finished(answer.connectionLost ? Refusal::Unreachable : Refusal::Unusable,
+                         answer.connectionLost ? unreachableMessage(m_address, answer.error) : answer.error);
+                return;
+            }
+            QString error;
+            for (const QString &token : std::as_const(opened->settled))
+                m_journal.settle(token, &error);
+            m_replayed = opened->replayed;
+            if (opened->refusal == Refusal::None) {
+                m_line = std::move(opened->line);
+                m_okRows = std::move(opened->ok);
+                m_inDoubt = std::move(opened->inDoubt);
+                m_tokens = std::move(opened->tokens);
+                m_renewTimer.start();
+                m_opened = true;
+            }
+            finished(opened->refusal, opened->error);
+        },
+        OpenDeadlineMs);
+}
+
+void LineRecord::claim(const QString &port, Claimed claimed)
+{
+    Op op;
+    op.kind = Op::Claim;
+    op.port = port;
+    op.claimed = std::move(claimed);
+    send(std::move(op));
+}
+
+void LineRecord::release(int row)
+{
+    m_mayHaveRows = true;
+    Op op;
+    op.kind = Op::Release;
+    op.row = row;
+    op.token = m_tokens.take(row);
+    if (!op.token.isEmpty())
+        send(std::move(op));
+}
+
+void LineRecord::setWriting(const Batch::Attempt &attempt, Done done)
+{
+    Op op;
+    op.kind = Op::Begin;
+    op.row = attempt.row;
+    op.token = m_tokens.value(attempt.row);
+    op.attempt = attempt;
+    op.done = std::move(done);
+    send(std::move(op));
+}
+
+void LineRecord::setVerdict(const Batch::Attempt &attempt, Done done)
+{
+    Op op;
+    op.kind = Op::Verdict;
+    op.row = attempt.row;
+    op.token = attempt.result == Batch::Result::Ok ? m_tokens.take(attempt.row) : m_tokens.value(attempt.row);
+    op.attempt = attempt;
+    op.time = QDateTime::currentDateTimeUtc();
+    op.done = std::move(done);
+    send(std::move(op));
+}
+
+void LineRecord::stopWaiting()
+{
+    m_stopping = true;
+    m_claimTimer.stop();
+    std::vector<Op> claims;
+    claims.swap(m_waitingForRows);
+    std::deque<Op> held;
+    held.swap(m_held);
+    for (Op &op : claims)
+        lost(std::move(op));
+    for (Op &op : held) {
+        if (op.kind == Op::Release)
+            m_held.push_back(std::move(op));  // sent should the record come back
+        else
+            lost(std::move(op));
+    }
+}
+
+// Nothing happens for the op: a claim gets no row, a "writing" state is not
+// set down, so nothing is written.
+void LineRecord::lost(Op op)
+{
+    switch (op.kind) {
+    case Op::Claim:
+        QMetaObject::invokeMethod(this, [claimed = std::move(op.claimed)] { claimed(0); }, Qt::QueuedConnection);
+        return;
+    case Op::Begin:
+        QMetaObject::invokeMethod(this, [done = std::move(op.done)] { done(Stored::RowLost); }, Qt::QueuedConnection);
+        return;
+    case Op::Verdict:
+        journal(op);
+        return;
+    case Op::Release:
+        return;
+    }
+}
+
+void LineRecord::journal(const Op &op)
+{
+    QString error;
+    const bool kept = m_journal.add({op.token, op.attempt, op.time}, &error);
+    if (!kept)
+        m_error = error;
+    QMetaObject::invokeMethod(this, [done = op.done, kept] { done(kept ? Stored::Yes : Stored::Failed); },
+                              Qt::QueuedConnection);
+}
+
+void LineRecord::send(Op op)
+{
+    if (!m_reachable) {
+        if (op.kind == Op::Verdict)
+            journal(op);
+        else if (m_stopping && op.kind != Op::Release)
+            lost(std::move(op));
+        else
+            m_held.push_back(std::move(op));
+        return;
+    }
+    RecordLink::Job job;
+    const int lineId = m_line.id;
+    const QString station = m_settings.station;
+    const QString instance = m_instance;
+    switch (op.kind) {
+    case Op::Claim:
+        job = [lineId, station, instance, port = op.port](QSqlDatabase &db) {
+            QSqlQuery query(db);
+            QString error;
+            if (!run(query, QStringLiteral("SELECT claimed, claim_token, waiting FROM velmora.claim(?, ?, ?, ?)"),
+                     {lineId, station, instance, port}, &error)
+                || !query.next())
+                return failed(db, query);
+            return done({query.value(0), query.value(1), query.value(2)});
+        };
+        break;
+    case Op::Release:
+        job = [token = op.token](QSqlDatabase &db) {
+            QSqlQuery query(db);
+            QString error;
+            if (!run(query, QStringLiteral("SELECT velmora.release(?)"), {token}, &error))
+                return failed(db, query);
+            return done();
+        };
+        break;
+    case Op::Begin:
+        job = [token = op.token](QSqlDatabase &db) {
+            QSqlQuery query(db);
+            QString error;
+            if (!run(query, QStringLiteral("SELECT velmora.begin_write(?)"), {token}, &error) || !query.next())
+                return failed(db, query);
+            return done({query.value(0)});
+        };
+        break;
+    case Op::Verdict:
+        job = [token = op.token, attempt = op.attempt, time = op.time](QSqlDatabase &db) {
+            return sendVerdict(db, token, attempt, time);
+        };
+        break;
+    }
+    auto shared = std::make_shared<Op>(std::move(op));
+    m_link->post(std::move(job), [this, shared](const Answer &answer) { answered(std::move(*shared), answer); });
+}
+
+void LineRecord::answered(Op op, const Answer &answer)
+{
+    if (!answer.ok && answer.connectionLost) {
+        becomeUnreachable();
+        send(std::move(op));  // held, journaled, or lost when stopping
+        return;
+    }
+    if (!answer.ok) {
+        if (answer.sqlState == QLatin1String("VL001")) {
+            emit broken(QStringLiteral("%1: station %2 was started again elsewhere").arg(name(), m_settings.station));
+            m_stopping = true;
+            lost(std::move(op));
+            return;
+        }
+        m_error = answer.error;
+        switch (op.kind) {
+        case Op::Claim:
+            emit broken(QStringLiteral("%1: %2").arg(name(), answer.error));
+            lost(std::move(op));
+            return;
+        case Op::Release:
+            return;
+        case Op::Begin:
+        case Op::Verdict:
+            op.done(Stored::Failed);
+            return;
+        }
+    }
+    switch (op.kind) {
+    case Op::Claim: {
+        const int row = answer.values.value(0).toInt();
+        const qint64 waiting = answer.values.value(2).toLongLong();
+        m_mayHaveRows = row > 0 || waiting > 0;
+        if (row > 0) {
+            m_tokens.insert(row, answer.values.value(1).toString());
+            op.claimed(row);
+        } else if (waiting > 0 && !m_stopping) {
+            // Held by other stations: they may give them back, or go.
+            m_waitingForRows.push_back(std::move(op));
+            if (!m_claimTimer.isActive())
+                m_claimTimer.start();
+        } else {
+            op.claimed(0);
+        }
+        return;
+    }
+    case Op::Release:
+        return;
+    case Op::Begin:
+        op.done(answer.values.value(0).toBool() ? Stored::Yes : Stored::RowLost);
+        return;
+    case Op::Verdict:
+        op.done(answer.values.value(0).toString() == QLatin1String("yes") ? Stored::Yes : Stored::RowLost);
+        return;
+    }
+}
+
+void LineRecord::runEnded(std::function<void()> then)
+{
+    m_renewTimer.stop();
+    if (!m_reachable) {
+        then();
+        return;
+    }
+    const int lineId = m_line.id;
+    const QString station = m_settings.station;
+    const QString instance = m_instance;
+    m_link->post(
+        [lineId, station, instance](QSqlDatabase &db) {
+            // Gone at once, not when the lease runs out: its rows are settled.
+            Answer ended = renewLease(db, station, instance, 0);
+            if (!ended.ok)
+                return ended;
+            QSqlQuery query(db);
+            QString error;
+            if (!run(query, QStringLiteral("SELECT count(*) FILTER (WHERE state = 'ok'), count(*) FROM velmora.rows "
+                                           "WHERE line_id = ?"),
+                     {lineId}, &error)
+                || !query.next())
+                return failed(db, query);
+            return done({query.value(0), query.value(1)});
+        },
+        [this, then](const Answer &answer) {
+            if (answer.ok)
+                m_summaryNote = QStringLiteral("line %1: %2 of %3 rows ok")
+                                    .arg(m_settings.line, answer.values.value(0).toString(), answer.values.value(1).toString());
+            then();
+        });
+}
+
+void LineRecord::becomeUnreachable()
+{
+    if (!m_reachable || !m_opened)
+        return;  // open() says so itself
+    m_reachable = false;
+    m_renewTimer.stop();
+    m_retryMs = m_settings.firstRetryMs;
+    m_retryTimer.start(m_retryMs);
+    emit unreachable(QDateTime::currentDateTime());
+}
+
+void LineRecord::tryAgain()
+{
+    const QString station = m_settings.station;
+    const QString instance = m_instance;
+    const int leaseMs = m_settings.leaseMs;
+    m_link->post(
+        [station, instance, leaseMs](QSqlDatabase &db) { return renewLease(db, station, instance, leaseMs); },
+        [this](const Answer &answer) {
+            if (!answer.ok) {
+                m_retryMs = std::min(2 * m_retryMs, m_settings.lastRetryMs);
+                m_retryTimer.start(m_retryMs);
+                return;
+            }
+            if (!answer.values.value(0).toBool()) {
+                emit broken(QStringLiteral("%1: station %2 was started again elsewhere while the record could not be reached")
+                                .arg(name(), m_settings.station));
+                stopWaiting();
+                return;
+            }
+            becomeReachable();
+        });
+}
+
+void LineRecord::becomeReachable()
+{
+    m_reachable = true;
+    m_renewTimer.start();
+    const int journaled = int(m_journal.pending().size());
+    replayJournal();
+    std::deque<Op> held;
+    held.swap(m_held);
+    for (Op &op : held)
+        send(std::move(op));
+    emit reachable(journaled);
+}
+
+// The link takes jobs in turn: these are set down before what waited.
+void LineRecord::replayJournal()
+{
+    for (const Journal::Entry &entry : m_journal.pending()) {
+        m_link->post([entry](QSqlDatabase &db) { return sendVerdict(db, entry.token, entry.attempt, entry.time); },
+                     [this, token = entry.token](const Answer &answer) {
+                         if (!answer.ok) {
+                             if (answer.connectionLost)
+                                 becomeUnreachable();  // kept for the next time
+                             return;
+                         }
+                         QString error;
+                         if (!m_journal.settle(token, &error))
+                             m_error = error;
+                     });
+    }
+}
+
+void LineRecord::renew()
+{
+    const QString station = m_settings.station;
+    const QString instance = m_instance;
+    const int leaseMs = m_settings.leaseMs;
+    m_link->post(
+        [station, instance, leaseMs](QSqlDatabase &db) { return renewLease(db, station, instance, leaseMs); },
+        [this](const Answer &answer) {
+            if (!answer.ok) {
+                if (answer.connectionLost)
+                    becomeUnreachable();
+                return;
+            }
+            if (!answer.values.value(0).toBool()) {
+                emit broken(QStringLiteral("%1: station %2 was started again elsewhere").arg(name(), m_settings.station));
+                stopWaiting();
+            }
+        });
+}
+
+} // namespace Line

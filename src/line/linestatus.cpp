@@ -1,0 +1,144 @@
+#include "linestatus.h"
+
+#include "sql.h"
+
+#include <QJsonArray>
+
+#include <cmath>
+
+namespace Line {
+
+namespace {
+
+// The pace is taken over this much of the most recent work.
+constexpr int PaceWindowSeconds = 300;
+
+QString duration(qint64 seconds)
+{
+    if (seconds < 0)
+        return QStringLiteral("unknown");
+    if (seconds >= 3600)
+        return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds % 3600 / 60);
+    if (seconds >= 60)
+        return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);
+    return QStringLiteral("%1 s").arg(seconds);
+}
+
+} // namespace
+
+qint64 LineStatus::secondsLeft() const
+{
+    if (left() == 0)
+        return 0;
+    if (perMinute <= 0)
+        return -1;
+    return qint64(std::ceil(left() / perMinute * 60));
+}
+
+bool readStatus(QSqlDatabase &db, int lineId, const QString &name, LineStatus *status, QString *error)
+{
+    *status = {};
+    status->line = name;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    // One pass over the rows: by state, and by station and lane.
+    if (!run(query,
+             QStringLiteral("SELECT r.state, coalesce(r.station, ''), coalesce(r.lane, ''), count(*), "
+                            "coalesce(bool_or(s.lease_until > now()), false) FROM velmora.rows r "
+                            "LEFT JOIN velmora.stations s ON s.name = r.station "
+                            "WHERE r.line_id = ? GROUP BY 1, 2, 3 ORDER BY 2, 3"),
+             {lineId}, error))
+        return false;
+    while (query.next()) {
+        const QString state = query.value(0).toString();
+        const int count = query.value(3).toInt();
+        status->rows += count;
+        int *byState = state == QLatin1String("free")      ? &status->free
+                       : state == QLatin1String("claimed") ? &status->claimed
+                       : state == QLatin1String("writing") ? &status->writing
+                       : state == QLatin1String("ok")      ? &status->ok
+                                                           : &status->failed;
+        *byState += count;
+        const QString station = query.value(1).toString();
+        if (station.isEmpty() || state == QLatin1String("claimed"))
+            continue;
+        if (status->lanes.empty() || status->lanes.back().station != station
+            || status->lanes.back().lane != query.value(2).toString())
+            status->lanes.push_back({station, query.value(2).toString(), 0, 0, 0, query.value(4).toBool()});
+        LineStatus::Lane &lane = status->lanes.back();
+        (state == QLatin1String("ok") ? lane.ok : state == QLatin1String("writing") ? lane.writing : lane.failed) += count;
+    }
+    if (!run(query,
+             QStringLiteral("SELECT r.row, r.id, r.station, r.lane, r.changed_at FROM velmora.rows r "
+                            "LEFT JOIN velmora.stations s ON s.name = r.station "
+                            "WHERE r.line_id = ? AND r.state = 'writing' AND coalesce(s.lease_until <= now(), true) "
+                            "ORDER BY r.row"),
+             {lineId}, error))
+        return false;
+    while (query.next())
+        status->inDoubt.push_back({query.value(0).toInt(), query.value(1).toString(), query.value(2).toString(),
+                                   query.value(3).toString(), query.value(4).toDateTime()});
+    // The pace over the window, or since the first device in it.
+    if (!run(query,
+             QStringLiteral("SELECT count(*), extract(epoch FROM now() - min(time)) FROM velmora.attempts "
+                            "WHERE line_id = ? AND result = 'ok' AND time > now() - CAST(? AS integer) * interval '1 second'"),
+             {lineId, PaceWindowSeconds}, error))
+        return false;
+    if (query.next() && query.value(0).toInt() > 0) {
+        const double seconds = std::max(1.0, query.value(1).toDouble());
+        status->perMinute = query.value(0).toInt() * 60.0 / seconds;
+    }
+    return true;
+}
+
+QString statusText(const LineStatus &status)
+{
+    QString text = QStringLiteral("line %1: %2 rows: %3 ok, %4 free, %5 claimed, %6 being written, %7 failed\n")
+                       .arg(status.line).arg(status.rows).arg(status.ok).arg(status.free).arg(status.claimed)
+                       .arg(status.writing - status.inDoubtCount()).arg(status.failed);
+    text += QStringLiteral("pace: %1 devices/min; %2 left, time left: %3\n")
+                .arg(status.perMinute, 0, 'f', 1).arg(status.left()).arg(duration(status.secondsLeft()));
+    for (const LineStatus::Lane &lane : status.lanes)
+        text += QStringLiteral("  %1 %2: %3 ok, %4 failed%5%6\n")
+                    .arg(lane.station, lane.lane).arg(lane.ok).arg(lane.failed)
+                    .arg(lane.writing > 0 ? QStringLiteral(", %1 being written").arg(lane.writing) : QString(),
+                         lane.live ? QString() : QStringLiteral(" (station gone)"));
+    if (!status.inDoubt.empty()) {
+        text += QStringLiteral("%1 rows in doubt (check the device, then: velmora-cli line resolve ROW --as ok|free):\n")
+                    .arg(status.inDoubtCount());
+        for (const LineStatus::Doubt &doubt : status.inDoubt)
+            text += QStringLiteral("  row %1%2: station %3, %4, since %5\n")
+                        .arg(doubt.row)
+                        .arg(doubt.id.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(doubt.id), doubt.station,
+                             doubt.lane, doubt.since.toLocalTime().toString(Qt::ISODate));
+    }
+    return text;
+}
+
+QJsonObject statusJson(const LineStatus &status)
+{
+    QJsonArray lanes;
+    for (const LineStatus::Lane &lane : status.lanes)
+        lanes.append(QJsonObject{{QStringLiteral("station"), lane.station}, {QStringLiteral("lane"), lane.lane},
+                                 {QStringLiteral("ok"), lane.ok}, {QStringLiteral("failed"), lane.failed},
+                                 {QStringLiteral("writing"), lane.writing}, {QStringLiteral("live"), lane.live}});
+    QJsonArray doubts;
+    for (const LineStatus::Doubt &doubt : status.inDoubt)
+        doubts.append(QJsonObject{{QStringLiteral("row"), doubt.row}, {QStringLiteral("id"), doubt.id},
+                                  {QStringLiteral("station"), doubt.station}, {QStringLiteral("lane"), doubt.lane},
+                                  {QStringLiteral("since"), doubt.since.toUTC().toString(Qt::ISODateWithMs)}});
+    return {{QStringLiteral("line"), status.line},
+            {QStringLiteral("rows"), status.rows},
+            {QStringLiteral("ok"), status.ok},
+            {QStringLiteral("free"), status.free},
+            {QStringLiteral("claimed"), status.claimed},
+            {QStringLiteral("writing"), status.writing - status.inDoubtCount()},
+            {QStringLiteral("failed"), status.failed},
+            {QStringLiteral("left"), status.left()},
+            {QStringLiteral("devices_per_minute"), std::round(status.perMinute * 10) / 10},
+            {QStringLiteral("seconds_left"), double(status.secondsLeft())},
+            {QStringLiteral("lanes"), lanes},
+            {QStringLiteral("in_doubt"), doubts}};
+}
+
+} // namespace Line

@@ -1,0 +1,26 @@
+#include "names.h"
+
+#include "client/values.h"
+
+#include <QRegularExpression>
+#include <QSysInfo>
+
+namespace Line {
+
+bool checkName(const QString &name, const QString &what, QString *error)
+{
+    static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9._-]{0,63}$"));
+    if (valid.match(name).hasMatch())
+        return true;
+    *error = QStringLiteral("%1 %2: a name is 1 to %3 letters, digits and . _ -, beginning with a letter or a digit")
+                 .arg(what, Client::shown(name.isEmpty() ? QStringLiteral("\"\"") : name))
+                 .arg(MaxNameCharacters);
+    return false;
+}
+
+QString defaultStationName()
+{
+    return QSysInfo::machineHostName().section(QLatin1Char('.'), 0, 0);
+}
+
+} // namespace Line

@@ -1,0 +1,185 @@
+#include "recordlink.h"
+
+#include "socketcut.h"
+
+#include <QMetaObject>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QThread>
+#include <QTimer>
+#include <QUuid>
+
+#include <libpq-fe.h>
+
+namespace Line {
+
+namespace {
+
+PGconn *pgConnection(QSqlDatabase &db)
+{
+    // The driver names the type as libpq's header declares it.
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn *const *>(handle.constData());
+}
+
+} // namespace
+
+RecordLink::Answer failedAnswer(QSqlDatabase &db, const QString &error, const QString &sqlState)
+{
+    RecordLink::Answer answer;
+    answer.error = error.simplified();
+    answer.sqlState = sqlState;
+    PGconn *connection = pgConnection(db);
+    answer.connectionLost = !db.isOpen() || !connection || PQstatus(connection) != CONNECTION_OK;
+    return answer;
+}
+
+// Lives in the link's thread, and owns the connection there.
+class RecordLink::Worker : public QObject
+{
+public:
+    Worker(const RecordAddress &address, const QString &applicationName,
+           std::shared_ptr<std::atomic<qintptr>> socket, std::shared_ptr<std::atomic<bool>> closing)
+        : m_address(address), m_applicationName(applicationName),
+          m_name(QStringLiteral("velmora-link-") + QUuid::createUuid().toString(QUuid::WithoutBraces)),
+          m_socket(std::move(socket)), m_closing(std::move(closing))
+    {
+    }
+
+    Answer run(const Job &job)
+    {
+        if (m_closing->load())
+            return {false, false, QStringLiteral("closing"), {}, {}};
+        if (!m_db.isOpen() && !connect()) {
+            Answer answer;
+            answer.connectionLost = true;
+            answer.error = m_error;
+            return answer;
+        }
+        Answer answer = job(m_db);
+        if (!answer.ok && answer.connectionLost)
+            disconnect();
+        return answer;
+    }
+
+    void listen(const QString &channel)
+    {
+        m_channels << channel;
+        if (m_db.isOpen())
+            m_db.driver()->subscribeToNotification(channel);
+    }
+
+    void close()
+    {
+        disconnect();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+
+    std::function<void(const QString &, const QString &)> notified;
+
+private:
+    bool connect()
+    {
+        if (!m_db.isValid())
+            m_db = m_address.connection(m_name, m_applicationName);
+        if (!m_db.open()) {
+            m_error = m_db.lastError().databaseText().simplified();
+            if (m_error.isEmpty())
+                m_error = m_db.lastError().text().simplified();
+            return false;
+        }
+        if (PGconn *connection = pgConnection(m_db))
+            m_socket->store(PQsocket(connection));
+        QSqlDriver *driver = m_db.driver();
+        QObject::connect(driver, &QSqlDriver::notification, this,
+                         [this](const QString &name, QSqlDriver::NotificationSource, const QVariant &payload) {
+                             if (notified)
+                                 notified(name, payload.toString());
+                         });
+        for (const QString &channel : std::as_const(m_channels))
+            driver->subscribeToNotification(channel);
+        return true;
+    }
+
+    void disconnect()
+    {
+        m_socket->store(-1);
+        if (m_db.isValid())
+            m_db.close();
+    }
+
+    const RecordAddress m_address;
+    const QString m_applicationName;
+    const QString m_name;
+    std::shared_ptr<std::atomic<qintptr>> m_socket;
+    std::shared_ptr<std::atomic<bool>> m_closing;
+    QSqlDatabase m_db;
+    QString m_error;
+    QStringList m_channels;
+};
+
+RecordLink::RecordLink(const RecordAddress &address, const QString &applicationName, QObject *parent)
+    : QObject(parent), m_thread(new QThread(this)), m_socket(std::make_shared<std::atomic<qintptr>>(-1)),
+      m_closing(std::make_shared<std::atomic<bool>>(false))
+{
+    m_worker = new Worker(address, applicationName, m_socket, m_closing);
+    m_worker->moveToThread(m_thread);
+    m_worker->notified = [this](const QString &channel, const QString &payload) {
+        QMetaObject::invokeMethod(this, [this, channel, payload] { emit notified(channel, payload); }, Qt::QueuedConnection);
+    };
+    m_thread->setObjectName(QStringLiteral("record link"));
+    m_thread->start();
+}
+
+RecordLink::~RecordLink()
+{
+    m_closing->store(true);
+    cut();
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->close(); }, Qt::BlockingQueuedConnection);
+    m_thread->quit();
+    m_thread->wait();
+    delete m_worker;
+}
+
+void RecordLink::cut()
+{
+    const qintptr socket = m_socket->load();
+    if (socket >= 0)
+        cutSocket(socket);
+}
+
+void RecordLink::deadlinePassed()
+{
+    cut();
+    emit stalled();
+}
+
+void RecordLink::post(Job job, std::function<void(const Answer &)> done, int deadlineMs)
+{
+    // Started when the job begins: it cuts the connection if the job still
+    // waits then, and the answer comes all the same. Only this thread
+    // touches it; the worker passes the pointer on.
+    auto *deadline = new QTimer(this);
+    deadline->setSingleShot(true);
+    deadline->setInterval(deadlineMs);
+    connect(deadline, &QTimer::timeout, this, &RecordLink::deadlinePassed);
+    QMetaObject::invokeMethod(m_worker, [this, worker = m_worker, job = std::move(job), done = std::move(done), deadline] {
+        QMetaObject::invokeMethod(this, [deadline] { deadline->start(); }, Qt::QueuedConnection);
+        Answer answer = worker->run(job);
+        QMetaObject::invokeMethod(this, [done, answer = std::move(answer), deadline] {
+            delete deadline;
+            done(answer);
+        }, Qt::QueuedConnection);
+    }, Qt::QueuedConnection);
+}
+
+void RecordLink::listen(const QString &channel)
+{
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker, channel] { worker->listen(channel); }, Qt::QueuedConnection);
+}
+
+} // namespace Line

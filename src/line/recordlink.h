@@ -1,0 +1,72 @@
+// A station's connection to the record, in a thread of its own: Qt SQL's
+// calls block, and a call to a server behind a broken network can block for
+// as long as the break lasts (its packets are taken up and never answered).
+// Everything else stays on the event loop. Jobs go to the thread one at a
+// time and their answers come back as events; a job that outlives its
+// deadline has its connection cut under it, so that it fails at once and
+// the next job connects again.
+#pragma once
+
+#include "recordaddress.h"
+
+#include <QObject>
+#include <QVariantList>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class QSqlDatabase;
+class QThread;
+
+namespace Line {
+
+class RecordLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int DefaultDeadlineMs = 6000;
+
+    struct Answer
+    {
+        bool ok = false;
+        bool connectionLost = false;  // the job may or may not have been done
+        QString error;
+        QString sqlState;  // PostgreSQL's code for the error, where it gave one
+        QVariantList values;  // of the job's own choosing
+    };
+    // Runs in the link's thread, on an open connection.
+    using Job = std::function<Answer(QSqlDatabase &db)>;
+
+    RecordLink(const RecordAddress &address, const QString &applicationName, QObject *parent = nullptr);
+    // Cuts a job waiting on the network, drops the jobs not begun, and ends the thread.
+    ~RecordLink() override;
+
+    // done runs on this object's thread, once, unless the link is destroyed first.
+    void post(Job job, std::function<void(const Answer &)> done, int deadlineMs = DefaultDeadlineMs);
+    // From the next connection on, PostgreSQL's notifications on channel
+    // come as notified().
+    void listen(const QString &channel);
+
+signals:
+    void notified(const QString &channel, const QString &payload);
+    // A job outlived its deadline: the record is not answering (its
+    // connection was cut, and the job's answer follows).
+    void stalled();
+
+private:
+    class Worker;
+    void cut();
+    void deadlinePassed();
+
+    QThread *m_thread = nullptr;
+    Worker *m_worker = nullptr;
+    std::shared_ptr<std::atomic<qintptr>> m_socket;  // of the open connection, or -1
+    std::shared_ptr<std::atomic<bool>> m_closing;
+};
+
+// An answer from a failed query: connectionLost when the connection is gone.
+RecordLink::Answer failedAnswer(QSqlDatabase &db, const QString &error, const QString &sqlState);
+
+} // namespace Line

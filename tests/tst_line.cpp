@@ -1,0 +1,450 @@
+// A line's shared record, on a PostgreSQL server of the test's own: what
+// its commands refuse, who may do what, TLS, and stations that provision
+// one line together while stations, the server and the network fail.
+#include "logrecords.h"
+#include "pgserver.h"
+#include "tcprelay.h"
+
+#include "device/ptydevice.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr const char *Secret = "hunter2-in-the-environment";
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// velmora-cli as a station, or for a line command, while the test's event
+// loop keeps the devices answering.
+struct Station
+{
+    Station(const QStringList &arguments, const QProcessEnvironment &environment)
+    {
+        QObject::connect(&process, &QProcess::readyReadStandardError,
+                         [this] { err += QString::fromLocal8Bit(process.readAllStandardError()); });
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(VELMORA_CLI_PATH), arguments);
+    }
+    bool finished() const { return process.state() == QProcess::NotRunning; }
+
+    QProcess process;
+    QString err;
+};
+
+// n rows D-1.. with lip 10.<subnet>.x.y and mac 02:<subnet>:..: no two alike,
+// in a line or across lines of other subnets.
+QByteArray plan(int rows, int subnet)
+{
+    QByteArray text = "id,lip,mac\n";
+    for (int n = 1; n <= rows; ++n)
+        text += u"D-%1,10.%2.%3.%4,02:%5:00:00:%6:%7\n"_s.arg(n).arg(subnet).arg(n / 250).arg(n % 250 + 1)
+                    .arg(subnet, 2, 16, QLatin1Char('0')).arg(n / 256, 2, 16, QLatin1Char('0'))
+                    .arg(n % 256, 2, 16, QLatin1Char('0')).toUtf8();
+    return text;
+}
+
+// Simulated devices for the stations' lanes, served by this process.
+struct Bench
+{
+    Bench(int count, const DeviceOptions &options = {})
+    {
+        for (int i = 0; i < count; ++i) {
+            devices.push_back(std::make_unique<PtyDevice>(options));
+            devices.back()->open();
+        }
+    }
+    QStringList ports(int first, int count) const
+    {
+        QStringList arguments;
+        for (int i = first; i < first + count; ++i)
+            arguments << u"--port"_s << devices[size_t(i)]->slavePath();
+        return arguments;
+    }
+    std::vector<std::unique_ptr<PtyDevice>> devices;
+};
+
+// The end of a station's output, where what went wrong is.
+QByteArray ending(const QString &err)
+{
+    return err.split(u'\n').mid(std::max<qsizetype>(0, err.count(u'\n') - 6)).join(u'\n').toLocal8Bit();
+}
+
+} // namespace
+
+class tst_Line : public QObject
+{
+    Q_OBJECT
+
+private:
+    Run cli(const QStringList &arguments, const QProcessEnvironment &environment) const
+    {
+        Station command(arguments, environment);
+        if (!command.process.waitForFinished(60000))
+            qWarning("velmora-cli %s did not finish", qPrintable(arguments.join(u' ')));
+        return {command.process.exitCode(), QString::fromLocal8Bit(command.process.readAllStandardOutput()),
+                command.err};
+    }
+    Run cli(const QStringList &arguments) const { return cli(arguments, environment()); }
+
+    // The server's environment, with this test's state folder (the journals).
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment environment = m_server.environment();
+        environment.insert(u"XDG_STATE_HOME"_s, m_folder.filePath(u"state"_s));
+        return environment;
+    }
+    QString admin() const { return m_server.url(QLatin1String(PgServer::Admin)); }
+
+    bool load(const QString &line, const QByteArray &planText, const QString &record = QString())
+    {
+        const QString file = m_folder.filePath(line + u".csv"_s);
+        const Run loaded = writeFile(file, planText)
+                               ? cli({u"line"_s, u"load"_s, file, u"--record"_s, record.isEmpty() ? admin() : record,
+                                      u"--line"_s, line})
+                               : Run{};
+        if (loaded.exitCode != 0)
+            qWarning("%s", qPrintable(loaded.err));
+        return loaded.exitCode == 0;
+    }
+
+    QList<LogRecord> exported(const QString &line, bool withWriting = false)
+    {
+        const Run run = cli({u"line"_s, u"export"_s, u"--record"_s, admin(), u"--line"_s, line});
+        return readLogText(run.out.toUtf8(), withWriting);
+    }
+
+    // What a line must be whatever happened on the way: every row ok once,
+    // no lip or mac ok twice, and each device holding what the last ok
+    // attempt on its lane read back.
+    void checkLine(const QString &line, int rows, const Bench &bench)
+    {
+        const QList<LogRecord> attempts = exported(line);
+        QMap<QString, int> okRows, okLips, okMacs;
+        QMap<QString, QString> lastOnLane;
+        for (const LogRecord &attempt : attempts) {
+            if (attempt.value(u"result"_s) != QLatin1String("ok"))
+                continue;
+            ++okRows[attempt.value(u"row"_s)];
+            ++okLips[attempt.value(u"lip"_s)];
+            ++okMacs[attempt.value(u"mac"_s)];
+            lastOnLane[attempt.value(u"line"_s)] = readBack(attempt);
+        }
+        QCOMPARE(okRows.size(), rows);
+        for (const auto *counts : {&okRows, &okLips, &okMacs}) {
+            for (auto it = counts->cbegin(); it != counts->cend(); ++it)
+                QVERIFY2(it.value() == 1, qPrintable(u"%1 ok %2 times"_s.arg(it.key()).arg(it.value())));
+        }
+        for (const auto &device : bench.devices) {
+            if (lastOnLane.contains(device->slavePath()))
+                QCOMPARE(held(*device), lastOnLane.value(device->slavePath()));
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(m_server.start(&error), qPrintable(error));
+        qputenv("PGPASSFILE", QFile::encodeName(m_server.passFile()));
+        const Run init = cli({u"line"_s, u"init"_s, u"--record"_s, admin()});
+        QVERIFY2(init.exitCode == 0, qPrintable(init.err));
+        QCOMPARE(init.out, u"made the record, version 1\n"_s);
+        QVERIFY2(m_server.addRole(u"bench1"_s, {u"velmora_station"_s}, &error), qPrintable(error));
+        QVERIFY2(m_server.addRole(u"planner"_s, {u"velmora_planner"_s}, &error), qPrintable(error));
+    }
+
+    void initAgainChangesNothing()
+    {
+        const Run again = cli({u"line"_s, u"init"_s, u"--record"_s, admin()});
+        QCOMPARE(again.exitCode, 0);
+        QCOMPARE(again.out, u"the record is of version 1 already\n"_s);
+    }
+
+    // Each is one line and an exit status; no message shows a password.
+    void refusals_data()
+    {
+        QTest::addColumn<QStringList>("arguments");  // URL, NEWER, DOWN stand for addresses
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("unreachable") << QStringList{u"line"_s, u"status"_s, u"--record"_s, u"DOWN"_s} << 3
+                                     << u"velmora-cli: cannot reach the record at velmora_admin@127.0.0.1:"_s;
+        QTest::newRow("wrong password") << QStringList{u"line"_s, u"status"_s, u"--record"_s, u"WRONG"_s} << 3
+                                        << u"password authentication failed for user \"wrong\""_s;
+        QTest::newRow("a password in the address")
+            << QStringList{u"line"_s, u"status"_s, u"--record"_s, u"postgresql://velmora_admin:%1@127.0.0.1/velmora"_s.arg(QLatin1String(Secret))}
+            << 2 << u"velmora-cli: --record: the address holds a password; the password goes in ~/.pgpass"_s;
+        QTest::newRow("newer record") << QStringList{u"line"_s, u"status"_s, u"--record"_s, u"NEWER"_s} << 2
+                                      << u"velmora-cli: the record is of version 99, newer than this program's 1"_s;
+        QTest::newRow("SQL in a line name")
+            << QStringList{u"line"_s, u"export"_s, u"--record"_s, u"URL"_s, u"--line"_s, u"x'; DROP TABLE velmora.rows; --"_s}
+            << 2 << u"velmora-cli: --line x'; DROP TABLE velmora.rows; --: a name is 1 to 64 letters"_s;
+        QTest::newRow("no such line") << QStringList{u"batch"_s, u"--record"_s, u"URL"_s, u"--line"_s, u"nowhere"_s,
+                                                     u"--station"_s, u"s1"_s, u"--no-prompt"_s}
+                                      << 2 << u"velmora-cli: the record has no line nowhere"_s;
+        QTest::newRow("resolve a row not in doubt")
+            << QStringList{u"line"_s, u"resolve"_s, u"1"_s, u"--as"_s, u"ok"_s, u"--record"_s, u"URL"_s, u"--line"_s, u"small"_s}
+            << 2 << u"velmora-cli: row 1: it is free, not in doubt"_s;
+    }
+
+    void refusals()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        if (!m_refusalsReady) {
+            QString error;
+            QVERIFY(load(u"small"_s, plan(3, 200)));
+            m_server.query(u"CREATE DATABASE newer"_s, &error);
+            QVERIFY2(error.isEmpty(), qPrintable(error));
+            QVERIFY2(m_server.addRole(u"wrong"_s, {}, &error), qPrintable(error));
+            m_server.query(u"ALTER ROLE wrong PASSWORD 'not-the-one-in-pgpass'"_s, &error);
+            QCOMPARE(cli({u"line"_s, u"init"_s, u"--record"_s, m_server.url(QLatin1String(PgServer::Admin), 0, {}, u"newer"_s)}).exitCode, 0);
+            m_refusalsReady = true;
+        }
+        QString newer = m_server.url(QLatin1String(PgServer::Admin), 0, {}, u"newer"_s);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, u"newer"_s);
+            db.setConnectOptions(u"host=%1 port=%2 dbname=newer user=velmora_admin"_s.arg(m_server.socketFolder()).arg(m_server.port()));
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec(u"UPDATE velmora.meta SET value = '99'"_s));
+        }
+        QSqlDatabase::removeDatabase(u"newer"_s);
+        QTcpServer closed;  // a port where nothing listens
+        closed.listen(QHostAddress::LocalHost);
+        const int down = closed.serverPort();
+        closed.close();
+        // A password where libpq looks first, which no message may show.
+        QProcessEnvironment withSecret = environment();
+        if (!arguments.contains(u"WRONG"_s) && !arguments.contains(u"URL"_s) && !arguments.contains(u"NEWER"_s))
+            withSecret.insert(u"PGPASSWORD"_s, QLatin1String(Secret));
+        for (QString &argument : arguments) {
+            if (argument == QLatin1String("URL"))
+                argument = admin();
+            else if (argument == QLatin1String("NEWER"))
+                argument = newer;
+            else if (argument == QLatin1String("DOWN"))
+                argument = m_server.url(QLatin1String(PgServer::Admin), down);
+            else if (argument == QLatin1String("WRONG"))
+                argument = m_server.url(u"wrong"_s);
+        }
+        const Run run = cli(arguments, withSecret);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QCOMPARE(run.err.count(u'\n'), 1);
+        QVERIFY(!run.err.contains(QLatin1String(Secret)));
+        QCOMPARE(run.exitCode, exitCode);
+    }
+
+    void loadRefusesWhatAnotherLineGives()
+    {
+        QVERIFY(load(u"first"_s, plan(5, 30)));
+        // Rows 4 and 5 of the first line again, and two new ones.
+        QByteArray overlapping = "id,lip,mac\nE-1,10.30.0.5,02:1e:00:00:00:04\nE-2,10.30.0.6,02:1e:00:00:00:05\n"
+                                 "E-3,10.31.0.1,02:1f:00:00:00:01\n";
+        const QString file = m_folder.filePath(u"second.csv"_s);
+        QVERIFY(writeFile(file, overlapping));
+        const QStringList loading = {u"line"_s, u"load"_s, file, u"--record"_s, m_server.url(u"planner"_s), u"--line"_s, u"second"_s};
+        const Run refused = cli(loading);
+        QCOMPARE(refused.exitCode, 2);
+        QCOMPARE(refused.err, u"velmora-cli: %1:2: lip=10.30.0.5: line first gives it already, in row 4 (--allow-reuse lip allows it)\n"
+                              "velmora-cli: %1:3: lip=10.30.0.6: line first gives it already, in row 5 (--allow-reuse lip allows it)\n"
+                              "velmora-cli: %1:2: mac=02:1e:00:00:00:04: line first gives it already, in row 4 (--allow-reuse mac allows it)\n"
+                              "velmora-cli: %1:3: mac=02:1e:00:00:00:05: line first gives it already, in row 5 (--allow-reuse mac allows it)\n"_s
+                                  .arg(file));
+        const Run status = cli({u"line"_s, u"status"_s, u"--record"_s, admin(), u"--line"_s, u"second"_s});
+        QCOMPARE(status.err, u"velmora-cli: the record has no line second\n"_s);  // nothing of it was loaded
+        QCOMPARE(cli(loading + QStringList{u"--allow-reuse"_s, u"lip,mac"_s}).exitCode, 0);
+    }
+
+    // A station may claim and record, but not delete or rewrite a row.
+    void grants_data()
+    {
+        QTest::addColumn<QString>("role");
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<bool>("allowed");
+        QTest::newRow("station reads") << u"bench1"_s << u"SELECT count(*) FROM velmora.rows"_s << true;
+        QTest::newRow("station claims")
+            << u"bench1"_s << u"SELECT velmora.station_start('g1', 'i', 'h', 1, 1000, false)"_s << true;
+        QTest::newRow("station deletes") << u"bench1"_s << u"DELETE FROM velmora.rows"_s << false;
+        QTest::newRow("station rewrites a row") << u"bench1"_s << u"UPDATE velmora.rows SET state = 'ok'"_s << false;
+        QTest::newRow("station rewrites an attempt") << u"bench1"_s << u"UPDATE velmora.attempts SET result = 'ok'"_s << false;
+        QTest::newRow("station settles a row in doubt") << u"bench1"_s << u"SELECT velmora.resolve(1, 1, 'ok')"_s << false;
+        QTest::newRow("planner settles a row in doubt") << u"planner"_s << u"SELECT velmora.resolve(1, 1, 'ok')"_s << true;
+        QTest::newRow("planner deletes") << u"planner"_s << u"DELETE FROM velmora.lines"_s << false;
+    }
+
+    void grants()
+    {
+        QFETCH(QString, role);
+        QFETCH(QString, sql);
+        QFETCH(bool, allowed);
+        bool done = false;
+        QString error;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, role);
+            db.setConnectOptions(u"host=%1 port=%2 dbname=velmora user=%3"_s.arg(m_server.socketFolder()).arg(m_server.port()).arg(role));
+            QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+            QSqlQuery query(db);
+            done = query.exec(sql);
+            error = query.lastError().text();
+        }
+        QSqlDatabase::removeDatabase(role);
+        QVERIFY2(done == allowed, qPrintable(error));
+        if (!allowed)
+            QVERIFY2(error.contains(u"permission denied"_s), qPrintable(error));
+    }
+
+    void tls()
+    {
+        PgServer secured;
+        QString error;
+        if (!secured.start(&error, true))
+            QSKIP(qPrintable(u"no TLS server: "_s + error));
+        QProcessEnvironment environment = secured.environment();
+        environment.insert(u"XDG_STATE_HOME"_s, m_folder.filePath(u"state"_s));
+        const QString user = QLatin1String(PgServer::Admin);
+        const QString verified = u"sslmode=verify-full&sslrootcert=%1"_s.arg(secured.caFile());
+        const Run ok = cli({u"line"_s, u"init"_s, u"--record"_s,
+                            u"postgresql://%1@localhost:%2/velmora?%3"_s.arg(user).arg(secured.port()).arg(verified)},
+                           environment);
+        QVERIFY2(ok.exitCode == 0, qPrintable(ok.err));
+        // The certificate names localhost and 127.0.0.1; another CA is not the one that signed it.
+        PgServer other;
+        QVERIFY(other.start(&error, true));
+        const Run strange = cli({u"line"_s, u"init"_s, u"--record"_s,
+                                 u"postgresql://%1@localhost:%2/velmora?sslmode=verify-full&sslrootcert=%3"_s
+                                     .arg(user).arg(secured.port()).arg(other.caFile())},
+                                environment);
+        QCOMPARE(strange.exitCode, 3);
+        QVERIFY2(strange.err.contains(u"certificate verify failed"_s), qPrintable(strange.err));
+    }
+
+    void threeStationsShareALine()
+    {
+        const int rows = 600;
+        QVERIFY(load(u"big"_s, plan(rows, 1)));
+        Bench bench(12);
+        std::vector<std::unique_ptr<Station>> stations;
+        for (int s = 0; s < 3; ++s)
+            stations.push_back(std::make_unique<Station>(
+                QStringList{u"batch"_s, u"--record"_s, m_server.url(u"bench1"_s), u"--line"_s, u"big"_s, u"--station"_s,
+                            u"station%1"_s.arg(s + 1), u"--no-prompt"_s} + bench.ports(4 * s, 4),
+                environment()));
+        for (const auto &station : stations) {
+            QTRY_VERIFY_WITH_TIMEOUT(station->finished(), 120000);
+            QVERIFY2(station->process.exitCode() == 0, ending(station->err).constData());
+        }
+        checkLine(u"big"_s, rows, bench);
+        // Each station did part of it.
+        QSet<QString> stationsSeen;
+        for (const LogRecord &attempt : exported(u"big"_s))
+            stationsSeen << attempt.value(u"station"_s);
+        QCOMPARE(stationsSeen.size(), 3);
+    }
+
+    // The server stops as in a crash, mid-run, and is back 5 s later; or
+    // the network between stations and server stops for 10 s.
+    void outages_data()
+    {
+        QTest::addColumn<QString>("outage");
+        QTest::newRow("database killed") << u"database"_s;
+        QTest::newRow("network partition") << u"network"_s;
+    }
+
+    void outages()
+    {
+        QFETCH(QString, outage);
+        const int rows = 80;
+        const QString line = u"outage-"_s + outage;
+        QVERIFY(load(line, plan(rows, outage == QLatin1String("database") ? 2 : 3)));
+        TcpRelay relay(quint16(m_server.port()));
+        DeviceOptions slow;
+        slow.delayMs = 30;
+        Bench bench(4, slow);
+        std::vector<std::unique_ptr<Station>> stations;
+        for (int s = 0; s < 2; ++s)
+            stations.push_back(std::make_unique<Station>(
+                QStringList{u"batch"_s, u"--record"_s, m_server.url(u"bench1"_s, relay.port()), u"--line"_s, line,
+                            u"--station"_s, u"%1-%2"_s.arg(outage).arg(s + 1), u"--no-prompt"_s} + bench.ports(2 * s, 2),
+                environment()));
+        QTRY_VERIFY_WITH_TIMEOUT(stations[0]->err.count(u"ok "_s) >= 10, 30000);
+        QString error;
+        if (outage == QLatin1String("database")) {
+            QVERIFY(m_server.stop(true));
+            QTest::qWait(5000);
+            QVERIFY2(m_server.start(&error), qPrintable(error));
+        } else {
+            relay.setForwarding(false);
+            QTest::qWait(10000);
+            relay.setForwarding(true);
+        }
+        for (const auto &station : stations) {
+            QTRY_VERIFY_WITH_TIMEOUT(station->finished(), 120000);
+            QVERIFY2(station->process.exitCode() == 0, ending(station->err).constData());
+            QVERIFY2(station->err.contains(u"record unreachable since "_s), ending(station->err).constData());
+            QVERIFY2(station->err.contains(u"record reachable again"_s), ending(station->err).constData());
+        }
+        checkLine(line, rows, bench);
+    }
+
+    // Ctrl-C while the record cannot be reached: the verdict of the device
+    // being written is kept in the journal, and the next run sets it down
+    // before anything else.
+    void journalOutlivesTheRun()
+    {
+        QVERIFY(load(u"journal"_s, plan(3, 4)));
+        DeviceOptions slow;
+        slow.delayMs = 1000;  // a device takes 3 s: the server is down before its verdict
+        Bench bench(1, slow);
+        const QStringList arguments = QStringList{u"batch"_s, u"--record"_s, m_server.url(u"bench1"_s), u"--line"_s,
+                                                  u"journal"_s, u"--station"_s, u"journaling"_s, u"--no-prompt"_s,
+                                                  u"--timeout"_s, u"5000"_s}
+                                      + bench.ports(0, 1);
+        Station first(arguments, environment());
+        QTRY_COMPARE_WITH_TIMEOUT(m_server.query(u"SELECT count(*) FROM velmora.rows r JOIN velmora.lines l ON l.id = r.line_id "
+                                                 "WHERE l.name = 'journal' AND r.state = 'writing'"_s),
+                                  u"1"_s, 30000);
+        QVERIFY(m_server.stop(true));
+        QTRY_VERIFY_WITH_TIMEOUT(first.err.contains(u"record unreachable since "_s), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(first.err.contains(u"[1/3] row 1 (D-1)"_s), 30000);
+        ::kill(pid_t(first.process.processId()), SIGINT);
+        QTRY_VERIFY_WITH_TIMEOUT(first.finished(), 30000);
+        QCOMPARE(first.process.exitCode(), 130);
+        QVERIFY2(first.err.contains(u"the record could not be reached: 1 verdicts are kept in "_s), ending(first.err).constData());
+
+        QString error;
+        QVERIFY2(m_server.start(&error), qPrintable(error));
+        Station second(arguments, environment());
+        QTRY_VERIFY_WITH_TIMEOUT(second.finished(), 60000);
+        QVERIFY2(second.process.exitCode() == 0, ending(second.err).constData());
+        QVERIFY2(second.err.startsWith(u"velmora-cli: 1 verdicts from the journal set down: row 1 (D-1) on "_s),
+                 ending(second.err).constData());
+        checkLine(u"journal"_s, 3, bench);
+    }
+
+    void cleanupTestCase() { m_server.stop(); }
+
+private:
+    PgServer m_server;
+    QTemporaryDir m_folder;
+    bool m_refusalsReady = false;
+};
+
+QTEST_GUILESS_MAIN(tst_Line)
+#include "tst_line.moc"
