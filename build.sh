@@ -40,12 +40,12 @@ packages+=(xvfb xauth libqt6gui6)     # a test on a real X server; Qt's xcb plat
 # (perl for OpenSSL's, bzip2 for PostgreSQL's and qrencode's sources), the
 # installer and icon makers, and Wine with what its tests drive (Xvfb, xdotool,
 # xclip; ImageMagick for the screenshot; script, of bsdutils, for a console on a
-# pseudo-terminal; a PostgreSQL server with a CA made by openssl, pdftotext to
-# read PDFs back, and a font for Wine to write them with).
+# pseudo-terminal; a PostgreSQL server with a CA made by openssl, and a font
+# for Wine to write PDFs with).
 windows_packages=(g++-mingw-w64-x86-64-posix ninja-build dpkg-dev xz-utils bzip2 perl)
 windows_packages+=(librsvg2-bin icoutils nsis zip)
 windows_packages+=(wine64 xvfb xauth xdotool xclip imagemagick bsdutils)
-windows_packages+=(postgresql-15 openssl poppler-utils fonts-dejavu-core)
+windows_packages+=(postgresql-15 openssl fonts-dejavu-core)
 jobs=$(nproc)
 
 install_missing() {
