@@ -39,11 +39,16 @@ packages+=(libqt6sql6-psql libpq-dev postgresql-15 openssl)
 packages+=(help2man dpkg-dev file man-db desktop-file-utils appstream lintian)
 packages+=(clang libclang-rt-14-dev)  # fuzzing: clang and its libFuzzer
 packages+=(xvfb xauth libqt6gui6)     # a test on a real X server; Qt's xcb platform is in libqt6gui6
-# Windows: the cross compiler, Qt's build, the installer and icon makers, and
-# Wine with what its tests drive (Xvfb, xdotool, xclip; ImageMagick for the screenshot;
-# script, of bsdutils, for a console on a pseudo-terminal).
-windows_packages=(g++-mingw-w64-x86-64-posix ninja-build dpkg-dev xz-utils librsvg2-bin icoutils nsis zip)
+# Windows: the cross compiler, the builds of Qt, OpenSSL, libpq and libqrencode
+# (perl for OpenSSL's, bzip2 for PostgreSQL's and qrencode's sources), the
+# installer and icon makers, and Wine with what its tests drive (Xvfb, xdotool,
+# xclip; ImageMagick for the screenshot; script, of bsdutils, for a console on a
+# pseudo-terminal; a PostgreSQL server with a CA made by openssl, and a font
+# for Wine to write PDFs with).
+windows_packages=(g++-mingw-w64-x86-64-posix ninja-build dpkg-dev xz-utils bzip2 perl)
+windows_packages+=(librsvg2-bin icoutils nsis zip)
 windows_packages+=(wine64 xvfb xauth xdotool xclip imagemagick bsdutils)
+windows_packages+=(postgresql-15 openssl fonts-dejavu-core)
 jobs=$(nproc)
 
 install_missing() {

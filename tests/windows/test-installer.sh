@@ -24,6 +24,7 @@ wine_run "$setup" /S /PATH
 status=$?
 check "setup /S /PATH: exit status 0 (got $status)" [ "$status" = 0 ]
 for file in velmora.exe velmora-cli.exe velmora-bench.exe Qt6Core.dll Qt6SerialPort.dll platforms/qwindows.dll \
+    Qt6Sql.dll sqldrivers/qsqlpsql.dll libpq.dll libssl-3-x64.dll libcrypto-3-x64.dll Qt6PrintSupport.dll \
     styles/qwindowsvistastyle.dll libstdc++-6.dll LICENSE.txt uninstall.exe; do
     check "installed: $file" [ -f "$dir/$file" ]
 done
