@@ -5,13 +5,16 @@
 #include "ports.h"
 #include "run.h"
 
+#include "shell/processexit.h"
 #include "shell/stopsignals.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
 
-int main(int argc, char **argv)
+namespace {
+
+int run(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmora-cli"));
@@ -45,4 +48,11 @@ int main(int argc, char **argv)
     }
     std::fputs(commandLine.output.toLocal8Bit().constData(), stdout);
     return Success;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    return leaveProcess(run(argc, argv));
 }

@@ -99,18 +99,9 @@ QString RecordAddress::identity() const
     return QStringLiteral("%1:%2/%3").arg(host, value("port"), value("dbname"));
 }
 
-namespace {
-const QString DriverName = QStringLiteral("QPSQL");
-}
-
-bool RecordAddress::driverAvailable()
-{
-    return QSqlDatabase::isDriverAvailable(DriverName);
-}
-
 QSqlDatabase RecordAddress::connection(const QString &name, const QString &applicationName) const
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(DriverName, name);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
     QStringList options;
     for (const auto &option : m_options)
         options << option.first + QLatin1Char('=') + quoted(option.second);

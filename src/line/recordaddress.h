@@ -26,8 +26,6 @@ public:
     QString identity() const;
     // A connection to the record under name, not open yet.
     QSqlDatabase connection(const QString &name, const QString &applicationName) const;
-    // Whether Qt SQL has the driver connection() uses; also finds its plugin.
-    static bool driverAvailable();
 
 private:
     QString value(const char *keyword) const;

@@ -126,10 +126,6 @@ RecordLink::RecordLink(const RecordAddress &address, const QString &applicationN
     : QObject(parent), m_thread(new QThread(this)), m_socket(std::make_shared<std::atomic<qintptr>>(-1)),
       m_closing(std::make_shared<std::atomic<bool>>(false))
 {
-    // Qt SQL's drivers are looked up here first, in the program's thread: a
-    // MinGW build whose plugin loader was made in the link's thread, which
-    // ends before the program does, never returns from its exit (under Wine).
-    RecordAddress::driverAvailable();
     m_worker = new Worker(address, applicationName, m_socket, m_closing);
     m_worker->moveToThread(m_thread);
     m_worker->notified = [this](const QString &channel, const QString &payload) {
