@@ -203,7 +203,8 @@ private:
 
     QString m_logFile;
     Line::StationPlace m_place;  // of the line open, if one is
-    std::unique_ptr<Line::LineWatcher> m_watcher;
+    std::unique_ptr<Line::LineWatcher> m_watcher;         // of the line shown
+    std::unique_ptr<Line::LineWatcher> m_openingWatcher;  // of one asked for, until it opens
     std::unique_ptr<Line::LineRecord> m_opening;  // Start on a line: the record while it opens
     Batch::LineSettings m_lineSettings;
     std::unique_ptr<RunSession> m_session;

@@ -42,27 +42,31 @@ void BenchWindow::openLine(const Line::StationPlace &place)
         lineRefused(2, tr("A run is going on"));
         return;
     }
-    // A line asked for while another opens: the later one is meant.
-    m_watcher = std::make_unique<Line::LineWatcher>(place.address, place.line);
-    connect(m_watcher.get(), &Line::LineWatcher::opened, this, [this, place] {
+    // A line asked for while another opens: the later one is meant. The
+    // line shown stays until this one is open.
+    m_openingWatcher = std::make_unique<Line::LineWatcher>(place.address, place.line);
+    Line::LineWatcher *watcher = m_openingWatcher.get();
+    connect(watcher, &Line::LineWatcher::opened, this, [this, place] {
+        // Let go once it has returned from telling this.
+        Line::LineWatcher *opened = m_openingWatcher.release();
         if (isRunning()) {
-            m_watcher.release()->deleteLater();
+            opened->deleteLater();
             lineRefused(2, tr("A run is going on"));
             return;
         }
+        m_watcher.reset(opened);
         m_place = place;
         showLine();
     });
-    connect(m_watcher.get(), &Line::LineWatcher::refused, this, [this](Line::Refusal refusal, const QString &error) {
-        // Not while it is still telling this.
-        m_watcher.release()->deleteLater();
+    connect(watcher, &Line::LineWatcher::refused, this, [this](Line::Refusal refusal, const QString &error) {
+        m_openingWatcher.release()->deleteLater();
         lineRefused(refusalStatus(refusal), error);
     });
-    connect(m_watcher.get(), &Line::LineWatcher::rowsChanged, this, &BenchWindow::showLineRows);
-    connect(m_watcher.get(), &Line::LineWatcher::unreachable, this, &BenchWindow::showUnreachable);
-    connect(m_watcher.get(), &Line::LineWatcher::reachable, this, &BenchWindow::showReachable);
+    connect(watcher, &Line::LineWatcher::rowsChanged, this, &BenchWindow::showLineRows);
+    connect(watcher, &Line::LineWatcher::unreachable, this, &BenchWindow::showUnreachable);
+    connect(watcher, &Line::LineWatcher::reachable, this, &BenchWindow::showReachable);
     statusBar()->showMessage(tr("Opening line %1 of %2...").arg(place.line, place.address.shown()), StatusMs);
-    m_watcher->open();
+    watcher->open();
 }
 
 void BenchWindow::lineRefused(int status, const QString &reason)

@@ -51,7 +51,8 @@ bool BenchWindow::openPlan(const QString &fileName, QString *error)
     }
     if (!planTable->load(fileName, error))
         return false;
-    m_watcher.reset();  // a line open before is closed
+    m_watcher.reset();  // a line open before is closed, and one being opened
+    m_openingWatcher.reset();
     m_place = {};
     setRunControls(false);
     m_logFile = defaultLogFile(fileName);
