@@ -134,7 +134,8 @@ private slots:
     }
 
     // Start opens the record for this bench's station and provisions the
-    // line's rows on its lanes; the summary is of the line and of this bench.
+    // line's rows on its lanes; the summary is of the line and of this bench,
+    // the report of the line.
     void runOnTheLine()
     {
         QVERIFY(load(u"run"_s, 6, 11));
@@ -153,11 +154,14 @@ private slots:
         QTRY_COMPARE(column(window, window.planTable->stationColumn()), QStringList(6, u"benchW"_s));
         QTRY_VERIFY2(window.countsLabel->text().startsWith(u"line run: 6 of 6 ok, 6 on this bench (benchW)"_s),
                      qPrintable(window.countsLabel->text()));
-        const QList<LogRecord> attempts = exported(u"run"_s);
-        QCOMPARE(attempts.size(), 6);
-        for (const LogRecord &attempt : attempts) {
-            QCOMPARE(attempt.value(u"result"_s), u"ok"_s);
-            QCOMPARE(attempt.value(u"station"_s), u"benchW"_s);
+        // The record and the report say what the table says.
+        QVERIFY2(window.writeReport(m_folder.filePath(u"run.pdf"_s), &error), qPrintable(error));
+        for (const QList<LogRecord> &rows : {exported(u"run"_s), readLogText(readFile(m_folder.filePath(u"run.csv"_s)))}) {
+            QCOMPARE(rows.size(), 6);
+            for (const LogRecord &row : rows) {
+                QCOMPARE(row.value(u"result"_s), u"ok"_s);
+                QCOMPARE(row.value(u"station"_s), u"benchW"_s);
+            }
         }
     }
 
