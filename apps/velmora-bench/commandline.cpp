@@ -23,9 +23,10 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
     parser.setApplicationDescription(QStringLiteral(
         "Provisions a batch of devices from a window: the rows of a plan (CSV, as velmora-cli batch reads it) "
         "written to the devices on one or more ports, each verified by reading it back and recorded in the log "
-        "velmora-cli batch writes, so that either can resume the other's run.\n\n"
+        "velmora-cli batch writes, so that either can resume the other's run. Or the rows of a line of a record "
+        "several benches share (--record, --line): this bench is one station of the line.\n\n"
         "With --quit-when-done the exit status is that of velmora-cli batch: 0 every row ok or skipped, 1 any "
-        "other result, 2 a plan or log that cannot be used, 3 a port that cannot be opened."));
+        "other result, 2 a plan, log or line that cannot be used, 3 a port or record that cannot be reached."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("PLAN.csv"), QStringLiteral("The plan to open."), QStringLiteral("[PLAN.csv]"));
