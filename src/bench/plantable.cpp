@@ -81,18 +81,24 @@ bool PlanTable::load(const QString &fileName, QString *error)
     return true;
 }
 
-void PlanTable::setText(const QByteArray &bytes, const QString &fileName)
+// No row, no column, no change waiting to be shown: ready for a plan of fileName.
+void PlanTable::empty(const QString &fileName, bool isLine)
 {
-    beginResetModel();
     m_changedTimer.stop();
     m_firstChanged = m_lastChanged = -1;
-    m_isLine = false;
+    m_isLine = isLine;
     m_fileName = fileName;
-    m_original = bytes;
     m_modified = false;
     m_header.clear();
     m_rows.clear();
     m_fileLines.clear();
+}
+
+void PlanTable::setText(const QByteArray &bytes, const QString &fileName)
+{
+    beginResetModel();
+    empty(fileName, false);
+    m_original = bytes;
     const Batch::CsvTable table = Batch::readCsv(bytes);
     for (const Batch::CsvRecord &record : table.records) {
         if (isBlank(record))
@@ -117,14 +123,7 @@ void PlanTable::setText(const QByteArray &bytes, const QString &fileName)
 void PlanTable::setLine(const Batch::Plan &plan, const QString &planFile)
 {
     beginResetModel();
-    m_changedTimer.stop();
-    m_firstChanged = m_lastChanged = -1;
-    m_isLine = true;
-    m_fileName = planFile;
-    m_modified = false;
-    m_header.clear();
-    m_rows.clear();
-    m_fileLines.clear();
+    empty(planFile, true);
     const bool ids = std::any_of(plan.rows.begin(), plan.rows.end(), [](const Batch::PlanRow &row) { return !row.id.isEmpty(); });
     if (ids)
         m_header << QStringLiteral("id");

@@ -138,6 +138,7 @@ private:
     QVariant cellData(int row, int column, int role) const;
     QVariant resultData(int row, int role) const;
     QVariant holdsData(int row, int role) const;
+    void empty(const QString &fileName, bool isLine);
     void setPlanRows();
     QByteArray cellsCsv() const;
     void rowChanged(int planRow);
