@@ -185,7 +185,7 @@ private slots:
         }
         const Run run = cli(arguments, withSecret);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
-        QCOMPARE(run.err.count(u'\n'), 1);
+        QVERIFY2(run.err.count(u'\n') == 1, qPrintable(run.err));
         QVERIFY(!run.err.contains(QLatin1String(Secret)));
         QCOMPARE(run.exitCode, exitCode);
     }
