@@ -47,14 +47,18 @@ void BenchWindow::openLine(const Line::StationPlace &place)
     m_openingWatcher = std::make_unique<Line::LineWatcher>(place.address, place.line);
     Line::LineWatcher *watcher = m_openingWatcher.get();
     connect(watcher, &Line::LineWatcher::opened, this, [this, place] {
-        // Let go once it has returned from telling this.
+        // Deleted later where it is not wanted: it is telling this still.
         Line::LineWatcher *opened = m_openingWatcher.release();
         if (isRunning()) {
             opened->deleteLater();
             lineRefused(2, tr("A run is going on"));
             return;
         }
+        // Its rows go to the table from now on, never to the plan shown before.
         m_watcher.reset(opened);
+        connect(opened, &Line::LineWatcher::rowsChanged, this, &BenchWindow::showLineRows);
+        connect(opened, &Line::LineWatcher::unreachable, this, &BenchWindow::showUnreachable);
+        connect(opened, &Line::LineWatcher::reachable, this, &BenchWindow::showReachable);
         m_place = place;
         showLine();
     });
@@ -62,9 +66,6 @@ void BenchWindow::openLine(const Line::StationPlace &place)
         m_openingWatcher.release()->deleteLater();
         lineRefused(refusalStatus(refusal), error);
     });
-    connect(watcher, &Line::LineWatcher::rowsChanged, this, &BenchWindow::showLineRows);
-    connect(watcher, &Line::LineWatcher::unreachable, this, &BenchWindow::showUnreachable);
-    connect(watcher, &Line::LineWatcher::reachable, this, &BenchWindow::showReachable);
     statusBar()->showMessage(tr("Opening line %1 of %2...").arg(place.line, place.address.shown()), StatusMs);
     watcher->open();
 }

@@ -45,7 +45,7 @@ QString BenchWindow::defaultLogFile(const QString &planFile)
 
 bool BenchWindow::openPlan(const QString &fileName, QString *error)
 {
-    if (isRunning()) {
+    if (isRunning() || m_opening) {
         *error = tr("a run is going on");
         return false;
     }
