@@ -11,6 +11,7 @@
 #include "bench/lanepanel.h"
 #include "bench/openlinedialog.h"
 #include "bench/settings.h"
+#include "line/linewatcher.h"
 
 #include <QLabel>
 #include <QStatusBar>
@@ -131,6 +132,26 @@ private slots:
         QCOMPARE(column(window, stationColumn), QStringList(8, u"cli1"_s));
         QTRY_VERIFY2(window.countsLabel->text().startsWith(u"line live: 8 of 8 ok, 0 on this bench (watcher)"_s),
                      qPrintable(window.countsLabel->text()));
+    }
+
+    // However many rows a burst of notifications names, they are read in one query.
+    void watcherGathersABurst()
+    {
+        QVERIFY(load(u"burst"_s, 16, 14));
+        Line::LineWatcher watcher(place(admin(), u"burst"_s, u"w"_s).address, u"burst"_s);
+        QSignalSpy opened(&watcher, &Line::LineWatcher::opened);
+        QList<qsizetype> reads;  // rows in each read
+        connect(&watcher, &Line::LineWatcher::rowsChanged, this,
+                [&reads](const QList<Line::RowState> &rows) { reads << rows.size(); });
+        watcher.open();
+        QTRY_COMPARE(opened.count(), 1);
+        QCOMPARE(reads, QList<qsizetype>{16});  // the whole line, once
+        QString error;
+        m_server.query(u"SELECT count(pg_notify('velmora_line_%1', g::text)) FROM generate_series(1, 16) g"_s.arg(watcher.line().id),
+                       &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QTRY_COMPARE(reads.size(), 2);
+        QCOMPARE(reads.last(), 16);
     }
 
     // Start opens the record for this bench's station and provisions the
