@@ -78,7 +78,7 @@ QList<QStringList> logLines(const QString &fileName)
     return lines;
 }
 
-enum LogColumn { Time, Row, Id, Line, ResultColumn };
+enum LogColumn { Time, Row, Id, PortColumn, ResultColumn };
 
 // "lip = ...\n" lines of what the last line of each port says its device holds.
 QMap<QString, QString> lastReadBack(const QList<QStringList> &lines)
@@ -89,7 +89,7 @@ QMap<QString, QString> lastReadBack(const QList<QStringList> &lines)
         int i = int(line.size()) - int(Protocol::blockFields().size());
         for (const Protocol::BlockField &field : Protocol::blockFields())
             text += QLatin1String(field.key) + QLatin1String(" = ") + line.value(i++) + QLatin1Char('\n');
-        held.insert(line.value(Line), text);
+        held.insert(line.value(PortColumn), text);
     }
     return held;
 }
@@ -558,7 +558,7 @@ private slots:
         QMap<QString, QString> portOf;  // by row, from the log's ok lines
         for (const QStringList &line : logLines(QStringLiteral("plan.log.csv"))) {
             if (line.value(ResultColumn) == QLatin1String("ok"))
-                portOf.insert(line.value(Row), line.value(Line));
+                portOf.insert(line.value(Row), line.value(PortColumn));
         }
         for (size_t r = 1; r < csv.records.size(); ++r) {
             const auto &fields = csv.records[r].fields;

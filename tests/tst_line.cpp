@@ -1,11 +1,10 @@
 // A line's shared record, on a PostgreSQL server of the test's own: what
 // its commands refuse, who may do what, TLS, and stations that provision
 // one line together while stations, the server and the network fail.
+#include "linestations.h"
 #include "logrecords.h"
 #include "pgserver.h"
 #include "tcprelay.h"
-
-#include "device/ptydevice.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -23,62 +22,6 @@ namespace {
 
 constexpr const char *Secret = "hunter2-in-the-environment";
 
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// velmora-cli as a station, or for a line command, while the test's event
-// loop keeps the devices answering.
-struct Station
-{
-    Station(const QStringList &arguments, const QProcessEnvironment &environment)
-    {
-        QObject::connect(&process, &QProcess::readyReadStandardError,
-                         [this] { err += QString::fromLocal8Bit(process.readAllStandardError()); });
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(VELMORA_CLI_PATH), arguments);
-    }
-    bool finished() const { return process.state() == QProcess::NotRunning; }
-
-    QProcess process;
-    QString err;
-};
-
-// n rows D-1.. with lip 10.<subnet>.x.y and mac 02:<subnet>:..: no two alike,
-// in a line or across lines of other subnets.
-QByteArray plan(int rows, int subnet)
-{
-    QByteArray text = "id,lip,mac\n";
-    for (int n = 1; n <= rows; ++n)
-        text += u"D-%1,10.%2.%3.%4,02:%5:00:00:%6:%7\n"_s.arg(n).arg(subnet).arg(n / 250).arg(n % 250 + 1)
-                    .arg(subnet, 2, 16, QLatin1Char('0')).arg(n / 256, 2, 16, QLatin1Char('0'))
-                    .arg(n % 256, 2, 16, QLatin1Char('0')).toUtf8();
-    return text;
-}
-
-// Simulated devices for the stations' lanes, served by this process.
-struct Bench
-{
-    Bench(int count, const DeviceOptions &options = {})
-    {
-        for (int i = 0; i < count; ++i) {
-            devices.push_back(std::make_unique<PtyDevice>(options));
-            devices.back()->open();
-        }
-    }
-    QStringList ports(int first, int count) const
-    {
-        QStringList arguments;
-        for (int i = first; i < first + count; ++i)
-            arguments << u"--port"_s << devices[size_t(i)]->slavePath();
-        return arguments;
-    }
-    std::vector<std::unique_ptr<PtyDevice>> devices;
-};
-
 // The end of a station's output, where what went wrong is.
 QByteArray ending(const QString &err)
 {
@@ -94,11 +37,7 @@ class tst_Line : public QObject
 private:
     Run cli(const QStringList &arguments, const QProcessEnvironment &environment) const
     {
-        Station command(arguments, environment);
-        if (!command.process.waitForFinished(60000))
-            qWarning("velmora-cli %s did not finish", qPrintable(arguments.join(u' ')));
-        return {command.process.exitCode(), QString::fromLocal8Bit(command.process.readAllStandardOutput()),
-                command.err};
+        return runToEnd(arguments, environment);
     }
     Run cli(const QStringList &arguments) const { return cli(arguments, environment()); }
 
@@ -132,7 +71,7 @@ private:
     // What a line must be whatever happened on the way: every row ok once,
     // no lip or mac ok twice, and each device holding what the last ok
     // attempt on its lane read back.
-    void checkLine(const QString &line, int rows, const Bench &bench)
+    void checkLine(const QString &line, int rows, const Devices &bench)
     {
         const QList<LogRecord> attempts = exported(line);
         QMap<QString, int> okRows, okLips, okMacs;
@@ -210,7 +149,7 @@ private slots:
         QFETCH(QString, message);
         if (!m_refusalsReady) {
             QString error;
-            QVERIFY(load(u"small"_s, plan(3, 200)));
+            QVERIFY(load(u"small"_s, linePlan(3, 200)));
             m_server.query(u"CREATE DATABASE newer"_s, &error);
             QVERIFY2(error.isEmpty(), qPrintable(error));
             QVERIFY2(m_server.addRole(u"wrong"_s, {}, &error), qPrintable(error));
@@ -246,14 +185,14 @@ private slots:
         }
         const Run run = cli(arguments, withSecret);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
-        QCOMPARE(run.err.count(u'\n'), 1);
+        QVERIFY2(run.err.count(u'\n') == 1, qPrintable(run.err));
         QVERIFY(!run.err.contains(QLatin1String(Secret)));
         QCOMPARE(run.exitCode, exitCode);
     }
 
     void loadRefusesWhatAnotherLineGives()
     {
-        QVERIFY(load(u"first"_s, plan(5, 30)));
+        QVERIFY(load(u"first"_s, linePlan(5, 30)));
         // Rows 4 and 5 of the first line again, and two new ones.
         QByteArray overlapping = "id,lip,mac\nE-1,10.30.0.5,02:1e:00:00:00:04\nE-2,10.30.0.6,02:1e:00:00:00:05\n"
                                  "E-3,10.31.0.1,02:1f:00:00:00:01\n";
@@ -338,8 +277,8 @@ private slots:
     void threeStationsShareALine()
     {
         const int rows = 600;
-        QVERIFY(load(u"big"_s, plan(rows, 1)));
-        Bench bench(12);
+        QVERIFY(load(u"big"_s, linePlan(rows, 1)));
+        Devices bench(12);
         std::vector<std::unique_ptr<Station>> stations;
         for (int s = 0; s < 3; ++s)
             stations.push_back(std::make_unique<Station>(
@@ -372,11 +311,11 @@ private slots:
         QFETCH(QString, outage);
         const int rows = 80;
         const QString line = u"outage-"_s + outage;
-        QVERIFY(load(line, plan(rows, outage == QLatin1String("database") ? 2 : 3)));
+        QVERIFY(load(line, linePlan(rows, outage == QLatin1String("database") ? 2 : 3)));
         TcpRelay relay(quint16(m_server.port()));
         DeviceOptions slow;
         slow.delayMs = 30;
-        Bench bench(4, slow);
+        Devices bench(4, slow);
         std::vector<std::unique_ptr<Station>> stations;
         for (int s = 0; s < 2; ++s)
             stations.push_back(std::make_unique<Station>(
@@ -408,10 +347,10 @@ private slots:
     // before anything else.
     void journalOutlivesTheRun()
     {
-        QVERIFY(load(u"journal"_s, plan(3, 4)));
+        QVERIFY(load(u"journal"_s, linePlan(3, 4)));
         DeviceOptions slow;
         slow.delayMs = 1000;  // a device takes 3 s: the server is down before its verdict
-        Bench bench(1, slow);
+        Devices bench(1, slow);
         const QStringList arguments = QStringList{u"batch"_s, u"--record"_s, m_server.url(u"bench1"_s), u"--line"_s,
                                                   u"journal"_s, u"--station"_s, u"journaling"_s, u"--no-prompt"_s,
                                                   u"--timeout"_s, u"5000"_s}

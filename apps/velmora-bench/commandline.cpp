@@ -23,9 +23,10 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
     parser.setApplicationDescription(QStringLiteral(
         "Provisions a batch of devices from a window: the rows of a plan (CSV, as velmora-cli batch reads it) "
         "written to the devices on one or more ports, each verified by reading it back and recorded in the log "
-        "velmora-cli batch writes, so that either can resume the other's run.\n\n"
+        "velmora-cli batch writes, so that either can resume the other's run. Or the rows of a line of a record "
+        "several benches share (--record, --line): this bench is one station of the line.\n\n"
         "With --quit-when-done the exit status is that of velmora-cli batch: 0 every row ok or skipped, 1 any "
-        "other result, 2 a plan or log that cannot be used, 3 a port that cannot be opened."));
+        "other result, 2 a plan, log or line that cannot be used, 3 a port or record that cannot be reached."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("PLAN.csv"), QStringLiteral("The plan to open."), QStringLiteral("[PLAN.csv]"));
@@ -48,7 +49,16 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
     const QCommandLineOption start(QStringLiteral("start"), QStringLiteral("Start the run at once."));
     const QCommandLineOption quit(QStringLiteral("quit-when-done"),
                                   QStringLiteral("Close when the run ends, with the exit status of velmora-cli batch."));
-    parser.addOptions({log, port, simulate, autoWait, noPrompt, start, quit});
+    const QCommandLineOption record(QStringLiteral("record"),
+                                    QStringLiteral("A record several benches share (a PostgreSQL URI or key=value string; "
+                                                   "its password from ~/.pgpass, PGPASSFILE or PGPASSWORD, never here)."),
+                                    QStringLiteral("URL"));
+    const QCommandLineOption line(QStringLiteral("line"), QStringLiteral("The line of the record to provision, in place of a plan."),
+                                  QStringLiteral("NAME"));
+    const QCommandLineOption station(QStringLiteral("station"),
+                                     QStringLiteral("This bench's name among the line's stations (default: the host name)."),
+                                     QStringLiteral("NAME"));
+    parser.addOptions({log, port, simulate, autoWait, noPrompt, start, quit, record, line, station});
 
     if (!parser.parse(arguments))
         return failure(parser.errorText());
@@ -69,10 +79,24 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
     BenchOptions &options = result.options;
     options.planFile = positional.value(0);
     options.logFile = parser.value(log);
+    if (parser.isSet(record)) {
+        if (!options.planFile.isEmpty() || parser.isSet(log))
+            return failure(QStringLiteral("--record: a line's plan and record are the record's, not a PLAN.csv or --log"));
+        if (!parser.isSet(line))
+            return failure(QStringLiteral("--record needs --line NAME"));
+        const auto given = parser.isSet(station) ? std::optional(parser.value(station)) : std::nullopt;
+        Line::StationPlace place;
+        QString error;
+        if (!Line::checkStationPlace(parser.value(record), parser.value(line), given, &place, &error))
+            return failure(error);
+        options.line = place;
+    } else if (parser.isSet(line) || parser.isSet(station)) {
+        return failure(QStringLiteral("--line and --station need --record URL"));
+    }
     if (!options.logFile.isEmpty() && options.planFile.isEmpty())
         return failure(QStringLiteral("--log needs a PLAN.csv"));
-    if ((parser.isSet(start) || parser.isSet(quit)) && options.planFile.isEmpty())
-        return failure(QStringLiteral("--start and --quit-when-done need a PLAN.csv"));
+    if ((parser.isSet(start) || parser.isSet(quit)) && options.planFile.isEmpty() && !options.line)
+        return failure(QStringLiteral("--start and --quit-when-done need a PLAN.csv or a --line"));
     options.ports = parser.values(port);
     if (parser.isSet(simulate)) {
         bool ok = false;

@@ -1,9 +1,11 @@
 // velmora-bench's command line, for fixtures and desktop shortcuts:
 //   velmora-bench [PLAN.csv] [--log LOG.csv] [--port PORT]... [--simulate N]
 //                 [--auto | --no-prompt] [--start] [--quit-when-done]
+//   velmora-bench --record URL --line NAME [--station NAME] [--port PORT]... ...
 #pragma once
 
 #include "batch/batchrun.h"
+#include "line/stationplace.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,6 +14,7 @@ struct BenchOptions
 {
     QString planFile;
     QString logFile;  // empty: PLAN.log.csv beside the plan
+    std::optional<Line::StationPlace> line;  // a line of a shared record, in place of a plan
     QStringList ports;
     int simulate = 0;
     Batch::Waiting waiting = Batch::Waiting::Prompt;

@@ -54,6 +54,11 @@ int main(int argc, char **argv)
         if (!options.logFile.isEmpty())
             window.setLogFile(options.logFile);
     }
+    if (options.line) {
+        window.openLine(*options.line);
+        QObject::connect(&window, &Bench::BenchWindow::recordRefused, &app,
+                         [](int, const QString &reason) { printError(reason); });
+    }
     for (const QString &port : options.ports) {
         if (!window.lanePanel->addLane(port, &error)) {
             printError(QStringLiteral("--port ") + error);
@@ -66,7 +71,7 @@ int main(int argc, char **argv)
             return 3;
         }
     }
-    if (options.planFile.isEmpty() && options.ports.isEmpty() && options.simulate == 0)
+    if (options.planFile.isEmpty() && !options.line && options.ports.isEmpty() && options.simulate == 0)
         window.restoreLastPlanAndPorts();
     window.setQuitWhenDone(options.quitWhenDone);
 
@@ -90,7 +95,10 @@ int main(int argc, char **argv)
     });
 
     window.show();
-    if (options.start)
+    if (options.start && options.line)
+        QObject::connect(&window, &Bench::BenchWindow::lineOpened, &window, &Bench::BenchWindow::start,
+                         Qt::SingleShotConnection);
+    else if (options.start)
         QMetaObject::invokeMethod(&window, &Bench::BenchWindow::start, Qt::QueuedConnection);
     const int loop = QApplication::exec();
     if (caught != 0)

@@ -294,12 +294,10 @@ CommandLine batchCommand(const QCommandLineParser &parser, const Parser &options
             return failure(QStringLiteral("batch --record: the line was checked when it was loaded"));
         if (!parser.isSet(options.line))
             return failure(QStringLiteral("batch --record needs --line NAME"));
-        request.station = parser.isSet(options.station) ? parser.value(options.station) : Line::defaultStationName();
         QString error;
-        if (!Line::checkName(request.station, parser.isSet(options.station) ? QStringLiteral("--station")
-                                                                           : QStringLiteral("station (the host name)"),
-                             &error))
-            return failure(parser.isSet(options.station) ? error : error + QLatin1String("; give --station NAME"));
+        const auto given = parser.isSet(options.station) ? std::optional(parser.value(options.station)) : std::nullopt;
+        if (!Line::stationName(given, &request.station, &error))
+            return failure(error);
     } else {
         if (arguments.size() != 1)
             return failure(arguments.isEmpty() ? QStringLiteral("batch needs a PLAN.csv")

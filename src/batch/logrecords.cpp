@@ -128,6 +128,25 @@ bool readLogFile(const QString &fileName, QList<LogRecord> *records, QString *er
     return readLogRecords(file.readAll(), fileName, records, error);
 }
 
+LogRecord planRecord(const Plan &plan, int row)
+{
+    const PlanRow &planned = plan.row(row);
+    LogRecord record;
+    record.row = row;
+    record.id = planned.id;
+    for (const Protocol::BlockField *field : plan.fields)
+        record.asked.push_back({QLatin1String(field->key), Client::valueText(*field, planned.values.find(field)->bytes)});
+    return record;
+}
+
+QList<LogValue> readBackValues(const Protocol::ParameterBlock &block)
+{
+    QList<LogValue> values;
+    for (const Protocol::BlockField &field : Protocol::blockFields())
+        values.push_back({QLatin1String(field.key), Client::valueText(field, block)});
+    return values;
+}
+
 QList<LogRecord> rowOutcomes(const Plan &plan, const QList<LogRecord> &records)
 {
     QHash<int, const LogRecord *> settled;
@@ -144,12 +163,7 @@ QList<LogRecord> rowOutcomes(const Plan &plan, const QList<LogRecord> &records)
             outcomes.push_back(*record);
             continue;
         }
-        LogRecord left;
-        left.row = row.number;
-        left.id = row.id;
-        for (const Protocol::BlockField *field : plan.fields)
-            left.asked.push_back({QLatin1String(field->key), Client::valueText(*field, row.values.find(field)->bytes)});
-        outcomes.push_back(left);
+        outcomes.push_back(planRecord(plan, row.number));
     }
     return outcomes;
 }

@@ -35,6 +35,7 @@ struct LogRecord
     QString detail;
     QList<LogValue> asked;     // the plan's keys, in the log's order
     QList<LogValue> readBack;  // every value the device held afterwards; empty texts where none came
+    QString station;  // of a line shared by several: the one that made the attempt
 
     // The value read back for key; empty where none came.
     QString held(const QString &key) const { return valueOf(readBack, key); }
@@ -55,6 +56,11 @@ struct ResultCounts
 // "FILE:LINE: ..." in *error where the text is no log.
 bool readLogRecords(const QByteArray &bytes, const QString &fileName, QList<LogRecord> *records, QString *error);
 bool readLogFile(const QString &fileName, QList<LogRecord> *records, QString *error);
+
+// A row of the plan as a record of no attempt: its id and values asked.
+LogRecord planRecord(const Plan &plan, int row);
+// Every value of a block, as the log's read_ columns hold them.
+QList<LogValue> readBackValues(const Protocol::ParameterBlock &block);
 
 // One record per row of the plan, in plan order: what became of it in the
 // end (its ok line where it has one, else its latest line, which is a

@@ -8,6 +8,9 @@
 #include "runsession.h"
 #include "settings.h"
 
+#include "line/linerecord.h"
+#include "line/linewatcher.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -235,6 +238,9 @@ void BenchWindow::buildMenus()
     openAction = file->addAction(tr("&Open plan..."), this, &BenchWindow::choosePlan);
     openAction->setObjectName(QStringLiteral("openAction"));
     openAction->setShortcut(QKeySequence::Open);
+    openLineAction = file->addAction(tr("Open a l&ine..."), this, &BenchWindow::chooseLine);
+    openLineAction->setObjectName(QStringLiteral("openLineAction"));
+    openLineAction->setToolTip(tr("A line of a record several benches share, as velmora-cli line load made it"));
     saveAction = file->addAction(tr("&Save plan"), this, &BenchWindow::savePlan);
     saveAction->setObjectName(QStringLiteral("saveAction"));
     saveAction->setShortcut(QKeySequence::Save);
@@ -300,7 +306,8 @@ void BenchWindow::saveSettings() const
         widths.insert(planTable->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(), planView->columnWidth(column));
     stored.setValue(QStringLiteral("window/columnWidths"), widths);
     stored.setValue(QStringLiteral("run/waiting"), waitingChoice->currentIndex());
-    if (!planTable->fileName().isEmpty())
+    stored.setValue(QStringLiteral("run/line"), isLine());  // the line's place is kept as it opens
+    if (!planTable->fileName().isEmpty() && !isLine())
         stored.setValue(QStringLiteral("run/plan"), QFileInfo(planTable->fileName()).absoluteFilePath());
     QStringList ports;
     for (const QString &port : lanePanel->ports()) {
@@ -324,7 +331,14 @@ void BenchWindow::restoreLastPlanAndPorts()
     QSettings stored = settings();
     const QString plan = stored.value(QStringLiteral("run/plan")).toString();
     QString error;
-    if (!plan.isEmpty() && QFileInfo::exists(plan))
+    Line::StationPlace line;
+    const QString station = stored.value(QStringLiteral("line/station")).toString();
+    if (stored.value(QStringLiteral("run/line")).toBool()
+        && Line::checkStationPlace(stored.value(QStringLiteral("line/record")).toString(),
+                                   stored.value(QStringLiteral("line/name")).toString(),
+                                   station.isEmpty() ? std::nullopt : std::optional(station), &line, &error))
+        openLine(line);
+    else if (!plan.isEmpty() && QFileInfo::exists(plan))
         openPlan(plan, &error);
     if (!lanePanel->ports().isEmpty())
         return;

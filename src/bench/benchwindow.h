@@ -3,11 +3,17 @@
 // provisioning one device at a time; the record is exactly the log
 // velmora-cli batch writes, so either can resume the other's run. The
 // report and the labels are made from that log.
+//
+// Or the plan is a line of a record several benches share: the table shows
+// the whole line as the record holds it, kept live, and this bench's lanes
+// provision rows of it as a station of the line.
 #pragma once
 
 #include "batch/batchrun.h"
 #include "batch/logrecords.h"
 #include "plantable.h"
+
+#include "line/stationplace.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -27,6 +33,12 @@ class QMessageBox;
 class QProgressBar;
 class QPushButton;
 class QTableView;
+
+namespace Line {
+class LineRecord;
+class LineWatcher;
+struct RowState;
+} // namespace Line
 
 namespace Bench {
 
@@ -49,6 +61,11 @@ public:
     // The log is PLAN.log.csv beside the plan unless setLogFile() follows.
     bool openPlan(const QString &fileName, QString *error);
     void setLogFile(const QString &fileName);
+    // Opens a line of a shared record in place of the plan: lineOpened(),
+    // or recordRefused() and the reason where the person looks.
+    void openLine(const Line::StationPlace &place);
+    bool isLine() const { return planTable->isLine(); }
+    const Line::StationPlace &linePlace() const { return m_place; }
     QString logFile() const { return m_logFile; }
     static QString defaultLogFile(const QString &planFile);
     void setWaiting(Batch::Waiting waiting);
@@ -59,6 +76,8 @@ public:
     void setQuitWhenDone(bool quit) { m_quitWhenDone = quit; }
 
     // False with the reason in the status bar where the run cannot start.
+    // On a line the record is opened first, without waiting for it: a
+    // refusal then comes as recordRefused().
     bool start();
     // Starts no other device; those being written are finished and recorded.
     void stop();
@@ -104,6 +123,7 @@ public:
 
     QAction *newAction = nullptr;
     QAction *openAction = nullptr;
+    QAction *openLineAction = nullptr;
     QAction *saveAction = nullptr;
     QAction *saveAsAction = nullptr;
     QAction *exportAction = nullptr;
@@ -118,6 +138,9 @@ public:
 signals:
     // A run has ended; status as velmora-cli batch would exit.
     void runFinished(int status);
+    void lineOpened();
+    // The record of a line could not be used; status as velmora-cli would exit.
+    void recordRefused(int status, const QString &reason);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -153,9 +176,20 @@ private:
     void printReport();
     void printLabels();
 
+    // A line of a shared record
+    void chooseLine();
+    void showLine();
+    void showLineRows(const QList<Line::RowState> &rows);
+    void lineRefused(int status, const QString &reason);
+    void startOnLine();
+    void showUnreachable(const QDateTime &since);
+    void showReachable();
+    QString lineSummary() const;
+
     // The run
+    bool beginRun(std::unique_ptr<RunSession> session);
     void finishRun();
-    void refuse(const QString &reason, int status);
+    void refuse(const QString &reason, int status, const QString &title = QString());
     void setRunControls(bool running);
     void laneChanged(const QString &port, Batch::LaneState state, int row);
     void rowStarted(int row, const QString &port);
@@ -168,6 +202,10 @@ private:
     QString deviceName(int row) const;
 
     QString m_logFile;
+    Line::StationPlace m_place;  // of the line open, if one is
+    std::unique_ptr<Line::LineWatcher> m_watcher;         // of the line shown
+    std::unique_ptr<Line::LineWatcher> m_openingWatcher;  // of one asked for, until it opens
+    std::unique_ptr<Line::LineRecord> m_opening;  // Start on a line: the record while it opens
     Batch::LineSettings m_lineSettings;
     std::unique_ptr<RunSession> m_session;
     // The devices a minute of the last run: its attempts over its time.

@@ -9,6 +9,8 @@
 #include "resultfilter.h"
 #include "runsession.h"
 
+#include "line/linewatcher.h"
+
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -19,6 +21,9 @@
 #include <QSaveFile>
 #include <QStatusBar>
 #include <QTableView>
+
+#include <algorithm>
+#include <iterator>
 
 namespace Bench {
 
@@ -66,6 +71,13 @@ bool BenchWindow::readRecord(QList<Batch::LogRecord> *lines, QList<Batch::LogRec
         return false;
     }
     lines->clear();
+    if (isLine()) {
+        // The line as the record holds it now, every station's rows.
+        *rows = m_watcher->outcomes();
+        std::copy_if(rows->begin(), rows->end(), std::back_inserter(*lines),
+                     [](const Batch::LogRecord &row) { return row.result.has_value(); });
+        return true;
+    }
     if (QFileInfo::exists(m_logFile) && !Batch::readLogFile(m_logFile, lines, error))
         return false;
     *rows = Batch::rowOutcomes(plan, *lines);
@@ -76,8 +88,9 @@ ReportHeader BenchWindow::reportHeader(const QList<Batch::LogRecord> &lines) con
 {
     ReportHeader header;
     header.planFile = QDir::toNativeSeparators(QFileInfo(planTable->fileName()).absoluteFilePath());
-    header.logFile = QDir::toNativeSeparators(QFileInfo(m_logFile).absoluteFilePath());
-    header.station = QSysInfo::machineHostName();
+    header.logFile = isLine() ? tr("line %1 of %2").arg(m_place.line, m_place.address.shown())
+                              : QDir::toNativeSeparators(QFileInfo(m_logFile).absoluteFilePath());
+    header.station = isLine() ? m_place.station : QSysInfo::machineHostName();
     header.operatorName = operatorName();
     header.software = QStringLiteral("velmora-bench %1").arg(QStringLiteral(VELMORA_VERSION));
     return withRunTimes(header, lines);

@@ -2,6 +2,7 @@
 #include "benchwindow.h"
 
 #include "batch/batchlog.h"
+#include "line/linewatcher.h"
 #include "lanepanel.h"
 #include "newplandialog.h"
 #include "resultfilter.h"
@@ -44,12 +45,16 @@ QString BenchWindow::defaultLogFile(const QString &planFile)
 
 bool BenchWindow::openPlan(const QString &fileName, QString *error)
 {
-    if (isRunning()) {
+    if (isRunning() || m_opening) {
         *error = tr("a run is going on");
         return false;
     }
     if (!planTable->load(fileName, error))
         return false;
+    m_watcher.reset();  // a line open before is closed, and one being opened
+    m_openingWatcher.reset();
+    m_place = {};
+    setRunControls(false);
     m_logFile = defaultLogFile(fileName);
     sizeColumns();
     setWindowTitle(tr("%1 - Velmora Bench").arg(QFileInfo(fileName).fileName()));
@@ -104,6 +109,11 @@ Batch::Waiting BenchWindow::waiting() const
 // done, with what their devices read back.
 void BenchWindow::showEarlierRun(bool markRows)
 {
+    if (isLine()) {
+        logLabel->setText(tr("Record: line %1 of %2, this bench station %3")
+                              .arg(m_place.line, m_place.address.shown(), m_place.station));
+        return;
+    }
     QString text = tr("Record: %1").arg(QDir::toNativeSeparators(m_logFile));
     if (isRunning()) {
         logLabel->setText(text + tr(" - this run writes to it"));
@@ -253,6 +263,8 @@ void BenchWindow::updateStartable()
         reason = tr("The plan has %n problem(s): see the list under it", nullptr, int(planTable->problems().size()));
     else if (lanePanel->ports().isEmpty())
         reason = tr("Add a lane first");
+    else if (m_opening)
+        reason = tr("The line's record is being opened");
     startButton->setEnabled(reason.isEmpty());
     startAction->setEnabled(reason.isEmpty());
     startButton->setToolTip(reason.isEmpty() ? tr("Provisions the rows not done yet (Ctrl+R)") : reason);

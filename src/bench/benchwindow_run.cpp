@@ -31,7 +31,7 @@ QString minutesAndSeconds(double seconds)
 
 } // namespace
 
-void BenchWindow::refuse(const QString &reason, int status)
+void BenchWindow::refuse(const QString &reason, int status, const QString &title)
 {
     m_exitStatus = status;
     m_attemptsThisRun = 0;  // no rate for a run that never began
@@ -43,7 +43,7 @@ void BenchWindow::refuse(const QString &reason, int status)
         emit runFinished(status);
         return;
     }
-    auto *box = new QMessageBox(QMessageBox::Warning, tr("Start"), reason, QMessageBox::Ok, this);
+    auto *box = new QMessageBox(QMessageBox::Warning, title.isEmpty() ? tr("Start") : title, reason, QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("refusalBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();  // the window goes on working behind it
@@ -52,7 +52,7 @@ void BenchWindow::refuse(const QString &reason, int status)
 
 bool BenchWindow::start()
 {
-    if (isRunning())
+    if (isRunning() || m_opening)
         return false;
     if (!planTable->isValid()) {
         refuse(planTable->problems().isEmpty()
@@ -66,14 +66,22 @@ bool BenchWindow::start()
         refuse(tr("Add a lane first: a port a device is connected to"), 2);
         return false;
     }
+    if (isLine()) {
+        startOnLine();
+        return true;
+    }
     // The plan on the disk is the one the log records, so that velmora-cli
     // batch can resume the run.
     if (planTable->isModified() && !savePlan()) {
         refuse(tr("The plan is not saved: not started"), 2);
         return false;
     }
+    return beginRun(std::make_unique<RunSession>(planTable->plan(), waiting(), m_lineSettings));
+}
 
-    m_session = std::make_unique<RunSession>(planTable->plan(), waiting(), m_lineSettings);
+bool BenchWindow::beginRun(std::unique_ptr<RunSession> session)
+{
+    m_session = std::move(session);
     std::vector<RunSession::LaneSpec> lanes;
     for (const QString &port : lanePanel->ports())
         lanes.push_back({port, lanePanel->device(port)});
@@ -103,17 +111,22 @@ bool BenchWindow::start()
         problemLabel->show();
     });
     connect(&run, &Batch::BatchRun::finished, this, &BenchWindow::finishRun);
+    connect(&m_session->record(), &Batch::Record::unreachable, this, &BenchWindow::showUnreachable);
+    connect(&m_session->record(), &Batch::Record::reachable, this, &BenchWindow::showReachable);
     run.setLaneAsk([this](const QString &port, int row, std::function<void(Batch::Answer)> answered) {
         askLane(port, row, std::move(answered));
     });
 
     problemLabel->clear();
     problemLabel->hide();
-    planTable->clearOutcomes();
-    QList<Batch::LogRecord> earlier;
-    QString error;
-    if (Batch::readLogFile(m_logFile, &earlier, &error))
-        planTable->markEarlierOk(Batch::rowOutcomes(m_session->plan(), earlier));
+    // A line's rows stay as the record has them; a log's are read again.
+    if (!isLine()) {
+        planTable->clearOutcomes();
+        QList<Batch::LogRecord> earlier;
+        QString error;
+        if (Batch::readLogFile(m_logFile, &earlier, &error))
+            planTable->markEarlierOk(Batch::rowOutcomes(m_session->plan(), earlier));
+    }
     lanePanel->clearLanes();
     setRunControls(true);
     m_closeWhenDone = false;  // a close asked for belongs to the run it was asked in
@@ -132,10 +145,16 @@ void BenchWindow::setRunControls(bool running)
 {
     planTable->setEditable(!running);
     lanePanel->setRunning(running);
-    for (QWidget *control : std::initializer_list<QWidget *>{waitingChoice, allowDuplicates, allowOddAddresses, logButton})
-        control->setEnabled(!running);
-    for (QAction *action : {newAction, openAction, saveAsAction, fillDownAction})
+    // A line's plan and record are the shared record's, not this bench's to change.
+    const bool ownPlan = !running && !isLine();
+    waitingChoice->setEnabled(!running);
+    for (QWidget *control : std::initializer_list<QWidget *>{allowDuplicates, allowOddAddresses, logButton})
+        control->setEnabled(ownPlan);
+    for (QAction *action : {newAction, openAction, openLineAction})
         action->setEnabled(!running);
+    for (QAction *action : {saveAsAction, fillDownAction})
+        action->setEnabled(ownPlan);
+    saveAction->setEnabled(!isLine());
     stopButton->setEnabled(running);
     stopAction->setEnabled(running);
     updateStartable();
@@ -317,7 +336,7 @@ void BenchWindow::updateProgress()
         if (isRunning() && counts.left > 0)
             text += tr(", %1 left").arg(minutesAndSeconds(counts.left / perMinute * 60));
     }
-    countsLabel->setText(text);
+    countsLabel->setText(isLine() ? lineSummary() + QLatin1String("; ") + text : text);
 }
 
 } // namespace Bench

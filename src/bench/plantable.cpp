@@ -2,6 +2,7 @@
 
 #include "batch/csv.h"
 #include "client/profile.h"
+#include "line/linewatcher.h"
 
 #include <QBrush>
 #include <QColor>
@@ -44,14 +45,6 @@ bool failed(Batch::Result result)
     return result == Batch::Result::Mismatch || result == Batch::Result::Refused || result == Batch::Result::NoAnswer;
 }
 
-QList<Batch::LogValue> heldValues(const Protocol::ParameterBlock &block)
-{
-    QList<Batch::LogValue> values;
-    for (const Protocol::BlockField &field : Protocol::blockFields())
-        values.push_back({QLatin1String(field.key), Client::valueText(field, block)});
-    return values;
-}
-
 // batch's message with the row numbered as the table numbers it: "row 2, sn: sn=300: ...".
 QString shownProblem(const PlanProblem &problem, int planRow, const QString &column, const QString &message)
 {
@@ -88,17 +81,24 @@ bool PlanTable::load(const QString &fileName, QString *error)
     return true;
 }
 
-void PlanTable::setText(const QByteArray &bytes, const QString &fileName)
+// No row, no column, no change waiting to be shown: ready for a plan of fileName.
+void PlanTable::empty(const QString &fileName, bool isLine)
 {
-    beginResetModel();
     m_changedTimer.stop();
     m_firstChanged = m_lastChanged = -1;
+    m_isLine = isLine;
     m_fileName = fileName;
-    m_original = bytes;
     m_modified = false;
     m_header.clear();
     m_rows.clear();
     m_fileLines.clear();
+}
+
+void PlanTable::setText(const QByteArray &bytes, const QString &fileName)
+{
+    beginResetModel();
+    empty(fileName, false);
+    m_original = bytes;
     const Batch::CsvTable table = Batch::readCsv(bytes);
     for (const Batch::CsvRecord &record : table.records) {
         if (isBlank(record))
@@ -120,10 +120,41 @@ void PlanTable::setText(const QByteArray &bytes, const QString &fileName)
     endResetModel();
 }
 
+void PlanTable::setLine(const Batch::Plan &plan, const QString &planFile)
+{
+    beginResetModel();
+    empty(planFile, true);
+    const bool ids = std::any_of(plan.rows.begin(), plan.rows.end(), [](const Batch::PlanRow &row) { return !row.id.isEmpty(); });
+    if (ids)
+        m_header << QStringLiteral("id");
+    for (const Protocol::BlockField *field : plan.fields)
+        m_header << QLatin1String(field->key);
+    for (const Batch::PlanRow &row : plan.rows) {
+        QStringList cells;
+        if (ids)
+            cells << row.id;
+        for (const Protocol::BlockField *field : plan.fields)
+            cells << Client::valueText(*field, row.values.find(field)->bytes);
+        m_rows.push_back(cells);
+        m_fileLines.push_back(row.line);
+    }
+    m_original = cellsCsv();
+    m_plan = plan;
+    m_problems.clear();
+    m_problemAt.clear();
+    setPlanRows();
+    m_outcomes.assign(m_rows.size(), {});
+    emit checked();
+    endResetModel();
+}
+
 QByteArray PlanTable::csv() const
 {
-    if (!m_modified)
-        return m_original;
+    return m_modified ? cellsCsv() : m_original;
+}
+
+QByteArray PlanTable::cellsCsv() const
+{
     QString text;
     const auto appendLine = [&text](const QStringList &cells) {
         QStringList fields;
@@ -139,6 +170,10 @@ QByteArray PlanTable::csv() const
 
 bool PlanTable::save(const QString &fileName, QString *error)
 {
+    if (m_isLine) {
+        *error = QStringLiteral("a line's plan is the record's: it was checked and loaded with velmora-cli line load");
+        return false;
+    }
     QSaveFile file(fileName);
     const QByteArray bytes = csv();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
@@ -157,6 +192,8 @@ bool PlanTable::save(const QString &fileName, QString *error)
 void PlanTable::setChecks(const Batch::PlanChecks &checks)
 {
     m_checks = checks;
+    if (m_isLine)
+        return;  // checked when it was loaded
     check();
     if (rowCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, keyColumns() - 1));
@@ -169,19 +206,25 @@ void PlanTable::check()
     m_plan = {};
     m_problems.clear();
     m_problemAt.clear();
-    m_planToTable.clear();
-    m_tableToPlan.assign(m_rows.size(), 0);
     if (!Batch::readPlan(bytes, m_fileName, m_checks, &m_plan, &errors, std::numeric_limits<int>::max()))
         m_plan = {};
+    setPlanRows();
+    if (!errors.isEmpty())
+        placeProblems(bytes, errors);
+    emit checked();
+}
+
+// The plan's rows are the table's rows that are not blank, in order.
+void PlanTable::setPlanRows()
+{
+    m_planToTable.clear();
+    m_tableToPlan.assign(m_rows.size(), 0);
     for (size_t row = 0; row < m_rows.size(); ++row) {
         if (isBlank(m_rows[row]))
             continue;
         m_planToTable.push_back(int(row));
         m_tableToPlan[row] = int(m_planToTable.size());
     }
-    if (!errors.isEmpty())
-        placeProblems(bytes, errors);
-    emit checked();
 }
 
 void PlanTable::placeProblems(const QByteArray &bytes, const QStringList &errors)
@@ -296,10 +339,40 @@ void PlanTable::setOutcome(const Batch::Attempt &attempt)
     outcome.port = attempt.port;
     outcome.detail = attempt.detail;
     if (attempt.readBack)
-        outcome.held = heldValues(*attempt.readBack);
+        outcome.held = Batch::readBackValues(*attempt.readBack);
     outcome.ms = attempt.ms;
     outcome.time = QDateTime::currentDateTime();
     rowChanged(attempt.row);
+}
+
+void PlanTable::setLineRow(const Line::RowState &state)
+{
+    const int row = tableRow(state.row);
+    if (row < 0)
+        return;
+    RowOutcome &outcome = m_outcomes[size_t(row)];
+    outcome = {};
+    outcome.station = state.station;
+    outcome.port = state.lane;
+    outcome.time = state.time.toLocalTime();
+    switch (state.state) {
+    case Line::RowState::Free:
+        break;
+    case Line::RowState::Claimed:
+    case Line::RowState::Writing:
+        outcome.busyOn = state.lane;
+        outcome.claimed = state.state == Line::RowState::Claimed;
+        break;
+    case Line::RowState::Ok:
+    case Line::RowState::Failed:
+        outcome.result = state.result;
+        outcome.detail = state.detail;
+        outcome.ms = state.ms;
+        if (state.readBack)
+            outcome.held = Batch::readBackValues(*state.readBack);
+        break;
+    }
+    rowChanged(state.row);
 }
 
 const RowOutcome &PlanTable::outcome(int planRow) const
@@ -315,6 +388,13 @@ PlanTable::Counts PlanTable::counts() const
     for (int row : m_planToTable)
         counts.add(m_outcomes[size_t(row)].result);
     return counts;
+}
+
+int PlanTable::okBy(const QString &station) const
+{
+    return int(std::count_if(m_outcomes.begin(), m_outcomes.end(), [&](const RowOutcome &outcome) {
+        return outcome.result == Batch::Result::Ok && outcome.station == station;
+    }));
 }
 
 void PlanTable::rowChanged(int planRow)
@@ -345,7 +425,7 @@ int PlanTable::rowCount(const QModelIndex &parent) const
 
 int PlanTable::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() || m_header.isEmpty() ? 0 : keyColumns() + 2;
+    return parent.isValid() || m_header.isEmpty() ? 0 : holdsColumn() + 1;
 }
 
 QVariant PlanTable::data(const QModelIndex &index, int role) const
@@ -360,6 +440,10 @@ QVariant PlanTable::data(const QModelIndex &index, int role) const
         return resultData(index.row(), role);
     if (index.column() == holdsColumn())
         return holdsData(index.row(), role);
+    if (index.column() == stationColumn()) {
+        const bool shown = role == Qt::DisplayRole || role == SortRole;
+        return shown ? QVariant(m_outcomes[size_t(index.row())].station) : resultData(index.row(), role);
+    }
     return cellData(index.row(), index.column(), role);
 }
 
@@ -395,7 +479,7 @@ QVariant PlanTable::resultData(int row, int role) const
     switch (role) {
     case Qt::DisplayRole:
         if (!outcome.busyOn.isEmpty())
-            return QStringLiteral("in progress on %1").arg(outcome.busyOn);
+            return (outcome.claimed ? QStringLiteral("claimed on %1") : QStringLiteral("in progress on %1")).arg(outcome.busyOn);
         if (!outcome.result)
             return QString();
         if (outcome.earlier)
@@ -407,6 +491,11 @@ QVariant PlanTable::resultData(int row, int role) const
             return {};
         if (outcome.earlier)
             return QStringLiteral("ok on %1 at %2, in an earlier run").arg(outcome.port, outcome.time.toString(Qt::ISODate));
+        if (!outcome.station.isEmpty())
+            return QStringLiteral("%1 on %2 of station %3 at %4 in %5 ms%6")
+                .arg(resultText(*outcome.result), outcome.port, outcome.station, outcome.time.toString(Qt::ISODate))
+                .arg(outcome.ms)
+                .arg(outcome.detail.isEmpty() ? QString() : QLatin1String("\n") + outcome.detail);
         return QStringLiteral("%1 on %2 in %3 ms%4")
             .arg(resultText(*outcome.result), outcome.port)
             .arg(outcome.ms)
@@ -496,6 +585,8 @@ QVariant PlanTable::headerData(int section, Qt::Orientation orientation, int rol
             return tr("Result");
         if (section == holdsColumn())
             return tr("Device holds");
+        if (section == stationColumn())
+            return tr("Station");
         return m_header.value(section);
     }
     const auto problem = m_problemAt.find(placeKey(PlanProblem::Header, section));
@@ -512,7 +603,7 @@ Qt::ItemFlags PlanTable::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags flags = QAbstractTableModel::flags(index);
     const RowOutcome &outcome = m_outcomes[size_t(index.row())];
-    if (m_editable && index.column() < keyColumns() && outcome.result != Batch::Result::Ok)
+    if (m_editable && !m_isLine && index.column() < keyColumns() && outcome.result != Batch::Result::Ok)
         flags |= Qt::ItemIsEditable;
     return flags;
 }

@@ -3,6 +3,10 @@
 // plan with errors is shown too; every edit is checked at once by the same
 // readPlan() velmora-cli batch uses, and each error is put on its cell with
 // the text batch prints for it.
+//
+// A line of a shared record is shown as the record holds it, checked when
+// it was loaded and never edited, with a Station column between Result and
+// Device holds: the station that has, or did, each row.
 #pragma once
 
 #include "batch/logrecords.h"
@@ -16,6 +20,10 @@
 
 #include <optional>
 #include <vector>
+
+namespace Line {
+struct RowState;
+}
 
 namespace Bench {
 
@@ -36,6 +44,8 @@ struct RowOutcome
     std::optional<Batch::Result> result;
     bool earlier = false;  // ok in the log before this run
     QString busyOn;        // the port it is being written on now
+    bool claimed = false;  // a line's row: busyOn holds it, nothing is written yet
+    QString station;       // a line's row: the station that has it, or did it
     QString port;
     QString detail;
     QList<Batch::LogValue> held;  // all ten values the device read back; empty where none came
@@ -59,6 +69,11 @@ public:
     bool load(const QString &fileName, QString *error);
     // A plan's CSV text, as if read from fileName (New plan, tests).
     void setText(const QByteArray &bytes, const QString &fileName);
+    // A line's plan, loaded from planFile: shown as it is, no row done yet.
+    void setLine(const Batch::Plan &plan, const QString &planFile);
+    bool isLine() const { return m_isLine; }
+    // What the record holds for a row of the line.
+    void setLineRow(const Line::RowState &row);
     // Writes the cells as the CSV batch reads; the file name becomes fileName.
     bool save(const QString &fileName, QString *error);
     QString fileName() const { return m_fileName; }
@@ -79,8 +94,10 @@ public:
 
     int keyColumns() const { return int(m_header.size()); }
     int resultColumn() const { return keyColumns(); }
-    int holdsColumn() const { return keyColumns() + 1; }
-    // Cells cannot be edited during a run, nor those of rows done already.
+    int stationColumn() const { return m_isLine ? keyColumns() + 1 : -1; }
+    int holdsColumn() const { return keyColumns() + (m_isLine ? 2 : 1); }
+    // Cells cannot be edited during a run, nor those of rows done already,
+    // nor a line's.
     void setEditable(bool editable) { m_editable = editable; }
 
     // The results of a run, as the log and the engine tell them.
@@ -99,6 +116,8 @@ public:
     using Counts = Batch::ResultCounts;
     // Over the plan's rows; an ok of an earlier run counts as ok.
     Counts counts() const;
+    // A line's rows done ok by station.
+    int okBy(const QString &station) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -119,6 +138,9 @@ private:
     QVariant cellData(int row, int column, int role) const;
     QVariant resultData(int row, int role) const;
     QVariant holdsData(int row, int role) const;
+    void empty(const QString &fileName, bool isLine);
+    void setPlanRows();
+    QByteArray cellsCsv() const;
     void rowChanged(int planRow);
     void setCell(int row, int column, const QString &text);
     // After cells were set: the problems again, and the views told.
@@ -129,6 +151,7 @@ private:
     QByteArray m_original;  // the file as read, checked as it is until edited
     bool m_modified = false;
     bool m_editable = true;
+    bool m_isLine = false;
     Batch::PlanChecks m_checks;
 
     QStringList m_header;

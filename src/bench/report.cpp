@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace Bench {
 
 namespace {
@@ -94,6 +96,10 @@ QByteArray reportCsv(const QList<Batch::LogRecord> &rows)
     for (const Protocol::BlockField &field : Protocol::blockFields())
         header << QLatin1String("read_") + QLatin1String(field.key);
     header << QStringLiteral("result") << QStringLiteral("detail") << QStringLiteral("time") << QStringLiteral("port");
+    // A line's rows say which of its stations did each, as its export does.
+    const bool stations = std::any_of(rows.begin(), rows.end(), [](const Batch::LogRecord &row) { return !row.station.isEmpty(); });
+    if (stations)
+        header << QStringLiteral("station");
     QString text = header.join(QLatin1Char(',')) + QLatin1Char('\n');
     for (const Batch::LogRecord &row : rows) {
         QStringList fields = {QString::number(row.row), Batch::csvField(row.id)};
@@ -104,6 +110,8 @@ QByteArray reportCsv(const QList<Batch::LogRecord> &rows)
         fields << (row.result ? Batch::resultName(*row.result) : QStringLiteral("not-done")) << Batch::csvField(row.detail)
                << (row.time.isValid() ? row.time.toUTC().toString(Qt::ISODateWithMs) : QString())
                << Batch::csvField(row.port);
+        if (stations)
+            fields << Batch::csvField(row.station);
         text += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
     }
     return text.toUtf8();

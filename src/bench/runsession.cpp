@@ -4,9 +4,16 @@ namespace Bench {
 
 RunSession::RunSession(const Batch::Plan &plan, Batch::Waiting waiting, const Batch::LineSettings &settings,
                        QObject *parent)
-    : QObject(parent), m_plan(plan), m_log(m_plan),
-      m_run(std::make_unique<Batch::BatchRun>(m_log, waiting, settings)),
-      m_progress(*m_run, m_log)
+    : QObject(parent), m_plan(plan), m_record(std::make_unique<Batch::BatchLog>(m_plan)),
+      m_run(std::make_unique<Batch::BatchRun>(*m_record, waiting, settings)), m_progress(*m_run, *m_record)
+{
+    m_log = static_cast<Batch::BatchLog *>(m_record.get());
+}
+
+RunSession::RunSession(std::unique_ptr<Batch::Record> record, Batch::Waiting waiting,
+                       const Batch::LineSettings &settings, QObject *parent)
+    : QObject(parent), m_record(std::move(record)),
+      m_run(std::make_unique<Batch::BatchRun>(*m_record, waiting, settings)), m_progress(*m_run, *m_record)
 {
 }
 
@@ -28,13 +35,13 @@ RunSession::Failure RunSession::open(const std::vector<LaneSpec> &lanes, const Q
         *errors << error;
         return NoLine;
     }
-    if (!m_log.open(logFile, errors, warnings))
+    if (m_log && !m_log->open(logFile, errors, warnings))
         return BadLog;
     const QStringList unread = m_run->portsInDoubtWithoutLane();
     if (!unread.isEmpty()) {
         *errors << QStringLiteral("%1: the last run stopped while writing a device on %2; add the lane %3 so that "
                                   "it is read first (its row might otherwise go to two devices)")
-                       .arg(m_log.fileName(), unread.join(QLatin1String(", ")), unread.first());
+                       .arg(m_record->name(), unread.join(QLatin1String(", ")), unread.first());
         return BadLog;
     }
     return None;

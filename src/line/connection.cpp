@@ -33,11 +33,16 @@ Refusal Connection::open(QString *error, bool needRecord)
     }
     if (!needRecord)
         return Refusal::None;
-    const int version = schemaVersion(m_db, error);
+    return checkRecord(m_db, m_address, error);
+}
+
+Refusal checkRecord(QSqlDatabase &db, const RecordAddress &address, QString *error)
+{
+    const int version = schemaVersion(db, error);
     if (version < 0)
         return Refusal::Unreachable;
     if (version == 0) {
-        *error = QStringLiteral("%1 holds no record yet: make it with velmora-cli line init").arg(m_address.shown());
+        *error = QStringLiteral("%1 holds no record yet: make it with velmora-cli line init").arg(address.shown());
         return Refusal::Unusable;
     }
     if (version > SchemaVersion) {

@@ -38,4 +38,9 @@ private:
 // "cannot reach the record at ...: <libpq's reason>".
 QString unreachableMessage(const RecordAddress &address, const QString &reason);
 
+// Whether db, of the record at address, holds a record of this program's
+// version: Refusal::None, or why not in *error; Unreachable where it
+// could not be asked.
+Refusal checkRecord(QSqlDatabase &db, const RecordAddress &address, QString *error);
+
 } // namespace Line

@@ -74,4 +74,19 @@ bool readLine(QSqlDatabase &db, const QString &name, LineInfo *line, QString *er
     return true;
 }
 
+RecordLink::Answer readUsableLine(QSqlDatabase &db, const RecordAddress &address, const QString &name, LineInfo *line,
+                                  Refusal *refusal, QString *error)
+{
+    *refusal = checkRecord(db, address, error);
+    if (*refusal == Refusal::Unreachable)
+        return failedAnswer(db, *error, {});
+    if (*refusal != Refusal::None || readLine(db, name, line, error))
+        return doneAnswer();
+    RecordLink::Answer answer = failedAnswer(db, *error, {});
+    if (answer.connectionLost)
+        return answer;
+    *refusal = Refusal::Unusable;
+    return doneAnswer();
+}
+
 } // namespace Line

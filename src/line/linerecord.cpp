@@ -2,7 +2,6 @@
 
 #include "blockjson.h"
 #include "localprocess.h"
-#include "schema.h"
 #include "sql.h"
 
 #include <QCoreApplication>
@@ -19,19 +18,6 @@ using Answer = RecordLink::Answer;
 // Reading a whole line takes longer than a row's call.
 constexpr int OpenDeadlineMs = 60000;
 
-Answer failed(QSqlDatabase &db, const QSqlQuery &query)
-{
-    return failedAnswer(db, query.lastError().text(), query.lastError().nativeErrorCode());
-}
-
-Answer done(const QVariantList &values = {})
-{
-    Answer answer;
-    answer.ok = true;
-    answer.values = values;
-    return answer;
-}
-
 // In the link's thread: a verdict, "yes" or "lost".
 Answer sendVerdict(QSqlDatabase &db, const QString &token, const Batch::Attempt &attempt, const QDateTime &time)
 {
@@ -43,8 +29,8 @@ Answer sendVerdict(QSqlDatabase &db, const QString &token, const Batch::Attempt 
               attempt.readBack ? QString::fromUtf8(blockJson(*attempt.readBack)) : QVariant(QMetaType::fromType<QString>())},
              &error)
         || !query.next())
-        return failed(db, query);
-    return done({query.value(0).toString()});
+        return failedAnswer(db, query);
+    return doneAnswer({query.value(0).toString()});
 }
 
 // In the link's thread: the station's lease renewed, true, or false when
@@ -55,8 +41,8 @@ Answer renewLease(QSqlDatabase &db, const QString &station, const QString &insta
     QString error;
     if (!run(query, QStringLiteral("SELECT velmora.station_renew(?, ?, ?)"), {station, instance, leaseMs}, &error)
         || !query.next())
-        return failed(db, query);
-    return done({query.value(0)});
+        return failedAnswer(db, query);
+    return doneAnswer({query.value(0)});
 }
 
 } // namespace
@@ -112,29 +98,11 @@ void LineRecord::open(std::function<void(Refusal, const QString &)> finished)
     const Settings settings = m_settings;
     const QString instance = m_instance;
     m_link->post(
-        [opened, journaled, settings, instance](QSqlDatabase &db) -> Answer {
+        [opened, journaled, address = m_address, settings, instance](QSqlDatabase &db) -> Answer {
+            Answer usable = readUsableLine(db, address, settings.line, &opened->line, &opened->refusal, &opened->error);
+            if (!usable.ok || opened->refusal != Refusal::None)
+                return usable;
             QString error;
-            const int version = schemaVersion(db, &error);
-            if (version < 0)
-                return failedAnswer(db, error, {});
-            if (version != SchemaVersion) {
-                opened->refusal = Refusal::Unusable;
-                opened->error = version == 0 ? QStringLiteral("no record here yet: make it with velmora-cli line init")
-                                             : version > SchemaVersion ? newerSchemaMessage(version)
-                                                                       : QStringLiteral("the record is of version %1: "
-                                                                                        "bring it up to date with velmora-cli line init")
-                                                                             .arg(version);
-                return done();
-            }
-            if (!readLine(db, settings.line, &opened->line, &error)) {
-                Answer answer = failedAnswer(db, error, {});
-                if (!answer.connectionLost) {
-                    opened->refusal = Refusal::Unusable;
-                    opened->error = error;
-                    return done();
-                }
-                return answer;
-            }
             // The journal first: what the last run could not set down.
             for (const Journal::Entry &entry : journaled) {
                 Answer verdict = sendVerdict(db, entry.token, entry.attempt, entry.time);
@@ -154,7 +122,7 @@ void LineRecord::open(std::function<void(Refusal, const QString &)> finished)
             QSqlQuery query(db);
             if (!run(query, QStringLiteral("SELECT host, pid, lease_until > now() FROM velmora.stations WHERE name = ?"),
                      {settings.station}, &error))
-                return failed(db, query);
+                return failedAnswer(db, query);
             const QString host = QSysInfo::machineHostName();
             const bool takeOver = query.next() && query.value(2).toBool() && query.value(0).toString() == host
                                   && !processRunning(query.value(1).toLongLong());
@@ -162,29 +130,29 @@ void LineRecord::open(std::function<void(Refusal, const QString &)> finished)
                      {settings.station, instance, host, int(QCoreApplication::applicationPid()), settings.leaseMs, takeOver},
                      &error)
                 || !query.next())
-                return failed(db, query);
+                return failedAnswer(db, query);
             if (!query.value(0).toString().isEmpty()) {
                 opened->refusal = Refusal::Unusable;
                 opened->error = QStringLiteral("station %1 is running on %2: give this one another --station")
                                     .arg(settings.station, query.value(0).toString());
-                return done();
+                return doneAnswer();
             }
             query.setForwardOnly(true);
             if (!run(query, QStringLiteral("SELECT row FROM velmora.rows WHERE line_id = ? AND state = 'ok'"),
                      {opened->line.id}, &error))
-                return failed(db, query);
+                return failedAnswer(db, query);
             while (query.next())
                 opened->ok.insert(query.value(0).toInt());
             if (!run(query,
                      QStringLiteral("SELECT row, lane, token FROM velmora.rows WHERE line_id = ? AND state = 'writing' "
                                     "AND station = ? ORDER BY changed_at"),
                      {opened->line.id, settings.station}, &error))
-                return failed(db, query);
+                return failedAnswer(db, query);
             while (query.next()) {
                 opened->inDoubt.push_back({query.value(0).toInt(), query.value(1).toString()});
                 opened->tokens.insert(query.value(0).toInt(), query.value(2).toString());
             }
-            return done();
+            return doneAnswer();
         },
         [this, opened, finished](const Answer &answer) {
             if (!answer.ok) {
@@ -322,8 +290,8 @@ void LineRecord::send(Op op)
             if (!run(query, QStringLiteral("SELECT claimed, claim_token, waiting FROM velmora.claim(?, ?, ?, ?)"),
                      {lineId, station, instance, port}, &error)
                 || !query.next())
-                return failed(db, query);
-            return done({query.value(0), query.value(1), query.value(2)});
+                return failedAnswer(db, query);
+            return doneAnswer({query.value(0), query.value(1), query.value(2)});
         };
         break;
     case Op::Release:
@@ -331,8 +299,8 @@ void LineRecord::send(Op op)
             QSqlQuery query(db);
             QString error;
             if (!run(query, QStringLiteral("SELECT velmora.release(?)"), {token}, &error))
-                return failed(db, query);
-            return done();
+                return failedAnswer(db, query);
+            return doneAnswer();
         };
         break;
     case Op::Begin:
@@ -340,8 +308,8 @@ void LineRecord::send(Op op)
             QSqlQuery query(db);
             QString error;
             if (!run(query, QStringLiteral("SELECT velmora.begin_write(?)"), {token}, &error) || !query.next())
-                return failed(db, query);
-            return done({query.value(0)});
+                return failedAnswer(db, query);
+            return doneAnswer({query.value(0)});
         };
         break;
     case Op::Verdict:
@@ -433,8 +401,8 @@ void LineRecord::runEnded(std::function<void()> then)
                                            "WHERE line_id = ?"),
                      {lineId}, &error)
                 || !query.next())
-                return failed(db, query);
-            return done({query.value(0), query.value(1)});
+                return failedAnswer(db, query);
+            return doneAnswer({query.value(0), query.value(1)});
         },
         [this, then](const Answer &answer) {
             if (answer.ok)

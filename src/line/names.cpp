@@ -23,4 +23,17 @@ QString defaultStationName()
     return QSysInfo::machineHostName().section(QLatin1Char('.'), 0, 0);
 }
 
+bool stationName(const std::optional<QString> &given, QString *station, QString *error)
+{
+    if (given) {
+        *station = *given;
+        return checkName(*given, QStringLiteral("--station"), error);
+    }
+    *station = defaultStationName();
+    if (checkName(*station, QStringLiteral("station (the host name)"), error))
+        return true;
+    *error += QLatin1String("; give --station NAME");
+    return false;
+}
+
 } // namespace Line

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace Line {
 
 constexpr int MaxNameCharacters = 64;
@@ -14,5 +16,9 @@ bool checkName(const QString &name, const QString &what, QString *error);
 
 // The host name, as a station is named unless --station names it.
 QString defaultStationName();
+
+// The station's name: given (by --station), or else the host name; false
+// with why it cannot be one.
+bool stationName(const std::optional<QString> &given, QString *station, QString *error);
 
 } // namespace Line

@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QThread>
 #include <QTimer>
 #include <QUuid>
@@ -34,6 +35,19 @@ RecordLink::Answer failedAnswer(QSqlDatabase &db, const QString &error, const QS
     answer.sqlState = sqlState;
     PGconn *connection = pgConnection(db);
     answer.connectionLost = !db.isOpen() || !connection || PQstatus(connection) != CONNECTION_OK;
+    return answer;
+}
+
+RecordLink::Answer failedAnswer(QSqlDatabase &db, const QSqlQuery &query)
+{
+    return failedAnswer(db, query.lastError().text(), query.lastError().nativeErrorCode());
+}
+
+RecordLink::Answer doneAnswer(const QVariantList &values)
+{
+    RecordLink::Answer answer;
+    answer.ok = true;
+    answer.values = values;
     return answer;
 }
 
@@ -84,8 +98,15 @@ public:
 private:
     bool connect()
     {
-        if (!m_db.isValid())
+        if (!m_db.isValid()) {
             m_db = m_address.connection(m_name, m_applicationName);
+            // The driver lives as long as the database, through every reconnection.
+            QObject::connect(m_db.driver(), &QSqlDriver::notification, this,
+                             [this](const QString &name, QSqlDriver::NotificationSource, const QVariant &payload) {
+                                 if (notified)
+                                     notified(name, payload.toString());
+                             });
+        }
         if (!m_db.open()) {
             m_error = m_db.lastError().databaseText().simplified();
             if (m_error.isEmpty())
@@ -94,14 +115,8 @@ private:
         }
         if (PGconn *connection = pgConnection(m_db))
             m_socket->store(PQsocket(connection));
-        QSqlDriver *driver = m_db.driver();
-        QObject::connect(driver, &QSqlDriver::notification, this,
-                         [this](const QString &name, QSqlDriver::NotificationSource, const QVariant &payload) {
-                             if (notified)
-                                 notified(name, payload.toString());
-                         });
         for (const QString &channel : std::as_const(m_channels))
-            driver->subscribeToNotification(channel);
+            m_db.driver()->subscribeToNotification(channel);
         return true;
     }
 

@@ -17,6 +17,7 @@
 #include <memory>
 
 class QSqlDatabase;
+class QSqlQuery;
 class QThread;
 
 namespace Line {
@@ -68,5 +69,8 @@ private:
 
 // An answer from a failed query: connectionLost when the connection is gone.
 RecordLink::Answer failedAnswer(QSqlDatabase &db, const QString &error, const QString &sqlState);
+RecordLink::Answer failedAnswer(QSqlDatabase &db, const QSqlQuery &query);
+// A job done, with its values.
+RecordLink::Answer doneAnswer(const QVariantList &values = {});
 
 } // namespace Line
