@@ -26,7 +26,11 @@
 #                                      READs the window loses on a line paced at 115200;
 #                                      velmora-bench beside velmora-cli batch on 16 lanes,
 #                                      and on a plan of 10,000 rows,
-#                                      and kill batches at random moments to check the log
+#                                      and kill batches at random moments to check the log;
+#                                      a line's record against the CSV log, 4 stations
+#                                      against 1, line load and status on 100,000 rows
+#   ./build.sh line-demo               a throwaway PostgreSQL, a line of 300 devices,
+#                                      three stations on simulated devices, line status --watch
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -189,9 +193,14 @@ bench)
     build/bin/velmora-window-reads
     QT_QPA_PLATFORM=offscreen build/bin/velmora-bench-timing
     build/bin/velmora-kill-campaign --kills 100
+    tools/bench/line-bench.sh build
+    ;;
+line-demo)
+    build build -DVELMORA_BUILD_TESTS=OFF
+    tools/line-demo.sh build
     ;;
 *)
-    echo "usage: $0 run [velmora options] | test | package | windows | fuzz [SECONDS] | screenshot | bench [options]" >&2
+    echo "usage: $0 run [velmora options] | test | package | windows | fuzz [SECONDS] | screenshot | bench [options] | line-demo" >&2
     exit 2
     ;;
 esac

@@ -3,6 +3,7 @@
 #include "bench/lanepanel.h"
 #include "commandline.h"
 #include "link/portsettings.h"
+#include "shell/processexit.h"
 #include "shell/stopsignals.h"
 
 #include <QApplication>
@@ -17,9 +18,7 @@ void printError(const QString &message)
     std::fprintf(stderr, "velmora-bench: %s\n", message.toLocal8Bit().constData());
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int run(int argc, char **argv)
 {
     // --help and --version need no display.
     QStringList arguments;
@@ -104,4 +103,11 @@ int main(int argc, char **argv)
     if (caught != 0)
         return StopSignals::exitStatus(caught);
     return options.quitWhenDone ? status : loop;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    return leaveProcess(run(argc, argv));
 }
