@@ -7,37 +7,18 @@
 set -uo pipefail
 bin=$(cd "$1" && pwd)/bin
 here=$(cd "$(dirname "$0")/.." && pwd)
-work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-linedemo.XXXXXX")
-source "$here/tests/windows/postgres.sh"
-stations=()
-finish() {
-    kill "${stations[@]}" "${watch:-}" 2>/dev/null
-    pg_stop
-    rm -rf "$work"
-}
-trap finish EXIT
-export XDG_STATE_HOME=$work/state
+source "$here/tools/throwaway-line.sh"
 echo "Starting a throwaway PostgreSQL server..."
-pg_start >/dev/null || exit 1
-record="postgresql://velmora@127.0.0.1:$PGPORT/postgres?sslmode=verify-full&sslrootcert=$pg_tls/ca.crt"
+throwaway_record || exit 1
 cli=$bin/velmora-cli
-"$cli" line init --record "$record"
 "$cli" plan --count 300 lip=10.50.0.1 >"$work/plan.csv"
 "$cli" line load "$work/plan.csv" --record "$record" --line demo
 for station in bench-1 bench-2 bench-3; do
-    # --simulate serves one device in-process; four lanes here are four velmora-sim ptys.
-    ports=()
-    for lane in 1 2 3 4; do
-        "$bin/velmora-sim" --baud 115200 >"$work/$station-$lane.log" 2>&1 &
-        stations+=($!)
-    done
-    for lane in 1 2 3 4; do
-        until grep -q '^Simulated device on ' "$work/$station-$lane.log"; do sleep 0.05; done
-        ports+=(--port "$(sed -n 's/^Simulated device on //p' "$work/$station-$lane.log")")
-    done
-    "$cli" batch --record "$record" --line demo --station "$station" --no-prompt "${ports[@]}" \
+    start_sims 4
+    mapfile -t options < <(printf -- '--port\n%s\n' "${ports[@]}")
+    "$cli" batch --record "$record" --line demo --station "$station" --no-prompt "${options[@]}" \
         >"$work/$station.out" 2>&1 &
-    stations+=($!)
+    pids+=($!)
 done
 "$cli" line status --record "$record" --line demo --watch &
 watch=$!

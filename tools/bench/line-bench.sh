@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A line's record against the CSV log, and its commands on a big line, on a
-# throwaway PostgreSQL 15 server of this host's:
+# throwaway PostgreSQL 15 server of this host's, reached over TLS (verify-full):
 #   - one station with 16 lanes, the record against the CSV log (devices/s);
 #   - four stations with 4 lanes each against one station with 16, one line;
 #   - line load of 100,000 rows, and line status on that line.
@@ -11,31 +11,11 @@
 set -uo pipefail
 bin=$(cd "$1" && pwd)/bin
 here=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-linebench.XXXXXX")
-source "$here/tests/windows/postgres.sh"
-sims=()
-finish() {
-    kill "${sims[@]}" 2>/dev/null
-    pg_stop
-    rm -rf "$work"
-}
-trap finish EXIT
-export XDG_STATE_HOME=$work/state
-pg_start >/dev/null || exit 1
-record="postgresql://velmora@127.0.0.1:$PGPORT/postgres?sslmode=disable"
-"$bin/velmora-cli" line init --record "$record" >/dev/null || exit 1
-
+source "$here/tools/throwaway-line.sh"
+throwaway_record || exit 1
 lanes=16
 per_lane=60
-ports=()
-for i in $(seq $lanes); do
-    "$bin/velmora-sim" --baud 115200 >"$work/sim-$i.log" 2>&1 &
-    sims+=($!)
-done
-for i in $(seq $lanes); do
-    until grep -q '^Simulated device on ' "$work/sim-$i.log"; do sleep 0.05; done
-    ports+=("$(sed -n 's/^Simulated device on //p' "$work/sim-$i.log")")
-done
+start_sims $lanes
 port_options() { for port in "$@"; do printf -- '--port\n%s\n' "$port"; done; }
 
 now_ms() { date +%s%3N; }
