@@ -103,8 +103,13 @@ void BatchRun::checked(Port &port, const Attempt &attempt)
         m_checkedRows << QStringLiteral("%1 on %2: %3").arg(m_plan.rowName(attempt.row), attempt.port,
                                                               resultName(attempt.result));
         // Not on that device after all: the row is another device's to get.
-        if (attempt.result != Result::Ok)
+        // On a shared record that may be another station's, whose verdict is
+        // the row's: this run does not fail for it.
+        if (attempt.result != Result::Ok) {
             m_record.release(attempt.row);
+            if (m_record.isShared())
+                m_results[size_t(attempt.row - 1)].reset();
+        }
         checkNext(port);
         wakeIdlePorts();  // the others that went idle for want of rows
     });
