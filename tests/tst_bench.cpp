@@ -12,6 +12,7 @@
 #include "client/profile.h"
 #include "clirun.h"
 #include "files.h"
+#include "programoutput.h"
 #include "ptypair.h"
 
 #include <QApplication>
@@ -98,25 +99,6 @@ QMap<QString, QString> lastReadBack(const QList<QStringList> &lines)
 int hue(const QModelIndex &index)
 {
     return index.data(Qt::BackgroundRole).value<QBrush>().color().hue();
-}
-
-// What a program prints, run to its end; where it fails, a warning says why
-// (and the checks of what it printed fail).
-QByteArray output(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitCode() != 0)
-        qWarning("%s %s: %s", qPrintable(program), qPrintable(arguments.join(' ')),
-                 process.readAllStandardError().constData());
-    return process.readAllStandardOutput();
-}
-
-// The text of a PDF as a reader's tool extracts it, every run of blanks and
-// line breaks one blank.
-QString pdfText(const QString &pdf)
-{
-    return QString::fromUtf8(output("pdftotext", {pdf, "-"})).simplified();
 }
 
 // A plan of any length (id A-n, lip 10.1.x.y, port 8000+n) and its log,

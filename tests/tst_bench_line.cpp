@@ -5,6 +5,7 @@
 #include "linestations.h"
 #include "logrecords.h"
 #include "pgserver.h"
+#include "programoutput.h"
 #include "tcprelay.h"
 
 #include "bench/benchwindow.h"
@@ -184,6 +185,7 @@ private slots:
                 QCOMPARE(row.value(u"station"_s), u"benchW"_s);
             }
         }
+        QCOMPARE(pdfText(m_folder.filePath(u"run.pdf"_s)).count(QRegularExpression(u"benchW: sim[12]\\b"_s)), 6);
     }
 
     // The network to the record stops mid-run: the status bar and the lanes

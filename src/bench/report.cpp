@@ -19,6 +19,12 @@ QString keysOf(const QList<Batch::LogValue> &values)
     return keys.join(QLatin1String(", "));
 }
 
+// A line's rows say which of its stations did each, as its export does.
+bool ofStations(const QList<Batch::LogRecord> &rows)
+{
+    return std::any_of(rows.begin(), rows.end(), [](const Batch::LogRecord &row) { return !row.station.isEmpty(); });
+}
+
 QString resultOf(const Batch::LogRecord &row)
 {
     if (!row.result)
@@ -66,7 +72,8 @@ QStringList reportColumns(const QList<Batch::LogRecord> &rows)
             QCoreApplication::translate("Bench::Report", "Read back: %1").arg(keys),
             QCoreApplication::translate("Bench::Report", "Result"),
             QCoreApplication::translate("Bench::Report", "Time (UTC)"),
-            QCoreApplication::translate("Bench::Report", "Port")};
+            ofStations(rows) ? QCoreApplication::translate("Bench::Report", "Station: port")
+                             : QCoreApplication::translate("Bench::Report", "Port")};
 }
 
 QStringList reportCells(const Batch::LogRecord &row)
@@ -83,7 +90,7 @@ QStringList reportCells(const Batch::LogRecord &row)
             row.hasReadBack() ? held.join(QLatin1String(", ")) : QString(),
             resultOf(row),
             row.time.isValid() ? row.time.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString(),
-            row.port};
+            row.station.isEmpty() || row.port.isEmpty() ? row.port : QStringLiteral("%1: %2").arg(row.station, row.port)};
 }
 
 QByteArray reportCsv(const QList<Batch::LogRecord> &rows)
@@ -96,8 +103,7 @@ QByteArray reportCsv(const QList<Batch::LogRecord> &rows)
     for (const Protocol::BlockField &field : Protocol::blockFields())
         header << QLatin1String("read_") + QLatin1String(field.key);
     header << QStringLiteral("result") << QStringLiteral("detail") << QStringLiteral("time") << QStringLiteral("port");
-    // A line's rows say which of its stations did each, as its export does.
-    const bool stations = std::any_of(rows.begin(), rows.end(), [](const Batch::LogRecord &row) { return !row.station.isEmpty(); });
+    const bool stations = ofStations(rows);
     if (stations)
         header << QStringLiteral("station");
     QString text = header.join(QLatin1Char(',')) + QLatin1Char('\n');

@@ -1,8 +1,9 @@
 // The report of a plan's run that QA signs: a header (plan, log, station,
 // operator, software, when the run began and ended, the counts), then a
 // table of every row of the plan with its values asked, its values read
-// back, its result, time and port, all taken from the log; a signature
-// line closes it. As pages (PDF, a printer) and as CSV of the same table.
+// back, its result, time and port (and, on a line, the station), all taken
+// from the log; a signature line closes it. As pages (PDF, a printer) and
+// as CSV of the same table.
 #pragma once
 
 #include "batch/logrecords.h"
