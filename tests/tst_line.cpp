@@ -6,6 +6,8 @@
 #include "pgserver.h"
 #include "tcprelay.h"
 
+#include "line/recordlink.h"
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -13,6 +15,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <pthread.h>
 #include <memory>
 #include <vector>
 
@@ -375,6 +378,31 @@ private slots:
         QVERIFY2(second.err.startsWith(u"velmora-cli: 1 verdicts from the journal set down: row 1 (D-1) on "_s),
                  ending(second.err).constData());
         checkLine(u"journal"_s, 3, bench);
+    }
+
+    // A link once destroyed has ended its thread whole, the destructors of
+    // the thread's keys included (the TLS library frees its state in one),
+    // so that a program may leave at once: one leaving while they ran freed
+    // that state twice, or hung.
+    void linkEndsItsThreadWhole()
+    {
+        static std::atomic<bool> ended{false};
+        pthread_key_t key;
+        QCOMPARE(pthread_key_create(&key, [](void *) { ended = true; }), 0);
+        Line::RecordAddress address;
+        QString error;
+        QVERIFY2(address.parse(admin(), &error), qPrintable(error));
+        auto link = std::make_unique<Line::RecordLink>(address, u"tst_line"_s);
+        bool answered = false;
+        link->post([key](QSqlDatabase &) {
+            pthread_setspecific(key, &ended);
+            return Line::doneAnswer({});
+        }, [&](const Line::RecordLink::Answer &answer) { answered = answer.ok; });
+        QTRY_VERIFY(answered);
+        QVERIFY(!ended);
+        link.reset();
+        QVERIFY(ended);
+        pthread_key_delete(key);
     }
 
     // Stations killed at random and started again: the batch's promises

@@ -2,16 +2,19 @@
 
 #include "socketcut.h"
 
+#include <QEventLoop>
 #include <QMetaObject>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QThread>
 #include <QTimer>
 #include <QUuid>
 
 #include <libpq-fe.h>
+
+#include <future>
+#include <tuple>
 
 namespace Line {
 
@@ -138,26 +141,33 @@ private:
 };
 
 RecordLink::RecordLink(const RecordAddress &address, const QString &applicationName, QObject *parent)
-    : QObject(parent), m_thread(new QThread(this)), m_socket(std::make_shared<std::atomic<qintptr>>(-1)),
+    : QObject(parent), m_socket(std::make_shared<std::atomic<qintptr>>(-1)),
       m_closing(std::make_shared<std::atomic<bool>>(false))
 {
-    m_worker = new Worker(address, applicationName, m_socket, m_closing);
-    m_worker->moveToThread(m_thread);
-    m_worker->notified = [this](const QString &channel, const QString &payload) {
+    auto forward = [this](const QString &channel, const QString &payload) {
         QMetaObject::invokeMethod(this, [this, channel, payload] { emit notified(channel, payload); }, Qt::QueuedConnection);
     };
-    m_thread->setObjectName(QStringLiteral("record link"));
-    m_thread->start();
+    std::promise<std::pair<QEventLoop *, Worker *>> started;
+    std::future<std::pair<QEventLoop *, Worker *>> ready = started.get_future();
+    m_thread = std::thread([&started, address, applicationName, forward, socket = m_socket, closing = m_closing] {
+        QEventLoop loop;
+        Worker worker(address, applicationName, socket, closing);
+        worker.notified = forward;
+        started.set_value({&loop, &worker});
+        loop.exec();
+    });
+    std::tie(m_loop, m_worker) = ready.get();
 }
 
 RecordLink::~RecordLink()
 {
     m_closing->store(true);
     cut();
-    QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->close(); }, Qt::BlockingQueuedConnection);
-    m_thread->quit();
-    m_thread->wait();
-    delete m_worker;
+    QMetaObject::invokeMethod(m_loop, [loop = m_loop, worker = m_worker] {
+        worker->close();
+        loop->quit();
+    }, Qt::QueuedConnection);
+    m_thread.join();
 }
 
 void RecordLink::cut()

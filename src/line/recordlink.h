@@ -15,10 +15,11 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 
 class QSqlDatabase;
+class QEventLoop;
 class QSqlQuery;
-class QThread;
 
 namespace Line {
 
@@ -61,7 +62,12 @@ private:
     void cut();
     void deadlinePassed();
 
-    QThread *m_thread = nullptr;
+    // Not a QThread: joining this one waits for the thread's very end, its
+    // thread-local destructors included (the TLS library's among them),
+    // where QThread::wait() returns before them. A process that leaves
+    // while they still run frees their memory twice, or hangs.
+    std::thread m_thread;
+    QEventLoop *m_loop = nullptr;  // the thread's, and the worker: they live there
     Worker *m_worker = nullptr;
     std::shared_ptr<std::atomic<qintptr>> m_socket;  // of the open connection, or -1
     std::shared_ptr<std::atomic<bool>> m_closing;
