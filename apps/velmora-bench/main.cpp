@@ -3,7 +3,6 @@
 #include "bench/lanepanel.h"
 #include "commandline.h"
 #include "link/portsettings.h"
-#include "shell/processexit.h"
 #include "shell/stopsignals.h"
 
 #include <QApplication>
@@ -18,7 +17,9 @@ void printError(const QString &message)
     std::fprintf(stderr, "velmora-bench: %s\n", message.toLocal8Bit().constData());
 }
 
-int run(int argc, char **argv)
+} // namespace
+
+int main(int argc, char **argv)
 {
     // --help and --version need no display.
     QStringList arguments;
@@ -105,9 +106,3 @@ int run(int argc, char **argv)
     return options.quitWhenDone ? status : loop;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
-{
-    return leaveProcess(run(argc, argv));
-}

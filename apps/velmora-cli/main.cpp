@@ -5,16 +5,13 @@
 #include "ports.h"
 #include "run.h"
 
-#include "shell/processexit.h"
 #include "shell/stopsignals.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
 
-namespace {
-
-int run(int argc, char **argv)
+int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmora-cli"));
@@ -48,11 +45,4 @@ int run(int argc, char **argv)
     }
     std::fputs(commandLine.output.toLocal8Bit().constData(), stdout);
     return Success;
-}
-
-} // namespace
-
-int main(int argc, char **argv)
-{
-    return leaveProcess(run(argc, argv));
 }

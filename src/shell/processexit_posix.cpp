@@ -1,6 +1,0 @@
-#include "processexit.h"
-
-int leaveProcess(int status)
-{
-    return status;
-}
