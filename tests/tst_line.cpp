@@ -414,8 +414,9 @@ private slots:
         campaign.setProcessChannelMode(QProcess::MergedChannels);
         campaign.start(QStringLiteral(VELMORA_KILL_CAMPAIGN_PATH),
                        {u"--record"_s, admin(), u"--stations"_s, u"3"_s, u"--kills"_s, u"15"_s, u"--rows"_s, u"300"_s});
-        QVERIFY(campaign.waitForFinished(300000));
+        const bool ended = campaign.waitForFinished(240000);
         const QByteArray report = campaign.readAll();
+        QVERIFY2(ended, report.constData());
         QVERIFY2(campaign.exitCode() == 0, report.constData());
         QVERIFY2(report.contains("at the end: 0 rows ok twice, 0 never ok, 0 devices not holding"), report.constData());
     }
