@@ -105,4 +105,3 @@ int main(int argc, char **argv)
         return StopSignals::exitStatus(caught);
     return options.quitWhenDone ? status : loop;
 }
-

@@ -17,8 +17,8 @@
 #include <memory>
 #include <thread>
 
-class QSqlDatabase;
 class QEventLoop;
+class QSqlDatabase;
 class QSqlQuery;
 
 namespace Line {
@@ -62,12 +62,13 @@ private:
     void cut();
     void deadlinePassed();
 
-    // Not a QThread: joining this one waits for the thread's very end, its
-    // thread-local destructors included (the TLS library's among them),
-    // where QThread::wait() returns before them. A process that leaves
-    // while they still run frees their memory twice, or hangs.
+    // Not a QThread: joining this one waits for the thread's very end, the
+    // destructors of its thread keys included (the TLS library frees its
+    // state in one), where QThread::wait() returns before them. A process
+    // that leaves while they still run frees that memory twice, or hangs.
     std::thread m_thread;
-    QEventLoop *m_loop = nullptr;  // the thread's, and the worker: they live there
+    // The thread's event loop and the worker, both living in that thread.
+    QEventLoop *m_loop = nullptr;
     Worker *m_worker = nullptr;
     std::shared_ptr<std::atomic<qintptr>> m_socket;  // of the open connection, or -1
     std::shared_ptr<std::atomic<bool>> m_closing;
