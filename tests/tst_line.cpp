@@ -15,9 +15,10 @@
 #include <QtTest>
 
 #include <csignal>
-#include <pthread.h>
 #include <memory>
 #include <vector>
+
+#include <pthread.h>
 
 using namespace Qt::StringLiterals;
 
