@@ -10,9 +10,11 @@
 #               windows and offscreen platform plugins, the Windows style
 #   Qt Serial Port
 #
-# OpenSSL, libpq, libqrencode and qtbase are Debian's sources, fetched as
-# source packages; the host's Qt 6.4.2 (/usr) gives moc, rcc and uic, so
-# qtbase's version here must be the host's.
+# OpenSSL, libpq, libqrencode, qtbase and Qt Serial Port are Debian's sources,
+# fetched as source packages; the host's Qt 6.4.2 (/usr) gives moc, rcc and
+# uic, so qtbase's version here must be the host's. Qt Serial Port's upstream
+# tarball is taken instead where one is at hand (checked by its SHA-256): an
+# archive mirror may list that package's source but not serve its files.
 #
 #   packaging/windows/build-qt.sh [--serialport TARBALL]
 #
@@ -25,8 +27,10 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 qt_version=6.4.2
+serialport_name=qtserialport-everywhere-src-$qt_version.tar.xz
 serialport_sha256=682626d3ae07074df0f707dab880f1eab1c133a04d5bed688a3ec63af305ae89
-serialport_tarball=${VELMORA_QTSERIALPORT_TARBALL:-$here/../../../shared/deps/qtserialport-everywhere-src-$qt_version.tar.xz}
+serialport_url=https://download.qt.io/archive/qt/${qt_version%.*}/$qt_version/submodules/$serialport_name
+serialport_tarball=${VELMORA_QTSERIALPORT_TARBALL:-$here/../../../shared/deps/$serialport_name}
 if [ "${1:-}" = --serialport ]; then
     serialport_tarball=$2
 fi
@@ -81,10 +85,17 @@ qtserialport_options=(-DCMAKE_BUILD_TYPE=Release -DQT_BUILD_EXAMPLES=OFF -DQT_BU
 
 sha256_of() { sha256sum "$1" | cut -d' ' -f1; }
 
-[ -f "$serialport_tarball" ] || { echo "Qt Serial Port source not found: $serialport_tarball" >&2; exit 1; }
-if [ "$(sha256_of "$serialport_tarball")" != "$serialport_sha256" ]; then
-    echo "$serialport_tarball: sha256 does not match $serialport_sha256" >&2
-    exit 1
+# Qt Serial Port: the tarball where there is one, else Debian's source of the
+# host's version, fetched with the others below.
+if [ -f "$serialport_tarball" ]; then
+    if [ "$(sha256_of "$serialport_tarball")" != "$serialport_sha256" ]; then
+        echo "$serialport_tarball: sha256 does not match $serialport_sha256" >&2
+        exit 1
+    fi
+    serialport_source="tarball $serialport_sha256"
+else
+    serialport_tarball=
+    serialport_source="debian $(dpkg-query -W -f='${Version}' qt6-serialport-dev 2>/dev/null || true)"
 fi
 
 host_qt=$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null || true)
@@ -111,7 +122,7 @@ qrencode_versions=$(source_versions qrencode)
 
 # What the prefix was made of: versions, options, compilers.
 configuration() {
-    echo "qtbase $host_qt, qtserialport $serialport_sha256"
+    echo "qtbase $host_qt, qtserialport $serialport_source"
     echo "openssl $openssl_versions: ${openssl_options[*]}"
     echo "postgresql-15 $postgresql_versions: ${libpq_options[*]}"
     echo "qrencode $qrencode_versions: ${qrencode_options[*]}"
@@ -247,20 +258,43 @@ build_qtbase() {
     cmake --install "$work/qtbase"
 }
 
+# Qt Serial Port's source, from the tarball or from the archive; when neither
+# can be had, the ways to give it.
+fetch_qtserialport() {
+    if [ -n "$serialport_tarball" ]; then
+        mkdir -p "$work/src/qt6-serialport"
+        tar -xJf "$serialport_tarball" -C "$work/src/qt6-serialport"
+    elif ! fetch_source qt6-serialport "${serialport_source#debian }" >/dev/null; then
+        cat >&2 <<EOF
+Qt Serial Port's source could not be had. Give it either way:
+  - Debian's source package qt6-serialport ${serialport_source#debian }, the host's
+    version, from an archive whose deb-src entries serve its files;
+  - Qt's own tarball $serialport_name, SHA-256
+    $serialport_sha256,
+    from $serialport_url,
+    put in $(cd "$here/../../.." && pwd)/shared/deps/ or named by
+    VELMORA_QTSERIALPORT_TARBALL=FILE (or --serialport FILE).
+EOF
+        return 1
+    fi
+}
+
 build_qtserialport() {
-    tar -xJf "$serialport_tarball" -C "$work/src"
-    cmake -G Ninja -S "$work/src/qtserialport-everywhere-src-$qt_version" -B "$work/qtserialport" \
+    local src
+    src=$(source_dir qt6-serialport)
+    cmake -G Ninja -S "$src" -B "$work/qtserialport" \
         -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
         "${qtserialport_options[@]}"
     cmake --build "$work/qtserialport" -j "$jobs"
     cmake --install "$work/qtserialport"
 }
 
-echo "Building Qt $qt_version for Windows in $prefix (this takes a while)" >&2
+echo "Building Qt $qt_version for Windows in $prefix, once: about 30 minutes on two cores; later builds reuse it" >&2
 rm -rf "$prefix" "$work"
 mkdir -p "$work/src"
 apt_init
 fetch_source qt6-base "$host_qt" >/dev/null
+fetch_qtserialport
 openssl_version=$(fetch_source openssl "$openssl_versions")
 postgresql_version=$(fetch_source postgresql-15 "$postgresql_versions")
 # Debian's changes to qrencode are to its command-line tool.
