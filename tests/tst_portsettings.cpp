@@ -5,6 +5,7 @@
 #include "files.h"
 #include "link/portmap.h"
 #include "link/portsettings.h"
+#include "shell/exitstatus.h"
 #include "velmora/commandline.h"
 
 #include <QProcess>
@@ -160,7 +161,7 @@ private slots:
         const CommandLine parsed = parseCommandLine(QStringList{u"velmora"_s} + arguments);
         if (run == u"refused"_s) {
             QCOMPARE(parsed.action, CommandLine::Exit);
-            QCOMPARE(parsed.exitCode, UsageError);
+            QCOMPARE(parsed.exitCode, Exit::UsageError);
             QVERIFY2(!parsed.output.isEmpty() && !parsed.output.trimmed().contains(u'\n'), qPrintable(parsed.output));
         } else {
             QCOMPARE(parsed.action, CommandLine::Run);

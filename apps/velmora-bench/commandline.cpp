@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+#include "shell/exitstatus.h"
+
 #include <QCommandLineParser>
 
 namespace {
@@ -10,7 +12,7 @@ BenchCommandLine failure(const QString &message)
 {
     BenchCommandLine result;
     result.exit = true;
-    result.exitCode = 2;
+    result.exitCode = Exit::UsageError;
     result.output = message;
     return result;
 }

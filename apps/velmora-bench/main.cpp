@@ -3,6 +3,7 @@
 #include "bench/lanepanel.h"
 #include "commandline.h"
 #include "link/portsettings.h"
+#include "shell/exitstatus.h"
 #include "shell/stopsignals.h"
 
 #include <QApplication>
@@ -49,7 +50,7 @@ int main(int argc, char **argv)
     if (!options.planFile.isEmpty()) {
         if (!window.openPlan(options.planFile, &error)) {
             printError(error);
-            return 2;
+            return Exit::UsageError;
         }
         if (!options.logFile.isEmpty())
             window.setLogFile(options.logFile);
@@ -62,13 +63,13 @@ int main(int argc, char **argv)
     for (const QString &port : options.ports) {
         if (!window.lanePanel->addLane(port, &error)) {
             printError(QStringLiteral("--port ") + error);
-            return 2;
+            return Exit::UsageError;
         }
     }
     for (int i = 0; i < options.simulate; ++i) {
         if (!window.lanePanel->addSimulated(&error)) {
             printError(error);
-            return 3;
+            return Exit::NoLine;
         }
     }
     if (options.planFile.isEmpty() && !options.line && options.ports.isEmpty() && options.simulate == 0)

@@ -39,9 +39,9 @@ int openLine(const Request &request, StopSignals &stopSignals, std::unique_ptr<L
     settings.station = request.station;
     auto opened = std::make_unique<Line::LineRecord>(address, settings);
     QEventLoop waiting;
-    int status = NoLine;
+    int status = Exit::NoLine;
     opened->open([&](Line::Refusal refusal, const QString &why) {
-        status = refusal == Line::Refusal::None ? Success : exitStatusFor(refusal);
+        status = refusal == Line::Refusal::None ? Exit::Success : Line::exitStatusFor(refusal);
         error = why;
         waiting.quit();
     });
@@ -51,16 +51,16 @@ int openLine(const Request &request, StopSignals &stopSignals, std::unique_ptr<L
         waiting.quit();
     });
     stopSignals.poll();
-    if (status == NoLine)
+    if (status == Exit::NoLine)
         waiting.exec();
     QObject::disconnect(stop);
-    if (status != Success) {
+    if (status != Exit::Success) {
         if (!error.isEmpty())
             printError(error);
         return status;
     }
     *line = std::move(opened);
-    return Success;
+    return Exit::Success;
 }
 
 } // namespace
@@ -69,7 +69,7 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
 {
     std::unique_ptr<QObject> simulator;
     if (!prepareLines(request, &simulator))
-        return NoLine;
+        return Exit::NoLine;
 
     // Two names of one device would be two lanes on one line.
     // Symbolic links followed and device numbers compared: /dev/serial/by-id/... is /dev/ttyUSB0.
@@ -82,7 +82,7 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
             if (identity.sameDevice(identities[i])) {
                 printError(QStringLiteral("--port %1: that device has a --port already (%2)")
                                .arg(port, request.ports.at(int(i))));
-                return UsageError;
+                return Exit::UsageError;
             }
         }
         identities.push_back(identity);
@@ -125,7 +125,7 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
     QString error;
     if (!run.openPorts(&error)) {
         printError(error);
-        return NoLine;
+        return Exit::NoLine;
     }
     if (!line) {
         QStringList errors;
@@ -135,7 +135,7 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
             printError(warnings.join(QLatin1Char('\n')));
         if (!logOpen) {
             printError(errors.join(QLatin1Char('\n')));
-            return UsageError;
+            return Exit::UsageError;
         }
     }
     const QStringList unread = run.portsInDoubtWithoutLane();
@@ -143,7 +143,7 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
         printError(QStringLiteral("%1: the last run stopped while writing a device on %2; run with --port %3 so "
                                   "that it is read first (its row might otherwise go to two devices)")
                        .arg(record->name(), unread.join(QLatin1String(", ")), unread.first()));
-        return UsageError;
+        return Exit::UsageError;
     }
 
     TerminalPrompt prompt;
@@ -165,6 +165,6 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
     if (caught != 0)
         return StopSignals::exitStatus(caught);
     if (run.logFailed())
-        return UsageError;
-    return run.allOk() ? Success : RowsNotOk;
+        return Exit::UsageError;
+    return run.allOk() ? Exit::Success : Exit::RowsNotOk;
 }

@@ -183,7 +183,7 @@ CommandLine failure(const QString &message)
 {
     CommandLine result;
     result.exit = true;
-    result.exitCode = UsageError;
+    result.exitCode = Exit::UsageError;
     result.output = message;
     return result;
 }

@@ -5,19 +5,12 @@
 #include "batch/batchrun.h"
 #include "batch/plan.h"
 #include "client/values.h"
+#include "shell/exitstatus.h"
 
 #include <QMap>
 #include <QString>
 #include <QStringList>
 
-enum ExitCode {
-    Success = 0,         // done, and verified where asked to
-    DeviceRefused = 1,   // the device answered with a failure reply
-    UsageError = 2,      // bad command line, value or profile: nothing was sent
-    NoLine = 3,          // the port cannot be opened, or no answer after the retries
-    VerifyMismatch = 4,  // --verify found a value the device does not hold
-    RowsNotOk = 1,       // batch: a row that was not skipped is not ok (yet)
-};
 
 struct Request
 {
@@ -65,7 +58,7 @@ struct Request
 struct CommandLine
 {
     bool exit = false;  // nothing to run: print output, exit with exitCode
-    int exitCode = Success;
+    int exitCode = Exit::Success;
     QString output;     // for stdout on Success, else error lines for stderr
     Request request;
 };

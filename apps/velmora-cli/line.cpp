@@ -43,10 +43,10 @@ int init(Line::Connection &connection)
     bool newer = false;
     if (!Line::initSchema(connection.db(), &done, &error, &newer)) {
         printError(error);
-        return newer ? UsageError : NoLine;
+        return newer ? Exit::UsageError : Exit::NoLine;
     }
     printOut(done + QLatin1Char('\n'));
-    return Success;
+    return Exit::Success;
 }
 
 int load(Line::Connection &connection, const Request &request)
@@ -56,10 +56,10 @@ int load(Line::Connection &connection, const Request &request)
     QStringList errors;
     if (!Line::loadLine(connection.db(), load, &done, &errors)) {
         printError(errors.join(QLatin1Char('\n')));
-        return UsageError;
+        return Exit::UsageError;
     }
     printOut(done + QLatin1Char('\n'));
-    return Success;
+    return Exit::Success;
 }
 
 // Every line, or the one named.
@@ -113,16 +113,16 @@ int status(Line::Connection &connection, const Request &request, StopSignals &st
     QString error;
     if (!printStatus(connection.db(), request, &error)) {
         printError(error);
-        return UsageError;
+        return Exit::UsageError;
     }
     if (!request.watch)
-        return Success;
-    int exitStatus = Success;
+        return Exit::Success;
+    int exitStatus = Exit::Success;
     QTimer again;
     QObject::connect(&again, &QTimer::timeout, [&] {
         if (!printStatus(connection.db(), request, &error)) {
             printError(error);
-            exitStatus = connection.db().isOpen() ? UsageError : NoLine;
+            exitStatus = connection.db().isOpen() ? Exit::UsageError : Exit::NoLine;
             QCoreApplication::quit();
         }
     });
@@ -142,24 +142,24 @@ int exportLine(Line::Connection &connection, const Request &request)
     QString error;
     if (!Line::readLine(connection.db(), request.lineName, &line, &error)) {
         printError(error);
-        return UsageError;
+        return Exit::UsageError;
     }
     if (request.outFile.isEmpty()) {
         QFile out;
         out.open(stdout, QIODevice::WriteOnly);
         if (!Line::exportLine(connection.db(), line, &out, &error)) {
             printError(error);
-            return UsageError;
+            return Exit::UsageError;
         }
-        return Success;
+        return Exit::Success;
     }
     // Whole or not at all: a spreadsheet never opens half an export.
     QSaveFile out(request.outFile);
     if (!out.open(QIODevice::WriteOnly) || !Line::exportLine(connection.db(), line, &out, &error) || !out.commit()) {
         printError(QStringLiteral("%1: %2").arg(request.outFile, error.isEmpty() ? out.errorString() : error));
-        return UsageError;
+        return Exit::UsageError;
     }
-    return Success;
+    return Exit::Success;
 }
 
 int resolve(Line::Connection &connection, const Request &request)
@@ -169,20 +169,15 @@ int resolve(Line::Connection &connection, const Request &request)
     if (id == 0 || !Line::resolveRow(connection.db(), id, request.resolveRow,
                                      request.resolveAsOk ? Line::Settle::Ok : Line::Settle::Free, &error)) {
         printError(error);
-        return UsageError;
+        return Exit::UsageError;
     }
     printOut(QStringLiteral("line %1, row %2: %3\n")
                  .arg(request.lineName).arg(request.resolveRow)
                  .arg(request.resolveAsOk ? QStringLiteral("ok") : QStringLiteral("free for another device")));
-    return Success;
+    return Exit::Success;
 }
 
 } // namespace
-
-int exitStatusFor(Refusal refusal)
-{
-    return refusal == Refusal::Unreachable ? NoLine : UsageError;
-}
 
 int runLine(const Request &request, StopSignals &stopSignals)
 {
@@ -193,7 +188,7 @@ int runLine(const Request &request, StopSignals &stopSignals)
     const Refusal refusal = connection.open(&error, request.lineCommand != Request::LineInit);
     if (refusal != Refusal::None) {
         printError(error);
-        return exitStatusFor(refusal);
+        return Line::exitStatusFor(refusal);
     }
     switch (request.lineCommand) {
     case Request::LineInit:
@@ -207,5 +202,5 @@ int runLine(const Request &request, StopSignals &stopSignals)
     case Request::LineResolve:
         return resolve(connection, request);
     }
-    return UsageError;
+    return Exit::UsageError;
 }

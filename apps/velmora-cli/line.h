@@ -10,6 +10,3 @@ class StopSignals;
 
 // Returns the exit status; line status --watch runs until a stop signal.
 int runLine(const Request &request, StopSignals &stopSignals);
-
-// The exit status for a record that could not be used.
-int exitStatusFor(Line::Refusal refusal);

@@ -39,10 +39,10 @@ int main(int argc, char **argv)
         return commandLine.request.command == Request::Scan ? runScan(commandLine.request)
                                                             : runRequest(commandLine.request);
     }
-    if (commandLine.exitCode != Success) {
+    if (commandLine.exitCode != Exit::Success) {
         printError(commandLine.output);
         return commandLine.exitCode;
     }
     std::fputs(commandLine.output.toLocal8Bit().constData(), stdout);
-    return Success;
+    return Exit::Success;
 }

@@ -75,14 +75,14 @@ int runPorts(const Request &request)
 {
     std::unique_ptr<QObject> simulator;
     if (!prepareLines(request, &simulator))
-        return NoLine;
+        return Exit::NoLine;
     const std::vector<PortList::Port> ports = PortList::list(givenPaths(request));
     if (request.format == Request::Json) {
         QJsonArray array;
         for (const PortList::Port &port : ports)
             array << portObject(port);
         print(QJsonDocument(array).toJson(QJsonDocument::Compact) + '\n');
-        return Success;
+        return Exit::Success;
     }
     if (ports.empty())
         printError(QStringLiteral("no serial port found; is the adapter plugged in? (dmesg says what the system made of it)"));
@@ -90,14 +90,14 @@ int runPorts(const Request &request)
     for (const PortList::Port &port : ports)
         text += portLine(port).toLocal8Bit() + '\n';
     print(text);
-    return Success;
+    return Exit::Success;
 }
 
 int runScan(const Request &request)
 {
     std::unique_ptr<QObject> simulator;
     if (!prepareLines(request, &simulator))
-        return NoLine;
+        return Exit::NoLine;
     // A READ frame goes to no built-in port that is not named, unless --all asks for it.
     const QStringList given = givenPaths(request);
     std::vector<Client::PortScan::Candidate> candidates;
@@ -112,7 +112,7 @@ int runScan(const Request &request)
     }
     if (candidates.empty()) {
         printError(QStringLiteral("no USB serial adapter or mapped COM port to scan; --all scans every serial port"));
-        return NoLine;
+        return Exit::NoLine;
     }
     std::unique_ptr<WireTrace> trace;
     if (request.trace)
@@ -146,5 +146,5 @@ int runScan(const Request &request)
         text += line.toLocal8Bit() + '\n';
     }
     print(request.format == Request::Json ? QJsonDocument(array).toJson(QJsonDocument::Compact) + '\n' : text);
-    return answered ? Success : NoLine;
+    return answered ? Exit::Success : Exit::NoLine;
 }

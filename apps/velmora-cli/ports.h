@@ -6,5 +6,5 @@
 
 // Lists the ports; returns the exit status.
 int runPorts(const Request &request);
-// Sends READ to each candidate port at once; 0 if a device answered, NoLine if none did.
+// Sends READ to each candidate port at once; 0 if a device answered, Exit::NoLine if none did.
 int runScan(const Request &request);

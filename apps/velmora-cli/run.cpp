@@ -45,16 +45,16 @@ int exitCodeOf(OperationResult::Status status)
 {
     switch (status) {
     case OperationResult::Done:
-        return Success;
+        return Exit::Success;
     case OperationResult::Refused:
-        return DeviceRefused;
+        return Exit::DeviceRefused;
     case OperationResult::NoAnswer:
     case OperationResult::LineFailed:
-        return NoLine;
+        return Exit::NoLine;
     case OperationResult::Mismatch:
-        return VerifyMismatch;
+        return Exit::VerifyMismatch;
     }
-    return NoLine;
+    return Exit::NoLine;
 }
 
 int report(const Request &request, const OperationResult &result)
@@ -141,7 +141,7 @@ int runRequest(const Request &request)
 {
     std::unique_ptr<QObject> simulator;
     if (!prepareLines(request, &simulator))
-        return NoLine;
+        return Exit::NoLine;
 
     std::unique_ptr<WireTrace> trace;
     if (request.trace)
@@ -154,7 +154,7 @@ int runRequest(const Request &request)
     const QString device = PortMap::resolve(request.port);
     if (!session.line().open(device)) {
         printError(PortMap::cannotOpen(request.port, session.line().errorString()));
-        return NoLine;
+        return Exit::NoLine;
     }
     start(session, request, [&request](const OperationResult &result) {
         QCoreApplication::exit(report(request, result));

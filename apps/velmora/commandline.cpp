@@ -2,6 +2,7 @@
 
 #include "link/portmap.h"
 #include "link/portsettings.h"
+#include "shell/exitstatus.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -42,7 +43,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     CommandLine result;
     auto fail = [&result](const QString &message) {
         result.action = CommandLine::Exit;
-        result.exitCode = UsageError;
+        result.exitCode = Exit::UsageError;
         result.output = message;
         return result;
     };

@@ -36,6 +36,3 @@ CommandLine parseCommandLine(const QStringList &arguments);
 // The ports of this run: the saved mappings, then --port's over them; with
 // --save-ports, --port's are saved too. False if saving failed.
 bool applyPortOptions(const CommandLine &commandLine);
-
-// Exit status for a command line that cannot be run.
-constexpr int UsageError = 2;

@@ -19,12 +19,6 @@ namespace {
 
 constexpr int StatusMs = 20000;
 
-// As velmora-cli exits for it.
-int refusalStatus(Line::Refusal refusal)
-{
-    return refusal == Line::Refusal::Unreachable ? 3 : 2;
-}
-
 } // namespace
 
 void BenchWindow::chooseLine()
@@ -39,7 +33,7 @@ void BenchWindow::chooseLine()
 void BenchWindow::openLine(const Line::StationPlace &place)
 {
     if (isRunning() || m_opening) {
-        lineRefused(2, tr("A run is going on"));
+        lineRefused(Exit::UsageError, tr("A run is going on"));
         return;
     }
     // A line asked for while another opens: the later one is meant. The
@@ -51,7 +45,7 @@ void BenchWindow::openLine(const Line::StationPlace &place)
         Line::LineWatcher *opened = m_openingWatcher.release();
         if (isRunning()) {
             opened->deleteLater();
-            lineRefused(2, tr("A run is going on"));
+            lineRefused(Exit::UsageError, tr("A run is going on"));
             return;
         }
         // Its rows go to the table from now on, never to the plan shown before.
@@ -64,7 +58,7 @@ void BenchWindow::openLine(const Line::StationPlace &place)
     });
     connect(watcher, &Line::LineWatcher::refused, this, [this](Line::Refusal refusal, const QString &error) {
         m_openingWatcher.release()->deleteLater();
-        lineRefused(refusalStatus(refusal), error);
+        lineRefused(Line::exitStatusFor(refusal), error);
     });
     statusBar()->showMessage(tr("Opening line %1 of %2...").arg(place.line, place.address.shown()), StatusMs);
     watcher->open();
@@ -134,7 +128,7 @@ void BenchWindow::startOnLine()
         updateStartable();
         if (refusal != Line::Refusal::None) {
             opened->deleteLater();
-            lineRefused(refusalStatus(refusal), error);
+            lineRefused(Line::exitStatusFor(refusal), error);
             return;
         }
         if (!opened->replayed().isEmpty())

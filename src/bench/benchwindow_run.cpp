@@ -59,11 +59,11 @@ bool BenchWindow::start()
                    ? tr("Open a plan first")
                    : tr("The plan has %n problem(s); the first: %1", nullptr, int(planTable->problems().size()))
                          .arg(planTable->problems().first().shown),
-               2);
+               Exit::UsageError);
         return false;
     }
     if (lanePanel->ports().isEmpty()) {
-        refuse(tr("Add a lane first: a port a device is connected to"), 2);
+        refuse(tr("Add a lane first: a port a device is connected to"), Exit::UsageError);
         return false;
     }
     if (isLine()) {
@@ -73,7 +73,7 @@ bool BenchWindow::start()
     // The plan on the disk is the one the log records, so that velmora-cli
     // batch can resume the run.
     if (planTable->isModified() && !savePlan()) {
-        refuse(tr("The plan is not saved: not started"), 2);
+        refuse(tr("The plan is not saved: not started"), Exit::UsageError);
         return false;
     }
     return beginRun(std::make_unique<RunSession>(planTable->plan(), waiting(), m_lineSettings));
@@ -93,7 +93,7 @@ bool BenchWindow::beginRun(std::unique_ptr<RunSession> session)
         statusBar()->showMessage(warnings.join(QLatin1String("; ")), StatusMs);
     if (failure != RunSession::None) {
         m_session.reset();
-        refuse(errors.join(QLatin1Char('\n')), failure);
+        refuse(errors.join(QLatin1Char('\n')), RunSession::exitStatus(failure));
         return false;
     }
 
@@ -175,7 +175,7 @@ void BenchWindow::finishRun()
     refresh();
     planTable->flushChanges();
     Batch::BatchRun &run = m_session->run();
-    m_exitStatus = run.logFailed() ? 2 : run.allOk() ? 0 : 1;
+    m_exitStatus = run.logFailed() ? Exit::UsageError : run.allOk() ? Exit::Success : Exit::RowsNotOk;
     statusBar()->showMessage(run.summary(), StatusMs);
     for (const QString &port : lanePanel->ports()) {
         if (LaneView *lane = lanePanel->lane(port))

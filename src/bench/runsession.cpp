@@ -22,6 +22,19 @@ RunSession::~RunSession()
     m_run.reset();  // its lanes write to the taps
 }
 
+Exit::Status RunSession::exitStatus(Failure failure)
+{
+    switch (failure) {
+    case None:
+        return Exit::Success;
+    case BadLog:
+        return Exit::UsageError;
+    case NoLine:
+        return Exit::NoLine;
+    }
+    return Exit::UsageError;
+}
+
 RunSession::Failure RunSession::open(const std::vector<LaneSpec> &lanes, const QString &logFile, QStringList *errors,
                                      QStringList *warnings)
 {

@@ -9,6 +9,8 @@
 #include "batch/progresslines.h"
 #include "linetap.h"
 
+#include "shell/exitstatus.h"
+
 #include <QObject>
 
 #include <memory>
@@ -21,9 +23,10 @@ class RunSession : public QObject
     Q_OBJECT
 
 public:
-    // The exit status of velmora-cli batch for what stopped a run before it
-    // began: a port that cannot be opened, a log that does not fit.
-    enum Failure { None = 0, BadLog = 2, NoLine = 3 };
+    // What stopped a run before it began: a port that cannot be opened, a
+    // log that does not fit. exitStatus() says what a program exits with.
+    enum Failure { None, BadLog, NoLine };
+    static Exit::Status exitStatus(Failure failure);
 
     struct LaneSpec
     {

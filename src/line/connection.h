@@ -5,16 +5,24 @@
 
 #include "recordaddress.h"
 
+#include "shell/exitstatus.h"
+
 #include <QSqlDatabase>
 
 namespace Line {
 
-// Why a command could not use the record, as velmora-cli exits for it.
+// Why a command could not use the record.
 enum class Refusal {
     None,
-    Unreachable,  // no connection: the server, the network, the password (exit 3)
-    Unusable,     // no record here yet, or one of a newer version (exit 2)
+    Unreachable,  // no connection: the server, the network, the password
+    Unusable,     // no record here yet, or one of a newer version
 };
+
+// What a program exits with for a record it could not use (not for None).
+constexpr Exit::Status exitStatusFor(Refusal refusal)
+{
+    return refusal == Refusal::Unreachable ? Exit::NoLine : Exit::UsageError;
+}
 
 class Connection
 {
