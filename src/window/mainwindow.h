@@ -23,6 +23,11 @@ extern int status;
 // Presses of OPEN; odd after a press that opens, even after one that closes.
 extern int xx;
 
+// The names of this window's members, slots and globals (Open, Locat_ip_Fun,
+// Return_temp, status, xx and the rest) are its established names: its
+// widgets' object names, which tests and accessibility tools find them by,
+// are these. They are kept exactly as they are, spelling included: do not
+// "fix" them.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
