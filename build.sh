@@ -42,6 +42,7 @@ packages+=(libqt6sql6-psql libpq-dev postgresql-15 openssl)
 # The Debian package: manual pages, and the tools that build and check it.
 packages+=(help2man dpkg-dev file man-db desktop-file-utils appstream lintian)
 packages+=(clang libclang-rt-14-dev)  # fuzzing: clang and its libFuzzer
+packages+=(ccache)                    # compiled objects kept across builds and clones
 packages+=(xvfb xauth libqt6gui6)     # a test on a real X server; Qt's xcb platform is in libqt6gui6
 # Windows: the cross compiler, the builds of Qt, OpenSSL, libpq and libqrencode
 # (perl for OpenSSL's, bzip2 for PostgreSQL's and qrencode's sources), the
@@ -54,6 +55,13 @@ windows_packages+=(librsvg2-bin icoutils nsis zip)
 windows_packages+=(wine64 xvfb xauth xdotool xclip imagemagick bsdutils)
 windows_packages+=(postgresql-15 openssl fonts-dejavu-core)
 jobs=$(nproc)
+
+# Every build compiles through ccache, whose cache (~/.cache/ccache) outlives
+# the build folders and the clone: a path below the clone is hashed relative
+# to it, so another clone of the same commit compiles nothing again.
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=true
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
 install_missing() {
     local missing=()
@@ -73,14 +81,14 @@ install_missing() {
 build() {
     local dir=$1
     shift
-    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=ON "$@" >/dev/null
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=ON "${launcher[@]}" "$@" >/dev/null
     cmake --build "$dir" -j "$jobs"
 }
 
 # The fuzz targets, with clang, in a folder of their own.
 build_fuzz() {
     cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DVELMORA_WERROR=ON -DVELMORA_FUZZ=ON -DVELMORA_BUILD_TESTS=OFF >/dev/null
+        -DVELMORA_WERROR=ON -DVELMORA_FUZZ=ON -DVELMORA_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
     cmake --build build-fuzz -j "$jobs" --target fuzzers
 }
 
@@ -92,7 +100,7 @@ build_windows() {
     cmake -G Ninja -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE="$PWD/packaging/windows/mingw-w64.cmake" \
         -DCMAKE_PREFIX_PATH="$qt" -DCMAKE_FIND_ROOT_PATH="$qt" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=ON -DVELMORA_BUILD_TESTS="$1" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=ON -DVELMORA_BUILD_TESTS="$1" "${launcher[@]}" \
         -DCMAKE_CROSSCOMPILING_EMULATOR="/usr/bin/env;VELMORA_QT_MINGW=$qt;$PWD/tests/windows/wine-run" >/dev/null
     cmake --build build-windows -j "$jobs"
     packaging/windows/package.sh build-windows "$qt"
