@@ -1,6 +1,7 @@
 // velmora-bench's window, headless, against simulated devices on real
 // pseudo-terminals and, beside it, velmora-cli batch on the same plans: the
 // same problems, the same log, and runs either of them can resume.
+#include "benchparts.h"
 #include "bench/benchwindow.h"
 #include "bench/labels.h"
 #include "bench/lanepanel.h"
@@ -149,11 +150,11 @@ struct Station
         window.setLineSettings({100, 0, nullptr});
         window.setWaiting(waiting);
         for (const QString &port : ports) {
-            if (!window.lanePanel->addLane(port, &error))
+            if (!lanePanel(window)->addLane(port, &error))
                 qWarning("%s", qPrintable(error));
         }
     }
-    ::Bench::LaneView *lane(const QString &port) const { return window.lanePanel->lane(port); }
+    ::Bench::LaneView *lane(const QString &port) const { return lanePanel(window)->lane(port); }
     // Shown and active: shortcuts and focus as at a bench.
     bool show()
     {
@@ -161,8 +162,8 @@ struct Station
         window.activateWindow();
         return QTest::qWaitForWindowActive(&window);
     }
-    QModelIndex cell(int row, int column) const { return window.planTable->index(row, column); }
-    QString result(int row) const { return cell(row, window.planTable->resultColumn()).data().toString(); }
+    QModelIndex cell(int row, int column) const { return planTable(window)->index(row, column); }
+    QString result(int row) const { return cell(row, planTable(window)->resultColumn()).data().toString(); }
 
     BenchWindow window;
     QSignalSpy finished{&window, &BenchWindow::runFinished};
@@ -217,47 +218,47 @@ private slots:
 
         Station bench({line.slavePath()});
         QStringList shown;
-        for (const ::Bench::PlanProblem &problem : bench.window.planTable->problems())
+        for (const ::Bench::PlanProblem &problem : planTable(bench.window)->problems())
             shown << QStringLiteral("velmora-cli: ") + problem.text + QLatin1Char('\n');
         QCOMPARE(shown.join(QString()), batch.err);
 
         // Marked on its cell, and listed as the table numbers its rows, batch's
         // message in the tooltip; Enter on the list goes to the cell.
-        const ::Bench::PlanProblem &problem = bench.window.planTable->problems().first();
+        const ::Bench::PlanProblem &problem = planTable(bench.window)->problems().first();
         const QString first = problem.text;
-        const QVariant tooltip = row < 0 ? bench.window.planTable->headerData(column, Qt::Horizontal, Qt::ToolTipRole)
+        const QVariant tooltip = row < 0 ? planTable(bench.window)->headerData(column, Qt::Horizontal, Qt::ToolTipRole)
                                          : bench.cell(row, column).data(Qt::ToolTipRole);
         QVERIFY(row == -2 ? tooltip.toString().isEmpty() : tooltip.toString().startsWith(first));
-        QCOMPARE(bench.window.problemList->item(0)->text(), problem.shown);
-        QCOMPARE(bench.window.problemList->item(0)->toolTip(), first);
+        QCOMPARE(part<QListWidget>(bench.window, "problemList")->item(0)->text(), problem.shown);
+        QCOMPARE(part<QListWidget>(bench.window, "problemList")->item(0)->toolTip(), first);
         if (row >= 0) {
-            const QString number = bench.window.planTable->headerData(row, Qt::Vertical, Qt::DisplayRole).toString();
+            const QString number = planTable(bench.window)->headerData(row, Qt::Vertical, Qt::DisplayRole).toString();
             QVERIFY2(problem.shown.startsWith(QStringLiteral("row %1, ").arg(number)), qPrintable(problem.shown));
-            QVERIFY(first.contains(QStringLiteral(":%1:").arg(bench.window.planTable->fileLine(row))));
+            QVERIFY(first.contains(QStringLiteral(":%1:").arg(planTable(bench.window)->fileLine(row))));
             QCOMPARE(hue(bench.cell(row, column)), 0);
-            bench.window.problemList->setCurrentRow(0);
-            QTest::keyClick(bench.window.problemList, Qt::Key_Return);
-            QCOMPARE(bench.window.planView->currentIndex().row(), row);
-            QCOMPARE(bench.window.planView->currentIndex().column(), column);
+            part<QListWidget>(bench.window, "problemList")->setCurrentRow(0);
+            QTest::keyClick(part<QListWidget>(bench.window, "problemList"), Qt::Key_Return);
+            QCOMPARE(part<QTableView>(bench.window, "planView")->currentIndex().row(), row);
+            QCOMPARE(part<QTableView>(bench.window, "planView")->currentIndex().column(), column);
         }
-        QVERIFY(!bench.window.startButton->isEnabled());
+        QVERIFY(!part<QPushButton>(bench.window, "startButton")->isEnabled());
         QVERIFY(!bench.window.start());
         QCOMPARE(bench.window.exitStatus(), 2);
         QCOMPARE(line.received(), QByteArray());
 
-        bench.window.allowDuplicates->setChecked(true);
-        bench.window.allowOddAddresses->setChecked(true);
-        QCOMPARE(bench.window.planTable->problems().isEmpty(), allowable);
-        QCOMPARE(bench.window.startButton->isEnabled(), allowable);
+        part<QCheckBox>(bench.window, "allowDuplicates")->setChecked(true);
+        part<QCheckBox>(bench.window, "allowOddAddresses")->setChecked(true);
+        QCOMPARE(planTable(bench.window)->problems().isEmpty(), allowable);
+        QCOMPARE(part<QPushButton>(bench.window, "startButton")->isEnabled(), allowable);
         if (fix.isEmpty())
             return;
-        bench.window.allowDuplicates->setChecked(false);
-        bench.window.allowOddAddresses->setChecked(false);
-        QVERIFY(bench.window.planTable->setData(bench.cell(row, column), fix, Qt::EditRole));
+        part<QCheckBox>(bench.window, "allowDuplicates")->setChecked(false);
+        part<QCheckBox>(bench.window, "allowOddAddresses")->setChecked(false);
+        QVERIFY(planTable(bench.window)->setData(bench.cell(row, column), fix, Qt::EditRole));
         if (planText.contains(",x\n"))  // the second bad value
-            QVERIFY(bench.window.planTable->setData(bench.cell(1, 2), "31", Qt::EditRole));
-        QCOMPARE(bench.window.planTable->problems().size(), 0);
-        QVERIFY(bench.window.startButton->isEnabled());
+            QVERIFY(planTable(bench.window)->setData(bench.cell(1, 2), "31", Qt::EditRole));
+        QCOMPARE(planTable(bench.window)->problems().size(), 0);
+        QVERIFY(part<QPushButton>(bench.window, "startButton")->isEnabled());
     }
 
     void runAsBatchRunsIt()
@@ -282,8 +283,8 @@ private slots:
         QTRY_COMPARE(bench.finished.count(), 1);
         QCOMPARE(bench.finished.first().first().toInt(), 1);
 
-        const int result = bench.window.planTable->resultColumn();
-        const int holds = bench.window.planTable->holdsColumn();
+        const int result = planTable(bench.window)->resultColumn();
+        const int holds = planTable(bench.window)->holdsColumn();
         QCOMPARE(hue(bench.cell(0, result)), 120);
         QCOMPARE(hue(bench.cell(1, result)), 0);
         QVERIFY(qAbs(hue(bench.cell(2, result)) - 40) < 10);
@@ -296,16 +297,16 @@ private slots:
         QVERIFY(bench.cell(2, holds).data(Qt::ToolTipRole).toString().startsWith(
             QLatin1String("port: wrote 8003, device has 5020\n")));
         QCOMPARE(bench.cell(1, holds).data().toString(), QString());
-        QVERIFY(bench.window.countsLabel->text().startsWith(
+        QVERIFY(labelText(bench.window, "countsLabel").startsWith(
             QLatin1String("1 ok, 1 mismatch, 1 refused, 1 no answer, 0 skipped, 0 left")));
         QCOMPARE(bench.window.statusBar()->currentMessage(), batch.err.trimmed().section(QLatin1Char('\n'), -1));
 
         // Failed only, and sorted by result: failures first.
-        bench.window.failedOnly->setChecked(true);
-        QCOMPARE(bench.window.planView->model()->rowCount(), 3);
-        bench.window.failedOnly->setChecked(false);
-        bench.window.planView->sortByColumn(result, Qt::AscendingOrder);
-        const QAbstractItemModel *sorted = bench.window.planView->model();
+        part<QCheckBox>(bench.window, "failedOnly")->setChecked(true);
+        QCOMPARE(part<QTableView>(bench.window, "planView")->model()->rowCount(), 3);
+        part<QCheckBox>(bench.window, "failedOnly")->setChecked(false);
+        part<QTableView>(bench.window, "planView")->sortByColumn(result, Qt::AscendingOrder);
+        const QAbstractItemModel *sorted = part<QTableView>(bench.window, "planView")->model();
         QVERIFY(sorted->index(0, result).data().toString().startsWith(QLatin1String("no answer")));
         QCOMPARE(sorted->index(3, result).data().toString(), QStringLiteral("ok"));
 
@@ -321,11 +322,11 @@ private slots:
         QCOMPARE(logLines(QStringLiteral("bench.csv")).size(), 8);  // a "writing" line before each result
 
         // The record as it is now.
-        QTRY_VERIFY2(bench.window.logLabel->text().contains(QLatin1String("1 of 4 rows ok")),
-                     qPrintable(bench.window.logLabel->text()));
+        QTRY_VERIFY2(labelText(bench.window, "logLabel").contains(QLatin1String("1 of 4 rows ok")),
+                     qPrintable(labelText(bench.window, "logLabel")));
 
         // The monitor: every frame of every lane, or of one.
-        Bench::LineMonitor *monitor = bench.window.lineMonitor;
+        Bench::LineMonitor *monitor = part<Bench::LineMonitor>(bench.window, "lineMonitor");
         const QString all = monitor->shownText();
         for (const QString &port : ports)
             QVERIFY2(all.contains(QStringLiteral(" %1 TX aa ").arg(port)), qPrintable(all));
@@ -360,10 +361,10 @@ private slots:
         QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(4)));
         Station bench({}, waiting);
         QString error;
-        QVERIFY(bench.window.lanePanel->addSimulated(&error) && bench.window.lanePanel->addSimulated(&error));
-        QCOMPARE(bench.window.lanePanel->ports(), QStringList({"sim1", "sim2"}));
-        QVERIFY2(bench.window.lanePanel->device(QStringLiteral("sim2")).startsWith(device),
-                 qPrintable(bench.window.lanePanel->device(QStringLiteral("sim2"))));
+        QVERIFY(lanePanel(bench.window)->addSimulated(&error) && lanePanel(bench.window)->addSimulated(&error));
+        QCOMPARE(lanePanel(bench.window)->ports(), QStringList({"sim1", "sim2"}));
+        QVERIFY2(lanePanel(bench.window)->device(QStringLiteral("sim2")).startsWith(device),
+                 qPrintable(lanePanel(bench.window)->device(QStringLiteral("sim2"))));
         QVERIFY(bench.window.start());
         QTRY_COMPARE_WITH_TIMEOUT(bench.finished.count(), 1, 20000);
         QCOMPARE(bench.finished.first().first().toInt(), 0);
@@ -387,9 +388,9 @@ private slots:
         QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(1)));
         Station bench({});
         QString error;
-        QVERIFY(!bench.window.lanePanel->addLane(port, &error));
+        QVERIFY(!lanePanel(bench.window)->addLane(port, &error));
         QVERIFY2(error.contains(why), qPrintable(error));
-        QVERIFY(bench.window.lanePanel->ports().isEmpty());
+        QVERIFY(lanePanel(bench.window)->ports().isEmpty());
     }
 
     void monitorKeepsTheLastLines()
@@ -426,8 +427,8 @@ private slots:
         QVERIFY2(dialog.saveTo("plan.csv", &error), qPrintable(error));
         QCOMPARE(QString::fromUtf8(readFile("plan.csv")), expected);
         Station bench({});
-        QCOMPARE(bench.window.planTable->plan().size(), 3);
-        QCOMPARE(bench.window.planTable->problems().size(), 0);
+        QCOMPARE(planTable(bench.window)->plan().size(), 3);
+        QCOMPARE(planTable(bench.window)->problems().size(), 0);
 
         dialog.saveLastValues();  // as Save does
         QCOMPARE(Bench::NewPlanDialog().preview->toPlainText(), expected);
@@ -451,12 +452,12 @@ private slots:
         Station bench({first.path(), second.path()});
         bench.window.setLineSettings({});
         QVERIFY(bench.window.start());
-        QTRY_VERIFY(bench.window.planTable->counts().done() >= 1);
-        bench.window.stopButton->click();
+        QTRY_VERIFY(planTable(bench.window)->counts().done() >= 1);
+        part<QPushButton>(bench.window, "stopButton")->click();
         QTRY_COMPARE(bench.finished.count(), 1);
         QCOMPARE(bench.window.exitStatus(), 1);
-        QVERIFY(bench.window.planTable->counts().left > 0);
-        QCOMPARE(bench.window.progressBar->value(), bench.window.planTable->counts().done());
+        QVERIFY(planTable(bench.window)->counts().left > 0);
+        QCOMPARE(part<QProgressBar>(bench.window, "progressBar")->value(), planTable(bench.window)->counts().done());
         for (int row = 0; row < 20; ++row)
             QVERIFY(!bench.result(row).startsWith(QLatin1String("in progress")));
 
@@ -465,7 +466,7 @@ private slots:
         QCOMPARE(last.value(first.path()), Client::profileText(first.device.model().parameters()));
         QCOMPARE(last.value(second.path()), Client::profileText(second.device.model().parameters()));
         QCOMPARE(bench.lane(first.path())->state(), QStringLiteral("idle"));
-        QVERIFY(bench.window.startButton->isEnabled());
+        QVERIFY(part<QPushButton>(bench.window, "startButton")->isEnabled());
     }
 
     void resumesARunThatWasKilled()
@@ -508,9 +509,9 @@ private slots:
         Station bench({first.path(), second.path()});
         bench.window.setLineSettings({});  // slow devices: the usual timeout and retries
         for (int row = 1; row <= 12; ++row)
-            QCOMPARE(bench.window.planTable->outcome(row).earlier, okBefore.contains(QString::number(row)));
-        QVERIFY2(bench.window.logLabel->text().contains(QStringLiteral("%1 of 12 rows ok").arg(okBefore.size())),
-                 qPrintable(bench.window.logLabel->text()));
+            QCOMPARE(planTable(bench.window)->outcome(row).earlier, okBefore.contains(QString::number(row)));
+        QVERIFY2(labelText(bench.window, "logLabel").contains(QStringLiteral("%1 of 12 rows ok").arg(okBefore.size())),
+                 qPrintable(labelText(bench.window, "logLabel")));
         QVERIFY(bench.window.start());
         QTRY_COMPARE_WITH_TIMEOUT(bench.finished.count(), 1, 10000);
         QCOMPARE(bench.window.exitStatus(), 0);
@@ -551,8 +552,9 @@ private slots:
         // Start on the finished plan: nothing to do, and the rows keep what their devices hold.
         QVERIFY(bench.window.start());
         QTRY_COMPARE(bench.finished.count(), 2);
-        QCOMPARE(bench.cell(0, bench.window.planTable->holdsColumn()).data().toString(), "lip=10.0.0.1, port=8001, sn=1");
-        QTRY_VERIFY2(bench.window.logLabel->text().contains("nothing left"), qPrintable(bench.window.logLabel->text()));
+        QCOMPARE(bench.cell(0, planTable(bench.window)->holdsColumn()).data().toString(), "lip=10.0.0.1, port=8001, sn=1");
+        QTRY_VERIFY2(labelText(bench.window, "logLabel").contains("nothing left"),
+                     qPrintable(labelText(bench.window, "logLabel")));
     }
 
     void askedOnEachLane()
@@ -581,7 +583,8 @@ private slots:
         QCOMPARE(bench.result(2), QStringLiteral("ok"));
         QCOMPARE(first.device.model().parameters().serialNumber, 3);
         QCOMPARE(second.frames, 0);
-        QVERIFY(bench.window.countsLabel->text().startsWith(QLatin1String("2 ok, 0 mismatch, 0 refused, 0 no answer, 1 skipped, 0 left")));
+        QVERIFY(labelText(bench.window, "countsLabel")
+                    .startsWith(QLatin1String("2 ok, 0 mismatch, 0 refused, 0 no answer, 1 skipped, 0 left")));
     }
 
     // Skip writes nothing, whatever gives it.
@@ -665,23 +668,24 @@ private slots:
         QTRY_VERIFY(bench.result(0).startsWith(QLatin1String("in progress"))
                     && bench.result(1).startsWith(QLatin1String("in progress")));
         bench.window.close();
-        QVERIFY(bench.window.closeQuestion && bench.window.isVisible());
+        QVERIFY(closeQuestion(bench.window) && bench.window.isVisible());
         QTRY_COMPARE(bench.finished.count(), 1);  // both devices finished while it was asked
-        QVERIFY(bench.window.closeQuestion);
-        bench.window.closeQuestion->button(QMessageBox::Yes)->click();
+        QVERIFY(closeQuestion(bench.window));
+        closeQuestion(bench.window)->button(QMessageBox::Yes)->click();
         QTRY_VERIFY(!bench.window.isVisible());
 
         // Another plan, a longer one: the question holds its lane, and No lets it go on.
         QVERIFY(writeFile(QStringLiteral("other.csv"), plan(30)));
         QString error;
         QVERIFY(bench.window.openPlan("other.csv", &error));
-        QVERIFY2(!bench.window.countsLabel->text().contains("devices/min"), qPrintable(bench.window.countsLabel->text()));
+        QVERIFY2(!labelText(bench.window, "countsLabel").contains("devices/min"),
+                 qPrintable(labelText(bench.window, "countsLabel")));
         QCOMPARE(bench.lane(first.path())->resultLabel->text(), QString());  // of the plan before
         QVERIFY(bench.show());
         QVERIFY(bench.window.start());
-        QTRY_VERIFY(bench.window.planTable->counts().done() >= 1);
-        bench.window.quitAction->trigger();
-        QVERIFY(bench.window.closeQuestion);
+        QTRY_VERIFY(planTable(bench.window)->counts().done() >= 1);
+        part<QAction>(bench.window, "quitAction")->trigger();
+        QVERIFY(closeQuestion(bench.window));
         const auto written = [] { return logLines("other.log.csv").size(); };
         const auto inFlight = [] {
             int writing = 0;
@@ -693,7 +697,7 @@ private slots:
         const qsizetype held = written();
         QTest::qWait(300);  // as long as several devices take
         QCOMPARE(written(), held);
-        bench.window.closeQuestion->button(QMessageBox::No)->click();
+        closeQuestion(bench.window)->button(QMessageBox::No)->click();
         QTRY_VERIFY(written() > held);
         bench.window.stop();
         QTRY_COMPARE(bench.finished.count(), 2);
@@ -808,7 +812,7 @@ private slots:
         QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(3)));
         Device device;
         Station bench({device.path()}, Batch::Waiting::Prompt);
-        bench.window.lineMonitor->show();
+        part<Bench::LineMonitor>(bench.window, "lineMonitor")->show();
         QVERIFY(bench.show());
         QMap<QChar, QString> taken;
         const auto take = [&](const QString &text, const QString &what) {
@@ -829,7 +833,7 @@ private slots:
         }
         QVERIFY(taken.size() >= 12);
 
-        bench.window.planView->setFocus();
+        part<QTableView>(bench.window, "planView")->setFocus();
         bool reached = false;
         for (int tab = 0; tab < 30 && !reached; ++tab) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -838,8 +842,8 @@ private slots:
         }
         QVERIFY(reached);
 
-        bench.window.startButton->setFocus();
-        QTest::keyClick(bench.window.startButton, Qt::Key_Return);
+        part<QPushButton>(bench.window, "startButton")->setFocus();
+        QTest::keyClick(part<QPushButton>(bench.window, "startButton"), Qt::Key_Return);
         QVERIFY(bench.window.isRunning());
         bench.window.stop();
         QTRY_COMPARE(bench.finished.count(), 1);
@@ -855,19 +859,19 @@ private slots:
         QVERIFY(writeFile(QStringLiteral("plan.csv"), plan(4)));
         Station bench({});
         QVERIFY(bench.show());
-        QTableView *view = bench.window.planView;
+        QTableView *view = part<QTableView>(bench.window, "planView");
         view->selectionModel()->select(QItemSelection(view->model()->index(1, 3), view->model()->index(3, 3)),
                                        QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(view, Qt::Key_D, Qt::ControlModifier);
         for (int row = 1; row < 4; ++row)
             QCOMPARE(bench.cell(row, 3).data().toString(), "8002");
         QCOMPARE(bench.cell(0, 3).data().toString(), "8001");
-        QVERIFY(bench.window.planTable->isModified() && bench.window.planTable->isValid());
+        QVERIFY(planTable(bench.window)->isModified() && planTable(bench.window)->isValid());
 
         QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
-        QVERIFY(bench.window.findEdit->hasFocus());
-        QTest::keyClicks(bench.window.findEdit, "10.0.0.3");
-        QTest::keyClick(bench.window.findEdit, Qt::Key_Return);
+        QVERIFY(part<QLineEdit>(bench.window, "findEdit")->hasFocus());
+        QTest::keyClicks(part<QLineEdit>(bench.window, "findEdit"), "10.0.0.3");
+        QTest::keyClick(part<QLineEdit>(bench.window, "findEdit"), Qt::Key_Return);
         QCOMPARE(view->currentIndex().row(), 2);
         QCOMPARE(view->currentIndex().column(), 1);
     }
@@ -881,13 +885,15 @@ private slots:
         {
             Station bench({});
             QVERIFY(bench.show());
-            QTableView *view = bench.window.planView;
+            QTableView *view = part<QTableView>(bench.window, "planView");
             QVERIFY(view->columnWidth(0) < 300);
             QVERIFY(view->columnViewportPosition(2) + view->columnWidth(2) < view->viewport()->width());
             QVERIFY(bench.cell(0, 0).data(Qt::ToolTipRole).toString().endsWith(id));
             QVERIFY(bench.window.width() <= 1024 && bench.window.frameGeometry().height() <= 768);
-            const QList<QWidget *> controls = {bench.window.startButton, bench.window.stopButton, bench.window.logButton,
-                                               bench.window.progressBar};
+            const QList<QWidget *> controls = {part<QPushButton>(bench.window, "startButton"),
+                                               part<QPushButton>(bench.window, "stopButton"),
+                                               part<QPushButton>(bench.window, "logButton"),
+                                               part<QProgressBar>(bench.window, "progressBar")};
             for (QWidget *control : controls) {
                 const QRect shown(control->mapTo(&bench.window, QPoint()), control->size());
                 QVERIFY2(bench.window.rect().contains(shown), qPrintable(control->objectName()));
@@ -896,7 +902,7 @@ private slots:
             bench.window.close();
         }
         Station again({});
-        QCOMPARE(again.window.planView->columnWidth(1), 151);
+        QCOMPARE(part<QTableView>(again.window, "planView")->columnWidth(1), 151);
     }
 
 private:

@@ -1,6 +1,7 @@
 // velmora-bench on a real X server (Xvfb, through Qt's xcb platform): a bad
 // cell mended by keys, a lane added by typing its path, Start by mouse, Next
 // by the lane's key, Enter on the waiting lane, as a technician would.
+#include "benchparts.h"
 #include "bench/benchwindow.h"
 #include "bench/lanepanel.h"
 #include "bench/laneview.h"
@@ -48,26 +49,26 @@ private slots:
         };
 
         // The bad sn, typed anew.
-        QVERIFY(!window.startButton->isEnabled());
-        QTableView *view = window.planView;
+        QVERIFY(!part<QPushButton>(window, "startButton")->isEnabled());
+        QTableView *view = part<QTableView>(window, "planView");
         const QPoint cell = view->visualRect(view->model()->index(1, 2)).center();
         QTest::mouseDClick(handle, Qt::LeftButton, {}, view->viewport()->mapTo(&window, cell));
         QTRY_VERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
         QTest::keyClick(handle, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(QApplication::focusWidget(), u"2"_s);
         QTest::keyClick(handle, Qt::Key_Return);
-        QTRY_COMPARE(window.planTable->problems().size(), 0);
+        QTRY_COMPARE(planTable(window)->problems().size(), 0);
 
         // A lane by its path, typed.
-        click(window.lanePanel->portChoice);
-        QTest::keyClicks(window.lanePanel->portChoice->lineEdit(), device.path());
-        click(window.lanePanel->addButton);
-        QTRY_COMPARE(window.lanePanel->ports(), QStringList{device.path()});
-        QTRY_VERIFY(window.startButton->isEnabled());
+        click(lanePanel(window)->portChoice);
+        QTest::keyClicks(lanePanel(window)->portChoice->lineEdit(), device.path());
+        click(lanePanel(window)->addButton);
+        QTRY_COMPARE(lanePanel(window)->ports(), QStringList{device.path()});
+        QTRY_VERIFY(part<QPushButton>(window, "startButton")->isEnabled());
 
         QSignalSpy finished(&window, &Bench::BenchWindow::runFinished);
-        click(window.startButton);
-        Bench::LaneView *lane = window.lanePanel->lane(device.path());
+        click(part<QPushButton>(window, "startButton"));
+        Bench::LaneView *lane = lanePanel(window)->lane(device.path());
         QTRY_COMPARE(lane->state(), u"Connect A-1, then Next"_s);
         QTest::keyClick(handle, Qt::Key_F1);
         QTRY_COMPARE(lane->state(), u"Connect A-2, then Next"_s);

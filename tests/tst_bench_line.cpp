@@ -8,6 +8,7 @@
 #include "programoutput.h"
 #include "tcprelay.h"
 
+#include "benchparts.h"
 #include "bench/benchwindow.h"
 #include "bench/lanepanel.h"
 #include "bench/openlinedialog.h"
@@ -72,8 +73,8 @@ private:
     static QStringList column(const BenchWindow &window, int column)
     {
         QStringList texts;
-        for (int row = 0; row < window.planTable->rowCount(); ++row)
-            texts << window.planTable->index(row, column).data().toString();
+        for (int row = 0; row < planTable(window)->rowCount(); ++row)
+            texts << planTable(window)->index(row, column).data().toString();
         return texts;
     }
 
@@ -98,7 +99,7 @@ private slots:
         BenchWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.openLineAction->trigger();
+        part<QAction>(window, "openLineAction")->trigger();
         Bench::OpenLineDialog *dialog = nullptr;
         QTRY_VERIFY((dialog = window.findChild<Bench::OpenLineDialog *>(u"openLineDialog"_s)));
         QTRY_VERIFY(dialog->isVisible());
@@ -116,11 +117,11 @@ private slots:
         QTest::keyClicks(dialog->stationEdit, u"watcher"_s);
         QTest::keyClick(dialog->lineEdit, Qt::Key_Return);
         QTRY_VERIFY(window.isLine());
-        QCOMPARE(window.planTable->rowCount(), 8);
-        const int stationColumn = window.planTable->stationColumn();
-        QCOMPARE(window.planTable->headerData(stationColumn, Qt::Horizontal, Qt::DisplayRole).toString(), u"Station"_s);
-        QVERIFY(!(window.planTable->flags(window.planTable->index(0, 0)) & Qt::ItemIsEditable));
-        QVERIFY(!window.saveAction->isEnabled());
+        QCOMPARE(planTable(window)->rowCount(), 8);
+        const int stationColumn = planTable(window)->stationColumn();
+        QCOMPARE(planTable(window)->headerData(stationColumn, Qt::Horizontal, Qt::DisplayRole).toString(), u"Station"_s);
+        QVERIFY(!(planTable(window)->flags(planTable(window)->index(0, 0)) & Qt::ItemIsEditable));
+        QVERIFY(!part<QAction>(window, "saveAction")->isEnabled());
 
         Devices devices(2);
         const QStringList arguments = {u"batch"_s, u"--record"_s, admin(), u"--line"_s, u"live"_s,
@@ -129,10 +130,10 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT(station.finished(), qPrintable(station.err), 30000);
         QCOMPARE(station.process.exitCode(), 0);
         const QStringList done(8, u"ok"_s);
-        QTRY_COMPARE(column(window, window.planTable->resultColumn()), done);
+        QTRY_COMPARE(column(window, planTable(window)->resultColumn()), done);
         QCOMPARE(column(window, stationColumn), QStringList(8, u"cli1"_s));
-        QTRY_VERIFY2(window.countsLabel->text().startsWith(u"line live: 8 of 8 ok, 0 on this bench (watcher)"_s),
-                     qPrintable(window.countsLabel->text()));
+        QTRY_VERIFY2(labelText(window, "countsLabel").startsWith(u"line live: 8 of 8 ok, 0 on this bench (watcher)"_s),
+                     qPrintable(labelText(window, "countsLabel")));
     }
 
     // However many rows a burst of notifications names, they are read in one query.
@@ -168,14 +169,14 @@ private slots:
         window.openLine(place(admin(), u"run"_s, u"benchW"_s));
         QTRY_VERIFY(window.isLine());
         QString error;
-        QVERIFY(window.lanePanel->addSimulated(&error) && window.lanePanel->addSimulated(&error));
+        QVERIFY(lanePanel(window)->addSimulated(&error) && lanePanel(window)->addSimulated(&error));
         QVERIFY(window.start());
         QVERIFY(!window.start());  // once: it is opening
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
         QCOMPARE(finished.first().first().toInt(), 0);
-        QTRY_COMPARE(column(window, window.planTable->stationColumn()), QStringList(6, u"benchW"_s));
-        QTRY_VERIFY2(window.countsLabel->text().startsWith(u"line run: 6 of 6 ok, 6 on this bench (benchW)"_s),
-                     qPrintable(window.countsLabel->text()));
+        QTRY_COMPARE(column(window, planTable(window)->stationColumn()), QStringList(6, u"benchW"_s));
+        QTRY_VERIFY2(labelText(window, "countsLabel").startsWith(u"line run: 6 of 6 ok, 6 on this bench (benchW)"_s),
+                     qPrintable(labelText(window, "countsLabel")));
         // The record and the report say what the table says.
         QVERIFY2(window.writeReport(m_folder.filePath(u"run.pdf"_s), &error), qPrintable(error));
         for (const QList<LogRecord> &rows : {exported(u"run"_s), readLogText(readFile(m_folder.filePath(u"run.csv"_s)))}) {
@@ -203,17 +204,17 @@ private slots:
         DeviceOptions slow;
         slow.delayMs = 20;
         QString error;
-        QVERIFY2(window.lanePanel->addSimulated(slow, &error), qPrintable(error));
+        QVERIFY2(lanePanel(window)->addSimulated(slow, &error), qPrintable(error));
         QVERIFY(window.start());
-        QTRY_VERIFY_WITH_TIMEOUT(window.planTable->counts().ok >= 2, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(planTable(window)->counts().ok >= 2, 10000);
         relay.setForwarding(false);
         QTRY_VERIFY_WITH_TIMEOUT(window.statusBar()->currentMessage().startsWith(u"record unreachable since "_s), 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(window.lanePanel->lane(u"sim1"_s)->state().startsWith(u"record unreachable since "_s), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(lanePanel(window)->lane(u"sim1"_s)->state().startsWith(u"record unreachable since "_s), 20000);
         QCOMPARE(finished.count(), 0);
         relay.setForwarding(true);
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
         QCOMPARE(finished.first().first().toInt(), 0);
-        QTRY_COMPARE(column(window, window.planTable->resultColumn()), QStringList(12, u"ok"_s));
+        QTRY_COMPARE(column(window, planTable(window)->resultColumn()), QStringList(12, u"ok"_s));
     }
 
     // velmora-bench --record ... --start --quit-when-done: a run from the

@@ -1,6 +1,5 @@
 // velmora-bench: batch provisioning in a window.
 #include "bench/benchwindow.h"
-#include "bench/lanepanel.h"
 #include "commandline.h"
 #include "link/portsettings.h"
 #include "shell/exitstatus.h"
@@ -61,13 +60,13 @@ int main(int argc, char **argv)
                          [](int, const QString &reason) { printError(reason); });
     }
     for (const QString &port : options.ports) {
-        if (!window.lanePanel->addLane(port, &error)) {
+        if (!window.addLane(port, &error)) {
             printError(QStringLiteral("--port ") + error);
             return Exit::UsageError;
         }
     }
     for (int i = 0; i < options.simulate; ++i) {
-        if (!window.lanePanel->addSimulated(&error)) {
+        if (!window.addSimulated(&error)) {
             printError(error);
             return Exit::NoLine;
         }

@@ -1,15 +1,19 @@
 #include "benchwindow.h"
 
+#include "benchoutput.h"
 #include "enterclicks.h"
+#include "labeldialog.h"
+#include "labels.h"
 #include "lanepanel.h"
+#include "linecontroller.h"
 #include "linemonitor.h"
+#include "newplandialog.h"
+#include "openlinedialog.h"
 #include "pagedoutput.h"
+#include "plansession.h"
 #include "resultfilter.h"
-#include "runsession.h"
+#include "runcontroller.h"
 #include "settings.h"
-
-#include "line/linerecord.h"
-#include "line/linewatcher.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -17,9 +21,10 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -34,43 +39,59 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace Bench {
 
 namespace {
 
 constexpr QSize DefaultSize(1000, 700);
 
+// How long the status bar shows a verdict, a refusal or a step of the run;
+// a file written; a plan saved, a cell not found or cells filled.
+constexpr int StatusMs = 20000;
+constexpr int WrittenMs = 10000;
+constexpr int NoticeMs = 5000;
+
+enum ProblemData { RowData = Qt::UserRole, ColumnData };
+
+// A column is never wider than this many average characters: a long id is
+// cut short with "…", its tooltip showing it whole.
+constexpr int MaxColumnCharacters = 28;
+
 } // namespace
 
 BenchWindow::BenchWindow(QWidget *parent) : QMainWindow(parent)
 {
     setWindowTitle(tr("Velmora Bench"));
-    planTable = new PlanTable(this);
-    planTable->setObjectName(QStringLiteral("planTable"));
+    m_plan = new PlanSession(this);
+    m_plan->setObjectName(QStringLiteral("plan"));
+    m_run = new RunController(m_plan->table(), this);
+    m_run->setObjectName(QStringLiteral("run"));
+    m_line = new LineController(m_plan->table(), m_run, this);
+    m_line->setObjectName(QStringLiteral("line"));
+    m_output = new BenchOutput(m_plan, m_run, m_line, this);
+    m_output->setObjectName(QStringLiteral("output"));
     resultFilter = new ResultFilter(this);
     resultFilter->setObjectName(QStringLiteral("resultFilter"));
-    resultFilter->setSourceModel(planTable);
+    resultFilter->setSourceModel(m_plan->table());
     buildControls();
     buildMenus();
-    m_refreshTimer = new QTimer(this);
-    m_refreshTimer->setObjectName(QStringLiteral("refreshTimer"));
-    m_refreshTimer->setSingleShot(true);
-    m_refreshTimer->setInterval(100);
-    connect(m_refreshTimer, &QTimer::timeout, this, &BenchWindow::refresh);
-    connect(planTable, &PlanTable::checked, this, &BenchWindow::showProblems);
-    // The bar and the counts as the table shows its rows, never ahead or behind.
-    connect(planTable, &PlanTable::outcomesShown, this, &BenchWindow::updateProgress);
-    connect(lanePanel, &LanePanel::lanesChanged, this, [this] {
-        lineMonitor->setLanes(lanePanel->ports());
-        updateStartable();
-    });
+    connectParts();
     showProblems();
     updateProgress();
     // Room for everything on a 1024x768 screen, with the window's frame and a panel.
     resize(DefaultSize);
 }
 
-BenchWindow::~BenchWindow() = default;
+BenchWindow::~BenchWindow()
+{
+    // What a run or a line says as it is let go is shown nowhere: the widgets go.
+    m_line->disconnect();
+    m_run->disconnect();
+    delete m_line;
+    delete m_run;
+}
 
 void BenchWindow::buildControls()
 {
@@ -295,20 +316,83 @@ void BenchWindow::buildMenus()
     view->addAction(monitor);
 }
 
+// The parts say what happened; the window shows it.
+void BenchWindow::connectParts()
+{
+    PlanTable *table = m_plan->table();
+    connect(table, &PlanTable::checked, this, &BenchWindow::showProblems);
+    // The bar and the counts as the table shows its rows, never ahead or behind.
+    connect(table, &PlanTable::outcomesShown, this, &BenchWindow::updateProgress);
+    connect(lanePanel, &LanePanel::lanesChanged, this, [this] {
+        lineMonitor->setLanes(lanePanel->ports());
+        updateStartable();
+    });
+
+    connect(m_run, &RunController::started, this, [this] {
+        showRecord();
+        updateProgress();
+    });
+    connect(m_run, &RunController::laneState, this, [this](const QString &port, const QString &text) {
+        if (LaneView *lane = lanePanel->lane(port))
+            lane->setState(text);
+    });
+    connect(m_run, &RunController::laneResult, this, [this](const QString &port, const QString &text, const QString &detail) {
+        if (LaneView *lane = lanePanel->lane(port))
+            lane->setResult(text, detail);
+    });
+    connect(m_run, &RunController::laneAsking, this,
+            [this](const QString &port, const QString &question, const RunController::Answered &answered) {
+                lanePanel->lane(port)->ask(question, answered);
+            });
+    connect(m_run, &RunController::laneAskingStopped, this, [this](const QString &port) {
+        if (LaneView *lane = lanePanel->lane(port))
+            lane->stopAsking();
+    });
+    connect(m_run, &RunController::deviceDone, lanePanel, &LanePanel::unplugSimulated);
+    connect(m_run, &RunController::deviceWanted, lanePanel, &LanePanel::plugNewSimulated);
+    connect(m_run, &RunController::traceLine, lineMonitor, &LineMonitor::addLine);
+    connect(m_run, &RunController::message, this, &BenchWindow::showStatus);
+    connect(m_run, &RunController::problem, this, [this](const QString &line) {
+        // Kept in sight until the next Start: the status line moves on.
+        problemLabel->setText(problemLabel->text().isEmpty() ? line : problemLabel->text() + QLatin1Char('\n') + line);
+        problemLabel->show();
+    });
+    connect(m_run, &RunController::recordUnreachable, this, &BenchWindow::showUnreachable);
+    connect(m_run, &RunController::recordReachable, this, &BenchWindow::showReachable);
+    connect(m_run, &RunController::finished, this, &BenchWindow::runEnded);
+    connect(m_run, &RunController::closed, this, [this] { showRecord(false); });
+
+    connect(m_line, &LineController::opened, this, &BenchWindow::showLine);
+    connect(m_line, &LineController::refused, this, &BenchWindow::lineRefused);
+    connect(m_line, &LineController::openingChanged, this, &BenchWindow::updateStartable);
+    connect(m_line, &LineController::recordOpened, this, [this] {
+        beginRun(std::make_unique<RunSession>(m_line->takeRecord(), waiting(), m_lineSettings));
+    });
+    connect(m_line, &LineController::message, this, &BenchWindow::showStatus);
+    connect(m_line, &LineController::unreachable, this, &BenchWindow::showUnreachable);
+    connect(m_line, &LineController::reachable, this, &BenchWindow::showReachable);
+}
+
+void BenchWindow::showStatus(const QString &text)
+{
+    statusBar()->showMessage(text, StatusMs);
+}
+
 void BenchWindow::saveSettings() const
 {
+    const PlanTable *table = m_plan->table();
     QSettings stored = settings();
     stored.setValue(QStringLiteral("window/geometry"), saveGeometry());
     stored.setValue(QStringLiteral("window/state"), saveState());
     // By the column's name, so that a plan with other columns takes the widths of those it shares.
     QVariantMap widths = stored.value(QStringLiteral("window/columnWidths")).toMap();
-    for (int column = 0; column < planTable->keyColumns(); ++column)
-        widths.insert(planTable->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(), planView->columnWidth(column));
+    for (int column = 0; column < table->keyColumns(); ++column)
+        widths.insert(table->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(), planView->columnWidth(column));
     stored.setValue(QStringLiteral("window/columnWidths"), widths);
     stored.setValue(QStringLiteral("run/waiting"), waitingChoice->currentIndex());
     stored.setValue(QStringLiteral("run/line"), isLine());  // the line's place is kept as it opens
-    if (!planTable->fileName().isEmpty() && !isLine())
-        stored.setValue(QStringLiteral("run/plan"), QFileInfo(planTable->fileName()).absoluteFilePath());
+    if (!table->fileName().isEmpty() && !isLine())
+        stored.setValue(QStringLiteral("run/plan"), QFileInfo(table->fileName()).absoluteFilePath());
     QStringList ports;
     for (const QString &port : lanePanel->ports()) {
         if (!port.startsWith(QLatin1String("sim")))
@@ -348,18 +432,67 @@ void BenchWindow::restoreLastPlanAndPorts()
             gone << error;
     }
     if (!gone.isEmpty())
-        statusBar()->showMessage(tr("Lanes of the last session left out: %1").arg(gone.join(QLatin1String("; "))), 20000);
+        showStatus(tr("Lanes of the last session left out: %1").arg(gone.join(QLatin1String("; "))));
+}
+
+bool BenchWindow::isLine() const
+{
+    return m_plan->table()->isLine();
+}
+
+const Line::StationPlace &BenchWindow::linePlace() const
+{
+    return m_line->place();
+}
+
+QString BenchWindow::logFile() const
+{
+    return m_plan->logFile();
+}
+
+QString BenchWindow::defaultLogFile(const QString &planFile)
+{
+    return PlanSession::defaultLogFile(planFile);
+}
+
+bool BenchWindow::addLane(const QString &port, QString *error)
+{
+    return lanePanel->addLane(port, error);
+}
+
+bool BenchWindow::addSimulated(QString *error)
+{
+    return lanePanel->addSimulated(error);
+}
+
+void BenchWindow::setWaiting(Batch::Waiting waiting)
+{
+    waitingChoice->setCurrentIndex(waitingChoice->findData(int(waiting)));
+}
+
+Batch::Waiting BenchWindow::waiting() const
+{
+    return Batch::Waiting(waitingChoice->currentData().toInt());
+}
+
+bool BenchWindow::isRunning() const
+{
+    return m_run->isRunning();
+}
+
+int BenchWindow::exitStatus() const
+{
+    return m_run->exitStatus();
 }
 
 QString BenchWindow::operatorName() const
 {
-    return settings().value(QStringLiteral("report/operator")).toString();
+    return m_output->operatorName();
 }
 
 void BenchWindow::setOperatorName(const QString &name)
 {
-    QSettings stored = settings();
-    stored.setValue(QStringLiteral("report/operator"), name);
+    m_output->setOperatorName(name);
 }
 
 // A close during a run asks first; while it asks, no device is begun, and
@@ -384,7 +517,7 @@ void BenchWindow::askToClose()
         closeQuestion->raise();
         return;
     }
-    m_session->run().hold(true);
+    m_run->hold(true);
     closeQuestion = new QMessageBox(QMessageBox::Question, tr("A run is going on"),
                                     tr("Stop the run and close? The devices being written are finished and recorded "
                                        "first; no other device is begun while this is asked."),
@@ -406,12 +539,497 @@ void BenchWindow::closeAnswered(int button)
         return;
     }
     if (!yes) {
-        m_session->run().hold(false);
+        m_run->hold(false);
         return;
     }
     m_closeWhenDone = true;
     stop();
-    m_session->run().hold(false);  // stopping: the held lanes go idle, none begins
+    m_run->hold(false);  // stopping: the held lanes go idle, none begins
+}
+
+// The plan
+
+bool BenchWindow::openPlan(const QString &fileName, QString *error)
+{
+    if (isRunning() || m_line->isOpeningRecord()) {
+        *error = tr("a run is going on");
+        return false;
+    }
+    if (!m_plan->load(fileName, error))
+        return false;
+    m_line->close();  // a line open before is closed, and one being opened
+    setRunControls(false);
+    sizeColumns();
+    setWindowTitle(tr("%1 - Velmora Bench").arg(QFileInfo(fileName).fileName()));
+    // What the lanes and the rate said was of the last plan.
+    lanePanel->clearLanes();
+    m_run->forgetRate();
+    showRecord();
+    updateProgress();
+    return true;
+}
+
+// Wide enough for the header and the first rows (measuring them all would
+// take long on a plan of thousands), at most MaxColumnCharacters wide;
+// then the widths the person gave the columns of these names.
+void BenchWindow::sizeColumns()
+{
+    const PlanTable *table = m_plan->table();
+    const QFontMetrics metrics = planView->fontMetrics();
+    const int widest = metrics.averageCharWidth() * MaxColumnCharacters;
+    const QVariantMap saved = settings().value(QStringLiteral("window/columnWidths")).toMap();
+    for (int column = 0; column < table->keyColumns(); ++column) {
+        const QString name = table->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        int width = metrics.horizontalAdvance(name);
+        for (int row = 0; row < std::min(table->rowCount(), 100); ++row)
+            width = std::max(width, metrics.horizontalAdvance(table->index(row, column).data().toString()));
+        width = std::min(width + 24, widest);
+        planView->setColumnWidth(column, saved.contains(name) ? std::max(saved.value(name).toInt(), 20) : width);
+    }
+    planView->setColumnWidth(table->resultColumn(), metrics.horizontalAdvance(QStringLiteral("mismatch: sn: wrote 3")) + 24);
+}
+
+void BenchWindow::setLogFile(const QString &fileName)
+{
+    m_plan->setLogFile(fileName);
+    showRecord();
+    updateProgress();
+}
+
+void BenchWindow::showRecord(bool markRows)
+{
+    logLabel->setText(isLine() ? m_line->recordText() : m_plan->recordText(isRunning(), markRows));
+}
+
+void BenchWindow::chooseLogFile()
+{
+    const QString chosen = QFileDialog::getSaveFileName(this, tr("Record the run in"), m_plan->logFile(),
+                                                        tr("Logs (*.csv);;All files (*)"), nullptr,
+                                                        QFileDialog::DontConfirmOverwrite);
+    if (!chosen.isEmpty())
+        setLogFile(chosen);
+}
+
+void BenchWindow::choosePlan()
+{
+    const QString chosen = QFileDialog::getOpenFileName(this, tr("Open a plan"), m_plan->table()->fileName(),
+                                                        tr("Plans (*.csv);;All files (*)"));
+    if (chosen.isEmpty())
+        return;
+    QString error;
+    if (!openPlan(chosen, &error))
+        QMessageBox::warning(this, tr("Open a plan"), error);
+}
+
+void BenchWindow::newPlan()
+{
+    auto *dialog = new NewPlanDialog(this);
+    dialog->setObjectName(QStringLiteral("newPlanDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        QString error;
+        if (!openPlan(dialog->savedFile(), &error))
+            QMessageBox::warning(this, tr("Open a plan"), error);
+    });
+    dialog->open();
+}
+
+bool BenchWindow::savePlan()
+{
+    if (m_plan->table()->fileName().isEmpty())
+        return savePlanAs();
+    QString error;
+    if (!m_plan->save(&error)) {
+        QMessageBox::warning(this, tr("Save the plan"), error);
+        return false;
+    }
+    statusBar()->showMessage(tr("Saved %1").arg(m_plan->table()->fileName()), NoticeMs);
+    return true;
+}
+
+bool BenchWindow::savePlanAs()
+{
+    const QString chosen = QFileDialog::getSaveFileName(this, tr("Save the plan as"), m_plan->table()->fileName(),
+                                                        tr("Plans (*.csv);;All files (*)"));
+    if (chosen.isEmpty())
+        return false;
+    QString error;
+    if (!m_plan->saveAs(chosen, &error)) {
+        QMessageBox::warning(this, tr("Save the plan"), error);
+        return false;
+    }
+    showRecord();
+    return true;
+}
+
+void BenchWindow::updateChecks()
+{
+    m_plan->setChecks(allowDuplicates->isChecked(), allowOddAddresses->isChecked());
+}
+
+void BenchWindow::showProblems()
+{
+    const QList<PlanProblem> &problems = m_plan->table()->problems();
+    problemList->clear();
+    for (const PlanProblem &problem : problems) {
+        auto *item = new QListWidgetItem(problem.shown, problemList);
+        item->setToolTip(problem.text);  // where in the file, as velmora-cli batch says it
+        item->setData(RowData, problem.row);
+        item->setData(ColumnData, problem.column);
+    }
+    problemList->setVisible(!problems.isEmpty());
+    updateStartable();
+}
+
+void BenchWindow::jumpToProblem(QListWidgetItem *item)
+{
+    const int row = item->data(RowData).toInt();
+    const int column = item->data(ColumnData).toInt();
+    if (row < 0) {
+        planView->scrollToTop();
+        return;
+    }
+    if (resultFilter->failedOnly())
+        failedOnly->setChecked(false);
+    const QModelIndex shown = resultFilter->mapFromSource(m_plan->table()->index(row, std::max(column, 0)));
+    planView->setCurrentIndex(shown);
+    planView->scrollTo(shown, QAbstractItemView::PositionAtCenter);
+    planView->setFocus();
+}
+
+void BenchWindow::updateStartable()
+{
+    const PlanTable *table = m_plan->table();
+    QString reason;
+    if (isRunning())
+        reason = tr("A run is going on");
+    else if (table->rowCount() == 0 && table->problems().isEmpty())
+        reason = tr("Open a plan first");
+    else if (!table->isValid())
+        reason = tr("The plan has %n problem(s): see the list under it", nullptr, int(table->problems().size()));
+    else if (lanePanel->ports().isEmpty())
+        reason = tr("Add a lane first");
+    else if (m_line->isOpeningRecord())
+        reason = tr("The line's record is being opened");
+    startButton->setEnabled(reason.isEmpty());
+    startAction->setEnabled(reason.isEmpty());
+    startButton->setToolTip(reason.isEmpty() ? tr("Provisions the rows not done yet (Ctrl+R)") : reason);
+}
+
+// The next cell, after the current one, whose text holds what is typed.
+void BenchWindow::find()
+{
+    const QString wanted = findEdit->text();
+    const QAbstractItemModel *shown = planView->model();
+    if (wanted.isEmpty() || shown->rowCount() == 0 || shown->columnCount() == 0)
+        return;
+    const QModelIndex cell = PlanSession::findNext(shown, planView->currentIndex(), wanted);
+    if (!cell.isValid()) {
+        statusBar()->showMessage(tr("Not in the plan: %1").arg(wanted), NoticeMs);
+        return;
+    }
+    planView->setCurrentIndex(cell);
+    planView->scrollTo(cell);
+    statusBar()->clearMessage();
+}
+
+// Over a selection, each column's first selected cell into those selected below it.
+void BenchWindow::fillDown()
+{
+    QModelIndexList cells;
+    for (const QModelIndex &shown : planView->selectionModel()->selectedIndexes())
+        cells << resultFilter->mapToSource(shown);
+    const int filled = m_plan->fillDown(cells);
+    statusBar()->showMessage(filled > 0 ? tr("Filled %n cell(s)", nullptr, filled)
+                                        : tr("Select cells of a column to fill down, the value at the top"),
+                             NoticeMs);
+}
+
+QSet<int> BenchWindow::selectedRows() const
+{
+    QSet<int> rows;
+    for (const QModelIndex &shown : planView->selectionModel()->selectedIndexes()) {
+        if (const int row = m_plan->table()->planRow(resultFilter->mapToSource(shown).row()); row > 0)
+            rows.insert(row);
+    }
+    return rows;
+}
+
+// A line of a shared record
+
+void BenchWindow::chooseLine()
+{
+    auto *openLineDialog = new OpenLineDialog(this);
+    openLineDialog->setObjectName(QStringLiteral("openLineDialog"));
+    openLineDialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(openLineDialog, &QDialog::accepted, this, [this, openLineDialog] { openLine(openLineDialog->place()); });
+    openLineDialog->open();
+}
+
+void BenchWindow::openLine(const Line::StationPlace &place)
+{
+    m_line->open(place);
+}
+
+void BenchWindow::lineRefused(int status, const QString &reason)
+{
+    emit recordRefused(status, reason);
+    refuse(reason, status, tr("Line"));
+}
+
+// The line is in the table: the window shows it, as a plan of its own.
+void BenchWindow::showLine()
+{
+    sizeColumns();
+    setWindowTitle(tr("%1 - Velmora Bench").arg(m_line->shownName()));
+    lanePanel->clearLanes();
+    setRunControls(false);
+    m_run->forgetRate();
+    showRecord();
+    updateChecks();
+    updateProgress();
+    statusBar()->clearMessage();
+    emit lineOpened();
+}
+
+// Every lane waits for the record, for a row or to set down what its
+// device is doing; one writing a device says so again as it goes on.
+void BenchWindow::showUnreachable(const QDateTime &since)
+{
+    const QString text = tr("record unreachable since %1; waiting").arg(since.toString(QStringLiteral("HH:mm:ss")));
+    statusBar()->showMessage(text);
+    if (!isRunning())
+        return;
+    for (const QString &port : lanePanel->ports()) {
+        if (LaneView *lane = lanePanel->lane(port))
+            lane->setState(text);
+    }
+}
+
+void BenchWindow::showReachable()
+{
+    showStatus(tr("record reachable again"));
+    for (const QString &port : lanePanel->ports()) {
+        LaneView *lane = lanePanel->lane(port);
+        if (lane && lane->state().startsWith(QLatin1String("record unreachable")))
+            lane->setState(tr("record reachable again"));
+    }
+}
+
+// The run
+
+void BenchWindow::refuse(const QString &reason, int status, const QString &title)
+{
+    m_run->refused(status);
+    updateProgress();
+    showStatus(reason);
+    if (m_quitWhenDone) {
+        emit runFinished(status);
+        return;
+    }
+    auto *box = new QMessageBox(QMessageBox::Warning, title.isEmpty() ? tr("Start") : title, reason, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("refusalBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();  // the window goes on working behind it
+    emit runFinished(status);
+}
+
+bool BenchWindow::start()
+{
+    const PlanTable *table = m_plan->table();
+    if (isRunning() || m_line->isOpeningRecord())
+        return false;
+    if (!table->isValid()) {
+        refuse(table->problems().isEmpty()
+                   ? tr("Open a plan first")
+                   : tr("The plan has %n problem(s); the first: %1", nullptr, int(table->problems().size()))
+                         .arg(table->problems().first().shown),
+               Exit::UsageError);
+        return false;
+    }
+    if (lanePanel->ports().isEmpty()) {
+        refuse(tr("Add a lane first: a port a device is connected to"), Exit::UsageError);
+        return false;
+    }
+    if (isLine()) {
+        m_line->openRecord();
+        return true;
+    }
+    // The plan on the disk is the one the log records, so that velmora-cli
+    // batch can resume the run.
+    if (table->isModified() && !savePlan()) {
+        refuse(tr("The plan is not saved: not started"), Exit::UsageError);
+        return false;
+    }
+    return beginRun(std::make_unique<RunSession>(table->plan(), waiting(), m_lineSettings));
+}
+
+bool BenchWindow::beginRun(std::unique_ptr<RunSession> session)
+{
+    std::vector<RunSession::LaneSpec> lanes;
+    for (const QString &port : lanePanel->ports())
+        lanes.push_back({port, lanePanel->device(port)});
+    QString error;
+    Exit::Status status = Exit::Success;
+    if (!m_run->open(std::move(session), waiting(), lanes, m_plan->logFile(), &error, &status)) {
+        refuse(error, status);
+        return false;
+    }
+    problemLabel->clear();
+    problemLabel->hide();
+    // A line's rows stay as the record has them; a log's are read again.
+    if (!isLine())
+        m_plan->showEarlierOk(m_run->plan());
+    lanePanel->clearLanes();
+    setRunControls(true);
+    m_closeWhenDone = false;  // a close asked for belongs to the run it was asked in
+    m_run->start();
+    return true;
+}
+
+void BenchWindow::setRunControls(bool running)
+{
+    m_plan->table()->setEditable(!running);
+    lanePanel->setRunning(running);
+    // A line's plan and record are the shared record's, not this bench's to change.
+    const bool ownPlan = !running && !isLine();
+    waitingChoice->setEnabled(!running);
+    for (QWidget *control : std::initializer_list<QWidget *>{allowDuplicates, allowOddAddresses, logButton})
+        control->setEnabled(ownPlan);
+    for (QAction *action : {newAction, openAction, openLineAction})
+        action->setEnabled(!running);
+    for (QAction *action : {saveAsAction, fillDownAction})
+        action->setEnabled(ownPlan);
+    saveAction->setEnabled(!isLine());
+    stopButton->setEnabled(running);
+    stopAction->setEnabled(running);
+    updateStartable();
+}
+
+void BenchWindow::stop()
+{
+    if (!isRunning())
+        return;
+    stopButton->setEnabled(false);
+    stopAction->setEnabled(false);
+    m_run->stop();
+}
+
+void BenchWindow::runEnded(int status)
+{
+    setRunControls(false);
+    updateProgress();
+    if (closeQuestion)
+        closeQuestion->setText(tr("The run has ended. Close the window?"));
+    emit runFinished(status);
+    if (std::exchange(m_closeWhenDone, false) || m_quitWhenDone)
+        close();
+}
+
+void BenchWindow::updateProgress()
+{
+    const PlanTable::Counts counts = m_plan->table()->counts();
+    progressBar->setMaximum(std::max(1, counts.done() + counts.left));
+    progressBar->setValue(counts.done());
+    const QString text = m_run->countsText(counts);
+    countsLabel->setText(isLine() ? m_line->summary() + QLatin1String("; ") + text : text);
+}
+
+// The report and the labels
+
+bool BenchWindow::writeReport(const QString &pdfFile, QString *error)
+{
+    return m_output->writeReport(pdfFile, error);
+}
+
+bool BenchWindow::writeLabels(const QString &pdfFile, const LabelFormat &format, const QSet<int> &rows, QString *error)
+{
+    return m_output->writeLabels(pdfFile, format, rows, error);
+}
+
+// The operator is asked once; the name is remembered for every report after.
+bool BenchWindow::askOperator()
+{
+    if (!operatorName().isEmpty())
+        return true;
+    bool given = false;
+    const QString name = QInputDialog::getText(this, tr("Report"), tr("Operator, as the report names who ran the bench:"),
+                                               QLineEdit::Normal, QString(), &given).trimmed();
+    if (!given || name.isEmpty())
+        return false;
+    setOperatorName(name);
+    return true;
+}
+
+void BenchWindow::exportReport()
+{
+    if (!askOperator())
+        return;
+    const QString chosen = QFileDialog::getSaveFileName(this, tr("Export the report"), m_output->pdfFile(QStringLiteral(".report.pdf")),
+                                                        tr("PDF (*.pdf)"));
+    if (chosen.isEmpty())
+        return;
+    QString error;
+    if (!writeReport(chosen, &error)) {
+        QMessageBox::warning(this, tr("Export the report"), error);
+        return;
+    }
+    statusBar()->showMessage(tr("Wrote %1 and %2").arg(chosen, BenchOutput::csvBeside(chosen)), WrittenMs);
+}
+
+void BenchWindow::printReport()
+{
+    BenchOutput::Pages pages;
+    QString error;
+    if (!askOperator())
+        return;
+    if (!m_output->report(&pages, &error)) {
+        QMessageBox::warning(this, tr("Print the report"), error);
+        return;
+    }
+    if (!printPages(this, pages.title, pages.layout, pages.paint, &error) && !error.isEmpty())
+        QMessageBox::warning(this, tr("Print the report"), error);
+}
+
+void BenchWindow::printLabels()
+{
+    QList<Batch::LogRecord> rows;
+    QString error;
+    if (!m_output->outcomes(&rows, &error)) {
+        QMessageBox::warning(this, tr("Print labels"), error);
+        return;
+    }
+    const QSet<int> selected = selectedRows();
+    const auto okOf = [&](bool onlySelected) {
+        QList<Batch::LogRecord> chosen;
+        for (const Batch::LogRecord &row : rows) {
+            if (!onlySelected || selected.contains(row.row))
+                chosen << row;
+        }
+        return labelsFor(chosen);
+    };
+    LabelDialog dialog(int(okOf(false).size()), int(okOf(true).size()), canWritePdf(), canPrint(), this);
+    dialog.setObjectName(QStringLiteral("labelDialog"));
+    const int output = dialog.exec();
+    if (output != LabelDialog::ToPdf && output != LabelDialog::ToPrinter)
+        return;
+    const LabelFormat &format = labelFormats().at(dialog.format());
+    const QList<Label> labels = okOf(dialog.selectedOnly());
+    if (output == LabelDialog::ToPrinter) {
+        const BenchOutput::Pages pages = m_output->labels(format, labels);
+        if (!printPages(this, pages.title, pages.layout, pages.paint, &error) && !error.isEmpty())
+            QMessageBox::warning(this, tr("Print labels"), error);
+        return;
+    }
+    const QString chosen = QFileDialog::getSaveFileName(this, tr("Save the labels as"), m_output->pdfFile(QStringLiteral(".labels.pdf")),
+                                                        tr("PDF (*.pdf)"));
+    if (chosen.isEmpty())
+        return;
+    if (!writeLabels(chosen, format, dialog.selectedOnly() ? selected : QSet<int>(), &error)) {
+        QMessageBox::warning(this, tr("Print labels"), error);
+        return;
+    }
+    statusBar()->showMessage(tr("Wrote %n label(s) to %1", nullptr, int(labels.size())).arg(chosen), WrittenMs);
 }
 
 } // namespace Bench

@@ -7,18 +7,20 @@
 // Or the plan is a line of a record several benches share: the table shows
 // the whole line as the record holds it, kept live, and this bench's lanes
 // provision rows of it as a station of the line.
+//
+// The window only wires: the plan (PlanSession), the run (RunController),
+// the line (LineController) and the report and labels (BenchOutput) are
+// classes of their own; it builds the widgets, connects them to those and
+// shows what they say. Its widgets are found by their objectName, which is
+// the name of their member.
 #pragma once
 
 #include "batch/batchrun.h"
-#include "batch/logrecords.h"
-#include "plantable.h"
 
 #include "line/stationplace.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QSet>
-#include <QTimer>
 
 #include <memory>
 
@@ -34,20 +36,18 @@ class QProgressBar;
 class QPushButton;
 class QTableView;
 
-namespace Line {
-class LineRecord;
-class LineWatcher;
-struct RowState;
-} // namespace Line
-
 namespace Bench {
 
+class BenchOutput;
 class LanePanel;
+class LineController;
 class LineMonitor;
+class PlanSession;
+class PlanTable;
 class ResultFilter;
+class RunController;
 class RunSession;
 struct LabelFormat;
-struct ReportHeader;
 
 class BenchWindow : public QMainWindow
 {
@@ -64,10 +64,13 @@ public:
     // Opens a line of a shared record in place of the plan: lineOpened(),
     // or recordRefused() and the reason where the person looks.
     void openLine(const Line::StationPlace &place);
-    bool isLine() const { return planTable->isLine(); }
-    const Line::StationPlace &linePlace() const { return m_place; }
-    QString logFile() const { return m_logFile; }
+    bool isLine() const;
+    const Line::StationPlace &linePlace() const;
+    QString logFile() const;
     static QString defaultLogFile(const QString &planFile);
+    // A lane: a port (as LanePanel::addLane takes it) or a simulated device.
+    bool addLane(const QString &port, QString *error);
+    bool addSimulated(QString *error);
     void setWaiting(Batch::Waiting waiting);
     Batch::Waiting waiting() const;
     // The line's answer timeout and retries, as velmora-cli's --timeout and --retries.
@@ -81,9 +84,9 @@ public:
     bool start();
     // Starts no other device; those being written are finished and recorded.
     void stop();
-    bool isRunning() const { return bool(m_session); }
+    bool isRunning() const;
     // What velmora-cli batch would exit with for the last run.
-    int exitStatus() const { return m_exitStatus; }
+    int exitStatus() const;
 
     // Who exports the report, asked once and remembered.
     QString operatorName() const;
@@ -101,7 +104,69 @@ public:
     void restoreSettings();
     void restoreLastPlanAndPorts();
 
-    PlanTable *planTable = nullptr;
+signals:
+    // A run has ended; status as velmora-cli batch would exit.
+    void runFinished(int status);
+    void lineOpened();
+    // The record of a line could not be used; status as velmora-cli would exit.
+    void recordRefused(int status, const QString &reason);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void connectParts();
+    void saveSettings() const;
+    void askToClose();
+    void closeAnswered(int button);
+    void showStatus(const QString &text);
+
+    // The plan
+    void choosePlan();
+    void newPlan();
+    bool savePlan();
+    bool savePlanAs();
+    void chooseLogFile();
+    void showProblems();
+    void jumpToProblem(QListWidgetItem *item);
+    // The record: markRows, the rows it has as ok shown done.
+    void showRecord(bool markRows = true);
+    void updateChecks();
+    void updateStartable();
+    void sizeColumns();
+    void find();
+    void fillDown();
+
+    // A line of a shared record
+    void chooseLine();
+    void showLine();
+    void lineRefused(int status, const QString &reason);
+    void showUnreachable(const QDateTime &since);
+    void showReachable();
+
+    // The run
+    bool beginRun(std::unique_ptr<RunSession> session);
+    void runEnded(int status);
+    void refuse(const QString &reason, int status, const QString &title = QString());
+    void setRunControls(bool running);
+    void updateProgress();
+
+    // The report and the labels
+    bool askOperator();
+    void exportReport();
+    void printReport();
+    void printLabels();
+
+    PlanSession *m_plan = nullptr;
+    RunController *m_run = nullptr;
+    LineController *m_line = nullptr;
+    BenchOutput *m_output = nullptr;
+    Batch::LineSettings m_lineSettings;
+    bool m_quitWhenDone = false;
+    bool m_closeWhenDone = false;  // a close asked for during this run: once it has ended
+
     ResultFilter *resultFilter = nullptr;
     QTableView *planView = nullptr;
     QLineEdit *findEdit = nullptr;
@@ -134,95 +199,6 @@ public:
     QAction *stopAction = nullptr;
     QAction *findAction = nullptr;
     QAction *fillDownAction = nullptr;
-
-signals:
-    // A run has ended; status as velmora-cli batch would exit.
-    void runFinished(int status);
-    void lineOpened();
-    // The record of a line could not be used; status as velmora-cli would exit.
-    void recordRefused(int status, const QString &reason);
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    void buildMenus();
-    void buildControls();
-    void saveSettings() const;
-    void askToClose();
-    void closeAnswered(int button);
-
-    // The plan
-    void choosePlan();
-    void newPlan();
-    bool savePlan();
-    bool savePlanAs();
-    void chooseLogFile();
-    void showProblems();
-    void jumpToProblem(QListWidgetItem *item);
-    // The record's rows and what it holds; markRows: the rows it has as ok shown done.
-    void showEarlierRun(bool markRows = true);
-    void updateChecks();
-    void updateStartable();
-    void sizeColumns();
-    void find();
-    void fillDown();
-
-    // The report and the labels
-    bool readRecord(QList<Batch::LogRecord> *lines, QList<Batch::LogRecord> *rows, QString *error) const;
-    ReportHeader reportHeader(const QList<Batch::LogRecord> &lines) const;
-    bool askOperator();
-    void exportReport();
-    void printReport();
-    void printLabels();
-
-    // A line of a shared record
-    void chooseLine();
-    void showLine();
-    void showLineRows(const QList<Line::RowState> &rows);
-    void lineRefused(int status, const QString &reason);
-    void startOnLine();
-    void showUnreachable(const QDateTime &since);
-    void showReachable();
-    QString lineSummary() const;
-
-    // The run
-    bool beginRun(std::unique_ptr<RunSession> session);
-    void finishRun();
-    void refuse(const QString &reason, int status, const QString &title = QString());
-    void setRunControls(bool running);
-    void laneChanged(const QString &port, Batch::LaneState state, int row);
-    void rowStarted(int row, const QString &port);
-    void attemptFinished(const Batch::Attempt &attempt, int done);
-    void traceLine(const QString &port, const QByteArray &line);
-    void askLane(const QString &port, int row, std::function<void(Batch::Answer)> answered);
-    void updateProgress();
-    void refreshSoon();
-    void refresh();
-    QString deviceName(int row) const;
-
-    QString m_logFile;
-    Line::StationPlace m_place;  // of the line open, if one is
-    std::unique_ptr<Line::LineWatcher> m_watcher;         // of the line shown
-    std::unique_ptr<Line::LineWatcher> m_openingWatcher;  // of one asked for, until it opens
-    std::unique_ptr<Line::LineRecord> m_opening;  // Start on a line: the record while it opens
-    Batch::LineSettings m_lineSettings;
-    std::unique_ptr<RunSession> m_session;
-    // The devices a minute of the last run: its attempts over its time.
-    QElapsedTimer m_runClock;
-    qint64 m_runMs = 0;  // once it has ended
-    int m_attemptsThisRun = 0;
-    QHash<QString, int> m_provisioningRow;  // by port: the row a lane writes now
-    QHash<QString, QString> m_phase;        // by port: reading, writing, verifying
-    // What changes with every frame or device is shown a few times a second,
-    // so that the window never slows the lanes down.
-    QTimer *m_refreshTimer = nullptr;
-    QSet<QString> m_phaseChanged;  // lanes whose step is not shown yet
-    QHash<QString, Batch::Attempt> m_laneResults;  // by port: the last result not shown yet
-    QString m_lastProgress;
-    int m_exitStatus = 0;
-    bool m_quitWhenDone = false;
-    bool m_closeWhenDone = false;  // a close asked for during this run: once it has ended
 };
 
 } // namespace Bench

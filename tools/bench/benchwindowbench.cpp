@@ -16,6 +16,7 @@
 #include "device/devicemodel.h"
 #include "bench/benchwindow.h"
 #include "bench/lanepanel.h"
+#include "bench/plantable.h"
 #include "device/ptydevice.h"
 #include "heapusage.h"
 #include "pacedsimulator.h"
@@ -170,6 +171,10 @@ void largePlan(const QString &folder, int rows, int lanes, int seconds)
     window.resize(1200, 800);
     window.show();
     QCoreApplication::processEvents();
+    // The window's parts, as accessibility tools find them.
+    auto *planView = window.findChild<QTableView *>(QStringLiteral("planView"));
+    auto *planTable = window.findChild<Bench::PlanTable *>(QStringLiteral("planTable"));
+    auto *lanePanel = window.findChild<Bench::LanePanel *>(QStringLiteral("lanePanel"));
 
     const qint64 heapBefore = heapInUse();
     QElapsedTimer clock;
@@ -177,15 +182,15 @@ void largePlan(const QString &folder, int rows, int lanes, int seconds)
     const double cpuBefore = cpuMs();
     QString error;
     window.openPlan(plan, &error);
-    window.planView->viewport()->repaint();
+    planView->viewport()->repaint();
     const double openMs = double(clock.nsecsElapsed()) / 1e6;
     const double openCpuMs = cpuMs() - cpuBefore;
     const double addedMiB = double(heapInUse() - heapBefore) / (1024.0 * 1024.0);
     print(QStringLiteral("%1 rows: opened, checked and painted in %2 ms (%5 ms of CPU; goal: under 300), heap +%3 MiB "
                          "(goal: under 30)%4")
               .arg(rows).arg(openMs, 0, 'f', 1).arg(addedMiB, 0, 'f', 1)
-              .arg(window.planTable->problems().isEmpty() ? QString()
-                                                          : QStringLiteral("; %1 problems").arg(window.planTable->problems().size()))
+              .arg(planTable->problems().isEmpty() ? QString()
+                                                   : QStringLiteral("; %1 problems").arg(planTable->problems().size()))
               .arg(openCpuMs, 0, 'f', 1));
 
     // A run over in-process simulated lanes while the table scrolls.
@@ -193,7 +198,7 @@ void largePlan(const QString &folder, int rows, int lanes, int seconds)
     for (int i = 0; i < lanes; ++i) {
         DeviceOptions options;
         options.baud = 115200;
-        window.lanePanel->addSimulated(options, &error);
+        lanePanel->addSimulated(options, &error);
     }
     window.start();
     constexpr int TickMs = 2;
@@ -213,18 +218,18 @@ void largePlan(const QString &folder, int rows, int lanes, int seconds)
         tickCpu = now;
     });
     tick.start(TickMs);
-    QScrollBar *scroll = window.planView->verticalScrollBar();
+    QScrollBar *scroll = planView->verticalScrollBar();
     QTimer scroller;
     QObject::connect(&scroller, &QTimer::timeout, [&] {
         scroll->setValue(scroll->value() + scroll->pageStep() >= scroll->maximum() ? 0 : scroll->value() + scroll->pageStep());
-        window.planView->viewport()->repaint();  // painted now, as a screen would show it
+        planView->viewport()->repaint();  // painted now, as a screen would show it
     });
     scroller.start(16);
     QTimer::singleShot(seconds * 1000, [&] { window.stop(); });
     QEventLoop loop;
     QObject::connect(&window, &Bench::BenchWindow::runFinished, &loop, &QEventLoop::quit);
     loop.exec();
-    const int done = window.planTable->counts().done();
+    const int done = planTable->counts().done();
     print(QStringLiteral("scrolling a page every 16 ms while %1 lanes provisioned %2 rows in %3 s: longest event-loop "
                          "stall %4 ms of CPU (goal: under 30), %5 ms of wall clock")
               .arg(lanes).arg(done).arg(seconds).arg(longestCpu, 0, 'f', 1).arg(longest, 0, 'f', 1));
@@ -242,8 +247,9 @@ void reportExport(const QString &folder, int rows)
         print(error);
         return;
     }
+    const Bench::PlanTable *planTable = window.findChild<Bench::PlanTable *>(QStringLiteral("planTable"));
     {
-        Batch::BatchLog log(window.planTable->plan());
+        Batch::BatchLog log(planTable->plan());
         QStringList errors;
         QStringList warnings;
         if (!log.open(window.logFile(), &errors, &warnings)) {
@@ -254,7 +260,7 @@ void reportExport(const QString &folder, int rows)
             Batch::Attempt attempt;
             attempt.row = row;
             attempt.port = QStringLiteral("/dev/ttyUSB%1").arg(row % 16);
-            attempt.readBack = window.planTable->plan().row(row).values.appliedTo(DeviceModel::startParameters());
+            attempt.readBack = planTable->plan().row(row).values.appliedTo(DeviceModel::startParameters());
             log.append(attempt);
         }
     }

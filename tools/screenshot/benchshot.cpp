@@ -39,6 +39,8 @@ int main(int argc, char **argv)
     plan.close();
 
     Bench::BenchWindow window;
+    auto *lanePanel = window.findChild<Bench::LanePanel *>(QStringLiteral("lanePanel"));
+    auto *progressBar = window.findChild<QProgressBar *>(QStringLiteral("progressBar"));
     QString error;
     window.openPlan(plan.fileName(), &error);
     window.setWaiting(Batch::Waiting::None);
@@ -47,12 +49,12 @@ int main(int argc, char **argv)
         options.delayMs = 120;
         if (lane == 2)
             options.ignoredField = Protocol::blockField(u"sn");
-        if (!window.lanePanel->addSimulated(options, &error)) {
+        if (!lanePanel->addSimulated(options, &error)) {
             std::fprintf(stderr, "velmora-bench-screenshot: %s\n", error.toLocal8Bit().constData());
             return 1;
         }
     }
-    window.lineMonitor->show();  // the frames too
+    window.findChild<Bench::LineMonitor *>(QStringLiteral("lineMonitor"))->show();  // the frames too
     window.resize(1200, 760);
     window.show();
     window.start();
@@ -60,7 +62,7 @@ int main(int argc, char **argv)
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &app, [&] {
         // The bar moves with the rows the table shows, so either tells.
-        if (window.progressBar->value() < 6)
+        if (progressBar->value() < 6)
             return;
         exitCode = window.grab().save(output) ? 0 : 1;
         poll.stop();
