@@ -440,19 +440,9 @@ bool BenchWindow::isLine() const
     return m_plan->table()->isLine();
 }
 
-const Line::StationPlace &BenchWindow::linePlace() const
-{
-    return m_line->place();
-}
-
 QString BenchWindow::logFile() const
 {
     return m_plan->logFile();
-}
-
-QString BenchWindow::defaultLogFile(const QString &planFile)
-{
-    return PlanSession::defaultLogFile(planFile);
 }
 
 bool BenchWindow::addLane(const QString &port, QString *error)

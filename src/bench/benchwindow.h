@@ -65,9 +65,7 @@ public:
     // or recordRefused() and the reason where the person looks.
     void openLine(const Line::StationPlace &place);
     bool isLine() const;
-    const Line::StationPlace &linePlace() const;
     QString logFile() const;
-    static QString defaultLogFile(const QString &planFile);
     // A lane: a port (as LanePanel::addLane takes it) or a simulated device.
     bool addLane(const QString &port, QString *error);
     bool addSimulated(QString *error);
