@@ -43,6 +43,8 @@ public:
         int claimRetryMs = 1000;
         int firstRetryMs = 250;  // the record unreachable: tried again after this,
         int lastRetryMs = 4000;  // doubled each time up to this
+        // While it stays unreachable, unreachable() again this often.
+        int stillWaitingMs = 30000;
     };
 
     LineRecord(const RecordAddress &address, const Settings &settings, QObject *parent = nullptr);
@@ -122,6 +124,8 @@ private:
     QTimer m_claimTimer;
     QTimer m_renewTimer;
     QTimer m_retryTimer;
+    QTimer m_stillWaitingTimer;
+    QDateTime m_unreachableSince;
 };
 
 } // namespace Line
