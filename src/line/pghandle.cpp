@@ -6,6 +6,8 @@
 
 #include <libpq-fe.h>
 
+#include <mutex>
+
 namespace Line {
 
 pg_conn *pgConnection(QSqlDatabase &db)
@@ -21,6 +23,26 @@ void quietNotices(QSqlDatabase &db)
 {
     if (PGconn *connection = pgConnection(db))
         PQsetNoticeProcessor(connection, [](void *, const char *) {}, nullptr);
+}
+
+namespace {
+
+QtMessageHandler passedOn = nullptr;
+
+void dropDriverWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("Unable to free statement:")))
+        return;
+    if (passedOn)
+        passedOn(type, context, message);
+}
+
+} // namespace
+
+void quietDriverWarnings()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { passedOn = qInstallMessageHandler(dropDriverWarnings); });
 }
 
 bool meansOutage(const QString &sqlState)

@@ -16,6 +16,11 @@ pg_conn *pgConnection(QSqlDatabase &db);
 // From now on the server's notices on db go nowhere: a program says in its
 // own words what they would (the record unreachable, and since when).
 void quietNotices(QSqlDatabase &db);
+// The same for what Qt's driver itself prints when it cannot free a
+// prepared statement on a connection that is gone ("Unable to free
+// statement: ... terminating connection due to administrator command"):
+// once for the process, every other message passed on as before.
+void quietDriverWarnings();
 
 // Whether a failure means the record is away for a while, not an answer:
 // no server code at all (the connection broke), a lost connection (class

@@ -146,6 +146,7 @@ RecordLink::RecordLink(const RecordAddress &address, const QString &applicationN
     : QObject(parent), m_socket(std::make_shared<std::atomic<qintptr>>(-1)),
       m_closing(std::make_shared<std::atomic<bool>>(false))
 {
+    quietDriverWarnings();
     auto forward = [this](const QString &channel, const QString &payload) {
         QMetaObject::invokeMethod(this, [this, channel, payload] { emit notified(channel, payload); }, Qt::QueuedConnection);
     };
