@@ -302,7 +302,8 @@ private slots:
     }
 
     // velmora-bench as a station beside velmora-cli, through one crash of
-    // the server mid-run: its run goes on by itself and ends.
+    // the server mid-run: its run goes on by itself and ends. line status
+    // --watch waits for the record as well.
     void benchThroughAnOutage()
     {
         const QString line = u"bench-outage"_s;
@@ -323,10 +324,17 @@ private slots:
                                                 "WHERE l.name = '%1' AND r.state = 'ok' AND r.station = 'bench-outage-bench'"_s
                                                     .arg(line)).toInt() >= 5,
                                  60000);
+        Station watch({u"line"_s, u"status"_s, u"--record"_s, admin(), u"--line"_s, line, u"--watch"_s}, environment());
+        QTRY_VERIFY_WITH_TIMEOUT(watch.process.bytesAvailable() > 0, 30000);
         QVERIFY(aside([this] { return m_server.stop(true); }));
+        QTRY_VERIFY_WITH_TIMEOUT(watch.err.contains(u"record unreachable since "_s), 30000);
         QTest::qWait(3000);
         QString error;
         QVERIFY(aside([this, &error] { return m_server.start(&error); }));
+        QTRY_VERIFY_WITH_TIMEOUT(watch.err.contains(u"record reachable again"_s), 30000);
+        QVERIFY2(!watch.finished(), qPrintable(watch.err));
+        watch.process.terminate();
+        QTRY_VERIFY_WITH_TIMEOUT(watch.finished(), 30000);
         checkLine(line, rows, bench, stations);
     }
 
