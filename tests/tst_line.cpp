@@ -1,16 +1,17 @@
 // A line's shared record, on a PostgreSQL server of the test's own: what
 // its commands refuse, who may do what, TLS, and stations that provision
-// one line together while stations, the server and the network fail.
+// one line together while stations fail (the server and the network
+// failing are tst_line_faults').
 #include "linestations.h"
 #include "logrecords.h"
 #include "pgserver.h"
-#include "tcprelay.h"
 
 #include "line/recordlink.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -299,51 +300,6 @@ private slots:
         for (const LogRecord &attempt : exported(u"big"_s))
             stationsSeen << attempt.value(u"station"_s);
         QCOMPARE(stationsSeen.size(), 3);
-    }
-
-    // The server stops as in a crash, mid-run, and is back 5 s later; or
-    // the network between stations and server stops for 10 s.
-    void outages_data()
-    {
-        QTest::addColumn<QString>("outage");
-        QTest::newRow("database killed") << u"database"_s;
-        QTest::newRow("network partition") << u"network"_s;
-    }
-
-    void outages()
-    {
-        QFETCH(QString, outage);
-        const int rows = 80;
-        const QString line = u"outage-"_s + outage;
-        QVERIFY(load(line, linePlan(rows, outage == QLatin1String("database") ? 2 : 3)));
-        TcpRelay relay(quint16(m_server.port()));
-        DeviceOptions slow;
-        slow.delayMs = 30;
-        Devices bench(4, slow);
-        std::vector<std::unique_ptr<Station>> stations;
-        for (int s = 0; s < 2; ++s)
-            stations.push_back(std::make_unique<Station>(
-                QStringList{u"batch"_s, u"--record"_s, m_server.url(u"bench1"_s, relay.port()), u"--line"_s, line,
-                            u"--station"_s, u"%1-%2"_s.arg(outage).arg(s + 1), u"--no-prompt"_s} + bench.ports(2 * s, 2),
-                environment()));
-        QTRY_VERIFY_WITH_TIMEOUT(stations[0]->err.count(u"ok "_s) >= 10, 30000);
-        QString error;
-        if (outage == QLatin1String("database")) {
-            QVERIFY(m_server.stop(true));
-            QTest::qWait(5000);
-            QVERIFY2(m_server.start(&error), qPrintable(error));
-        } else {
-            relay.setForwarding(false);
-            QTest::qWait(10000);
-            relay.setForwarding(true);
-        }
-        for (const auto &station : stations) {
-            QTRY_VERIFY_WITH_TIMEOUT(station->finished(), 120000);
-            QVERIFY2(station->process.exitCode() == 0, ending(station->err).constData());
-            QVERIFY2(station->err.contains(u"record unreachable since "_s), ending(station->err).constData());
-            QVERIFY2(station->err.contains(u"record reachable again"_s), ending(station->err).constData());
-        }
-        checkLine(line, rows, bench);
     }
 
     // Ctrl-C while the record cannot be reached: the verdict of the device

@@ -15,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QTimer>
 
 #include <cstdio>
 #include <vector>
@@ -28,7 +29,8 @@ void printLine(const QString &line)
 }
 
 // Waits for the line's record to be ready, or for a stop signal; 0, or
-// the exit status after printing why not.
+// the exit status after printing why not. A record that cannot be reached
+// is tried again until --record-wait has passed.
 int openLine(const Request &request, StopSignals &stopSignals, std::unique_ptr<Line::LineRecord> *line)
 {
     Line::RecordAddress address;
@@ -37,23 +39,44 @@ int openLine(const Request &request, StopSignals &stopSignals, std::unique_ptr<L
     Line::LineRecord::Settings settings;
     settings.line = request.lineName;
     settings.station = request.station;
-    auto opened = std::make_unique<Line::LineRecord>(address, settings);
-    QEventLoop waiting;
+    const QDateTime since = QDateTime::currentDateTime();
+    const QDateTime giveUp = since.addSecs(request.recordWaitSeconds);
+    int retryMs = settings.firstRetryMs;
+    std::unique_ptr<Line::LineRecord> opened;
     int status = Exit::NoLine;
-    opened->open([&](Line::Refusal refusal, const QString &why) {
-        status = refusal == Line::Refusal::None ? Exit::Success : Line::exitStatusFor(refusal);
-        error = why;
-        waiting.quit();
-    });
-    const QMetaObject::Connection stop = QObject::connect(&stopSignals, &StopSignals::received, &waiting, [&](int signal) {
-        status = StopSignals::exitStatus(signal);
-        error.clear();
-        waiting.quit();
-    });
-    stopSignals.poll();
-    if (status == Exit::NoLine)
-        waiting.exec();
-    QObject::disconnect(stop);
+    for (bool said = false;; said = true) {
+        opened = std::make_unique<Line::LineRecord>(address, settings);
+        QEventLoop waiting;
+        status = Exit::NoLine;
+        bool tryAgain = false;
+        opened->open([&](Line::Refusal refusal, const QString &why) {
+            status = refusal == Line::Refusal::None ? Exit::Success : Line::exitStatusFor(refusal);
+            error = why;
+            tryAgain = refusal == Line::Refusal::Unreachable && QDateTime::currentDateTime() < giveUp;
+            if (tryAgain) {
+                if (!said)
+                    printError(QStringLiteral("record unreachable since %1; waiting up to %2 s (%3)")
+                                   .arg(since.toString(QStringLiteral("HH:mm:ss"))).arg(request.recordWaitSeconds).arg(why));
+                QTimer::singleShot(retryMs, &waiting, &QEventLoop::quit);
+                retryMs = std::min(2 * retryMs, settings.lastRetryMs);
+            } else {
+                waiting.quit();
+            }
+        });
+        const QMetaObject::Connection stop = QObject::connect(&stopSignals, &StopSignals::received, &waiting, [&](int signal) {
+            status = StopSignals::exitStatus(signal);
+            error.clear();
+            tryAgain = false;
+            waiting.quit();
+        });
+        stopSignals.poll();
+        if (status == Exit::NoLine || tryAgain)
+            waiting.exec();
+        QObject::disconnect(stop);
+        if (!tryAgain)
+            break;
+        opened.reset();  // its journal is free again for the next try
+    }
     if (status != Exit::Success) {
         if (!error.isEmpty())
             printError(error);

@@ -19,6 +19,7 @@ namespace {
 constexpr int MaxTimeoutMs = 3600 * 1000;
 constexpr int MaxRetries = 100;
 constexpr int MaxPortWaitSeconds = 24 * 3600;
+constexpr int MaxRecordWaitSeconds = 24 * 3600;
 
 // In the order of Request::Command.
 const QStringList Commands = {QStringLiteral("read"),  QStringLiteral("set"),   QStringLiteral("set-all"),
@@ -91,7 +92,7 @@ struct Parser
         parser.addOption(version);
         parser.addOption(profileTakesFile ? profileFile : profileFlag);
         parser.addOptions({port, timeout, retries, trace, json, verify, count, fixed, log, autoWait, noPrompt,
-                           portWait, allowDuplicates, allowOddAddresses, all, simulate, record, line, station,
+                           portWait, allowDuplicates, allowOddAddresses, all, simulate, record, recordWait, line, station,
                            allowReuse, watch, out, as});
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("%1, %2 or %3")
                                          .arg(Commands.mid(0, Commands.size() - 2).join(QLatin1String(", ")),
@@ -158,6 +159,11 @@ struct Parser
         QStringLiteral("batch, line: the shared record, a PostgreSQL database: a libpq URI "
                        "(postgresql://station@db.example/velmora?sslmode=verify-full) or key=value string."),
         QStringLiteral("URL")};
+    const QCommandLineOption recordWait{
+        QStringLiteral("record-wait"),
+        QStringLiteral("batch --record: how long to wait for the record to be reachable at the start (default 0: "
+                       "exit 3 at once); once running, a station waits for it however long it takes."),
+        QStringLiteral("SECONDS")};
     const QCommandLineOption line{QStringLiteral("line"), QStringLiteral("batch --record, line: the line."),
                                   QStringLiteral("NAME")};
     const QCommandLineOption station{QStringLiteral("station"),
@@ -298,14 +304,19 @@ CommandLine batchCommand(const QCommandLineParser &parser, const Parser &options
         const auto given = parser.isSet(options.station) ? std::optional(parser.value(options.station)) : std::nullopt;
         if (!Line::stationName(given, &request.station, &error))
             return failure(error);
+        if (parser.isSet(options.recordWait)
+            && !parseCount(parser.value(options.recordWait), 0, MaxRecordWaitSeconds, &request.recordWaitSeconds))
+            return failure(QStringLiteral("--record-wait %1: expected seconds from 0 to %2")
+                               .arg(parser.value(options.recordWait)).arg(MaxRecordWaitSeconds));
     } else {
         if (arguments.size() != 1)
             return failure(arguments.isEmpty() ? QStringLiteral("batch needs a PLAN.csv")
                                                : QStringLiteral("batch takes one plan: %1").arg(arguments.at(1)));
         if (!parser.isSet(options.log))
             return failure(QStringLiteral("batch needs --log LOG.csv, its record, or --record URL --line NAME"));
-        if (parser.isSet(options.station))
-            return failure(QStringLiteral("--station goes with batch --record"));
+        if (parser.isSet(options.station) || parser.isSet(options.recordWait))
+            return failure(QStringLiteral("--%1 goes with batch --record")
+                               .arg(parser.isSet(options.station) ? QStringLiteral("station") : QStringLiteral("record-wait")));
         request.planFile = arguments.first();
         request.logFile = parser.value(options.log);
     }
@@ -357,7 +368,7 @@ CommandLine lineCommand(const QCommandLineParser &parser, const Parser &options,
     }
     for (const QCommandLineOption *other : {&options.profileFlag, &options.profileFile, &options.verify, &options.count,
                                             &options.fixed, &options.log, &options.autoWait, &options.noPrompt,
-                                            &options.portWait, &options.all}) {
+                                            &options.portWait, &options.all, &options.recordWait}) {
         if (parser.isSet(*other))
             return failure(QStringLiteral("--%1 does not go with line %2").arg(other->names().first(), command));
     }

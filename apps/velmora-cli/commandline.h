@@ -45,6 +45,7 @@ struct Request
     QString record;  // the shared record's address, as given (checked)
     QString lineName;
     QString station;  // batch: the host name unless given
+    int recordWaitSeconds = 0;  // batch: how long to wait for the record at the start
     Batch::PlanChecks checks;  // line load, as batch checks a plan
     // line
     LineCommand lineCommand = LineStatus;

@@ -9,9 +9,11 @@
 #include "line/lineresolve.h"
 #include "line/linestatus.h"
 #include "line/schema.h"
+#include "line/standbycheck.h"
 #include "shell/stopsignals.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -115,14 +117,36 @@ int status(Line::Connection &connection, const Request &request, StopSignals &st
         printError(error);
         return Exit::UsageError;
     }
+    const QString standby = Line::standbyWarning(connection.db());
+    if (!standby.isEmpty())
+        printError(QStringLiteral("warning: ") + standby);
     if (!request.watch)
         return Exit::Success;
     int exitStatus = Exit::Success;
     QTimer again;
+    // A failure is an outage when the record cannot be reached again at
+    // once; it is waited for, and said once.
+    QDateTime unreachableSince;
     QObject::connect(&again, &QTimer::timeout, [&] {
+        if (unreachableSince.isNull() && printStatus(connection.db(), request, &error))
+            return;
+        connection.db().close();
+        QString reason;
+        if (connection.open(&reason) == Refusal::Unreachable) {
+            if (unreachableSince.isNull()) {
+                unreachableSince = QDateTime::currentDateTime();
+                printError(QStringLiteral("record unreachable since %1; waiting")
+                               .arg(unreachableSince.toString(QStringLiteral("HH:mm:ss"))));
+            }
+            return;
+        }
+        if (!unreachableSince.isNull()) {
+            unreachableSince = QDateTime();
+            printError(QStringLiteral("record reachable again"));
+        }
         if (!printStatus(connection.db(), request, &error)) {
             printError(error);
-            exitStatus = connection.db().isOpen() ? Exit::UsageError : Exit::NoLine;
+            exitStatus = Exit::UsageError;
             QCoreApplication::quit();
         }
     });

@@ -1,5 +1,7 @@
 #include "progresslines.h"
 
+#include <utility>
+
 namespace Batch {
 
 ProgressLines::ProgressLines(const BatchRun &run, const Record &record, QObject *parent)
@@ -13,7 +15,12 @@ ProgressLines::ProgressLines(const BatchRun &run, const Record &record, QObject 
     });
     connect(&run, &BatchRun::laneChanged, this, &ProgressLines::laneChanged);
     connect(&record, &Record::unreachable, this, [this](const QDateTime &since) {
-        emit line(QStringLiteral("record unreachable since %1; waiting").arg(since.toString(QStringLiteral("HH:mm:ss"))));
+        const QString time = since.toString(QStringLiteral("HH:mm:ss"));
+        if (since != std::exchange(m_unreachableSince, since))
+            emit line(QStringLiteral("record unreachable since %1; waiting").arg(time));
+        else
+            emit line(QStringLiteral("record unreachable since %1; waited %2 s so far")
+                          .arg(time).arg(since.secsTo(QDateTime::currentDateTime())));
     });
     connect(&record, &Record::reachable, this, [this](int journaled) {
         emit line(journaled > 0 ? QStringLiteral("record reachable again; %1 verdicts from the journal set down").arg(journaled)

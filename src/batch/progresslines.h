@@ -26,6 +26,7 @@ private:
     const BatchRun &m_run;
     const Plan &m_plan;
     const Record &m_record;
+    QDateTime m_unreachableSince;  // of the outage said last
 };
 
 } // namespace Batch

@@ -98,7 +98,8 @@ public:
     virtual QString summaryNote() const { return {}; }
 
 signals:
-    // The record could not be reached since then; rows wait for it.
+    // The record could not be reached since then; rows wait for it. Again
+    // with the same since, now and then, while it stays so.
     void unreachable(const QDateTime &since);
     // Reachable again; journaled verdicts, if any, were set down.
     void reachable(int journaled);

@@ -1,5 +1,6 @@
 #include "connection.h"
 
+#include "pghandle.h"
 #include "schema.h"
 
 #include <QSqlError>
@@ -31,6 +32,7 @@ Refusal Connection::open(QString *error, bool needRecord)
         *error = unreachableMessage(m_address, m_db.lastError().databaseText());
         return Refusal::Unreachable;
     }
+    quietNotices(m_db);
     if (!needRecord)
         return Refusal::None;
     return checkRecord(m_db, m_address, error);

@@ -64,6 +64,8 @@ LineRecord::LineRecord(const RecordAddress &address, const Settings &settings, Q
     connect(&m_renewTimer, &QTimer::timeout, this, &LineRecord::renew);
     m_retryTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, &LineRecord::tryAgain);
+    m_stillWaitingTimer.setInterval(settings.stillWaitingMs);
+    connect(&m_stillWaitingTimer, &QTimer::timeout, this, [this] { emit unreachable(m_unreachableSince); });
     connect(m_link.get(), &RecordLink::stalled, this, &LineRecord::becomeUnreachable);
 }
 
@@ -420,7 +422,9 @@ void LineRecord::becomeUnreachable()
     m_renewTimer.stop();
     m_retryMs = m_settings.firstRetryMs;
     m_retryTimer.start(m_retryMs);
-    emit unreachable(QDateTime::currentDateTime());
+    m_unreachableSince = QDateTime::currentDateTime();
+    m_stillWaitingTimer.start();
+    emit unreachable(m_unreachableSince);
 }
 
 void LineRecord::tryAgain()
@@ -449,6 +453,7 @@ void LineRecord::tryAgain()
 void LineRecord::becomeReachable()
 {
     m_reachable = true;
+    m_stillWaitingTimer.stop();
     m_renewTimer.start();
     const int journaled = int(m_journal.pending().size());
     replayJournal();

@@ -42,7 +42,11 @@ public:
         // With no row free while other stations hold some, ask again this often.
         int claimRetryMs = 1000;
         int firstRetryMs = 250;  // the record unreachable: tried again after this,
-        int lastRetryMs = 4000;  // doubled each time up to this
+        // doubled each time up to this: soon after the record is back, the
+        // first verdict is set down (a refused connection costs nothing)
+        int lastRetryMs = 500;
+        // While it stays unreachable, unreachable() again this often.
+        int stillWaitingMs = 30000;
     };
 
     LineRecord(const RecordAddress &address, const Settings &settings, QObject *parent = nullptr);
@@ -122,6 +126,8 @@ private:
     QTimer m_claimTimer;
     QTimer m_renewTimer;
     QTimer m_retryTimer;
+    QTimer m_stillWaitingTimer;
+    QDateTime m_unreachableSince;
 };
 
 } // namespace Line

@@ -1,5 +1,6 @@
 #include "recordlink.h"
 
+#include "pghandle.h"
 #include "socketcut.h"
 
 #include <QEventLoop>
@@ -20,30 +21,30 @@ namespace Line {
 
 namespace {
 
-PGconn *pgConnection(QSqlDatabase &db)
+RecordLink::Answer failed(QSqlDatabase &db, const QString &error, const QString &sqlState, bool outage)
 {
-    // The driver names the type as libpq's header declares it.
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
-        return nullptr;
-    return *static_cast<PGconn *const *>(handle.constData());
+    RecordLink::Answer answer;
+    answer.error = error.simplified();
+    answer.sqlState = sqlState;
+    PGconn *connection = pgConnection(db);
+    answer.connectionLost = outage || !db.isOpen() || !connection || PQstatus(connection) != CONNECTION_OK;
+    return answer;
 }
 
 } // namespace
 
 RecordLink::Answer failedAnswer(QSqlDatabase &db, const QString &error, const QString &sqlState)
 {
-    RecordLink::Answer answer;
-    answer.error = error.simplified();
-    answer.sqlState = sqlState;
-    PGconn *connection = pgConnection(db);
-    answer.connectionLost = !db.isOpen() || !connection || PQstatus(connection) != CONNECTION_OK;
-    return answer;
+    return failed(db, error, sqlState, !sqlState.isEmpty() && meansOutage(sqlState));
 }
 
 RecordLink::Answer failedAnswer(QSqlDatabase &db, const QSqlQuery &query)
 {
-    return failedAnswer(db, query.lastError().text(), query.lastError().nativeErrorCode());
+    // A statement the server never answered fails with no code of the
+    // server's, whatever the driver says of it ("Unable to prepare
+    // statement"), and the connection may still look good to libpq.
+    const QString sqlState = query.lastError().nativeErrorCode();
+    return failed(db, query.lastError().text(), sqlState, meansOutage(sqlState));
 }
 
 RecordLink::Answer doneAnswer(const QVariantList &values)
@@ -116,6 +117,7 @@ private:
                 m_error = m_db.lastError().text().simplified();
             return false;
         }
+        quietNotices(m_db);
         if (PGconn *connection = pgConnection(m_db))
             m_socket->store(PQsocket(connection));
         for (const QString &channel : std::as_const(m_channels))
@@ -144,6 +146,7 @@ RecordLink::RecordLink(const RecordAddress &address, const QString &applicationN
     : QObject(parent), m_socket(std::make_shared<std::atomic<qintptr>>(-1)),
       m_closing(std::make_shared<std::atomic<bool>>(false))
 {
+    quietDriverWarnings();
     auto forward = [this](const QString &channel, const QString &payload) {
         QMetaObject::invokeMethod(this, [this, channel, payload] { emit notified(channel, payload); }, Qt::QueuedConnection);
     };

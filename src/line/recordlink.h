@@ -74,8 +74,10 @@ private:
     std::shared_ptr<std::atomic<bool>> m_closing;
 };
 
-// An answer from a failed query: connectionLost when the connection is gone.
+// An answer from a failure: connectionLost when the connection is gone, or
+// the server's code means an outage (meansOutage()).
 RecordLink::Answer failedAnswer(QSqlDatabase &db, const QString &error, const QString &sqlState);
+// The same for a failed query, where no code at all means no answer came.
 RecordLink::Answer failedAnswer(QSqlDatabase &db, const QSqlQuery &query);
 // A job done, with its values.
 RecordLink::Answer doneAnswer(const QVariantList &values = {});

@@ -64,10 +64,14 @@ QProcessEnvironment PgServer::environment() const
     return environment;
 }
 
-bool PgServer::run(const QString &program, const QStringList &arguments, QString *error) const
+bool PgServer::run(const QString &program, const QStringList &arguments, QString *error,
+                   const QProcessEnvironment &extra) const
 {
     QProcess process;
-    process.setProcessEnvironment(environment());
+    QProcessEnvironment environment = this->environment();
+    for (const QString &name : extra.keys())
+        environment.insert(name, extra.value(name));
+    process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::MergedChannels);
     const QString path = QStringLiteral(VELMORA_PG_BINDIR "/") + program;
     if (m_asPostgres)
@@ -203,6 +207,50 @@ bool PgServer::start(QString *error, bool tls)
             return false;
     }
     return true;
+}
+
+bool PgServer::startStandby(const PgServer &primary, const QString &name, QString *error)
+{
+    m_port = freePort();
+    const QString data = m_folder->filePath(QStringLiteral("data"));
+    if (m_asPostgres) {
+        const passwd *postgres = ::getpwnam("postgres");
+        if (!postgres || !giveTo(m_folder->path(), postgres->pw_uid, postgres->pw_gid))
+            return false;
+    }
+    QProcessEnvironment password;
+    password.insert(QStringLiteral("PGPASSWORD"), QLatin1String(AdminPassword));
+    if (!run(QStringLiteral("pg_basebackup"),
+             {"-D", data, "-R", "-X", "stream", "-c", "fast", "-h", primary.socketFolder(), "-p",
+              QString::number(primary.port()), "-U", QLatin1String(Admin)},
+             error, password))
+        return false;
+    addPassword(QLatin1String(Admin), QLatin1String(AdminPassword));
+    // After what -R wrote, so that these count.
+    QFile settings(data + QLatin1String("/postgresql.auto.conf"));
+    if (!settings.open(QIODevice::Append)
+        || settings.write(QStringLiteral("port = %1\nunix_socket_directories = '%2'\ncluster_name = '%3'\n"
+                                         "primary_conninfo = 'host=%4 port=%5 user=%6 password=%7 application_name=%3'\n")
+                              .arg(m_port).arg(m_folder->path(), name, primary.socketFolder())
+                              .arg(primary.port()).arg(QLatin1String(Admin), QLatin1String(AdminPassword))
+                              .toUtf8())
+               < 0) {
+        *error = settings.errorString();
+        return false;
+    }
+    settings.close();
+    if (!run(QStringLiteral("pg_ctl"), {"start", "-w", "-t", "60", "-D", data, "-l",
+                                         m_folder->filePath(QStringLiteral("server.log"))},
+             error))
+        return false;
+    m_running = true;
+    return true;
+}
+
+bool PgServer::promote(QString *error)
+{
+    return run(QStringLiteral("pg_ctl"), {"promote", "-w", "-t", "60", "-D", m_folder->filePath(QStringLiteral("data"))},
+               error);
 }
 
 bool PgServer::stop(bool immediate)

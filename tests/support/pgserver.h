@@ -33,6 +33,12 @@ public:
     bool start(QString *error, bool tls = false);
     // immediate: as a crash would, without a checkpoint.
     bool stop(bool immediate = false);
+    // In place of start(): a streaming standby of primary (pg_basebackup
+    // -R), started, that the primary knows by name (its application_name:
+    // synchronous once the primary names it in synchronous_standby_names).
+    bool startStandby(const PgServer &primary, const QString &name, QString *error);
+    // A standby becomes a primary, and takes writes from then on.
+    bool promote(QString *error);
     bool isRunning() const { return m_running; }
 
     int port() const { return m_port; }
@@ -57,7 +63,8 @@ public:
     QString query(const QString &sql, QString *error = nullptr) const;
 
 private:
-    bool run(const QString &program, const QStringList &arguments, QString *error) const;
+    bool run(const QString &program, const QStringList &arguments, QString *error,
+             const QProcessEnvironment &extra = QProcessEnvironment()) const;
     bool initialise(bool tls, QString *error);
     void addPassword(const QString &user, const QString &password);
 

@@ -55,11 +55,20 @@ pg_start() {
         if (cd "$pg_dir" && as_server "$pg_bin/pg_ctl" -D data -l server.log -w -t 60 -o "$options" start \
             >/dev/null); then
             export PGHOST=127.0.0.1 PGPORT PGUSER=velmora PGDATABASE=postgres PGPASSWORD
+            pg_options=$options  # for a start again after a stop (pg_crash, pg_start_again)
             return 0
         fi
     done
     cat "$pg_dir/server.log"
     return 1
+}
+
+# As a crash would, and started again on the same port.
+pg_crash() {
+    (cd "$pg_dir" && as_server "$pg_bin/pg_ctl" -D data -m immediate -w stop >/dev/null 2>&1)
+}
+pg_start_again() {
+    (cd "$pg_dir" && as_server "$pg_bin/pg_ctl" -D data -l server.log -w -t 60 -o "$pg_options" start >/dev/null)
 }
 
 pg_stop() {
