@@ -43,6 +43,10 @@ packages+=(libqt6sql6-psql libpq-dev postgresql-15 openssl)
 packages+=(help2man dpkg-dev file man-db desktop-file-utils appstream lintian)
 packages+=(clang libclang-rt-14-dev)  # fuzzing: clang and its libFuzzer
 packages+=(xvfb xauth libqt6gui6)     # a test on a real X server; Qt's xcb platform is in libqt6gui6
+# velmora-web: Qt HttpServer (whose CMake files need Qt WebSockets'), Chart.js for
+# its pages, and the browser its test drives (Debian's Chromium through
+# chromedriver and Selenium, for /usr/bin/python3).
+packages+=(qt6-httpserver-dev qt6-websockets-dev libjs-chart.js chromium chromium-driver python3-selenium)
 # Windows: the cross compiler, the builds of Qt, OpenSSL, libpq and libqrencode
 # (perl for OpenSSL's, bzip2 for PostgreSQL's and qrencode's sources), the
 # installer and icon makers, and Wine with what its tests drive (Xvfb, xdotool,
