@@ -41,6 +41,7 @@ const QHash<QString, QByteArray> &staticFiles()
         {QStringLiteral("line.js"), "text/javascript"},
         {QStringLiteral("devices.js"), "text/javascript"},
         {QStringLiteral("chart.js"), "text/javascript"},
+        {QStringLiteral("velmora.svg"), "image/svg+xml"},
     };
     return files;
 }
@@ -380,10 +381,12 @@ HttpReply WebServer::lineApi(const QHttpServerRequest &request, int lineId, cons
 
 HttpReply WebServer::sessionReply(const QHttpServerRequest &request)
 {
+    // Not an error without one: a page asks on every load.
     Session *session = sessionOf(request);
     if (!session)
-        return errorReply(401, tr("not logged in"));
-    return jsonReply(QJsonObject{{QStringLiteral("role"), session->role},
+        return jsonReply(QJsonObject{{QStringLiteral("logged_in"), false}});
+    return jsonReply(QJsonObject{{QStringLiteral("logged_in"), true},
+                                 {QStringLiteral("role"), session->role},
                                  {QStringLiteral("planner"), session->planner},
                                  {QStringLiteral("csrf"), QString::fromLatin1(session->csrf)}});
 }
@@ -415,7 +418,8 @@ HttpReply WebServer::login(const QHttpServerRequest &request, QTcpSocket *socket
     m_throttle.succeeded(from);
     const QByteArray token = m_sessions.open(role, login.planner, login.connection);
     const Session *session = m_sessions.find(token);
-    HttpReply out = jsonReply(QJsonObject{{QStringLiteral("role"), role},
+    HttpReply out = jsonReply(QJsonObject{{QStringLiteral("logged_in"), true},
+                                          {QStringLiteral("role"), role},
                                           {QStringLiteral("planner"), login.planner},
                                           {QStringLiteral("csrf"), QString::fromLatin1(session->csrf)}});
     out.headers.push_back({"Set-Cookie", cookie(token)});

@@ -27,7 +27,7 @@ const Velmora = (() => {
                                         body: options.body === undefined ? undefined : JSON.stringify(options.body)});
     const answer = response.headers.get('Content-Type') && response.headers.get('Content-Type').startsWith('application/json')
       ? await response.json() : await response.text();
-    if (response.status === 401 && !path.endsWith('/session') && !path.endsWith('/login')) showLogin();
+    if (response.status === 401 && !path.endsWith('/login')) showLogin();
     if (!response.ok) throw Object.assign(new Error(answer.error || response.statusText), {status: response.status});
     return answer;
   }
@@ -70,7 +70,10 @@ const Velmora = (() => {
         error.textContent = failure.message || say('failed');
       }
     });
-    api('/api/v1/session').then((answer) => { session = answer; showSession(); }).catch(() => showSession());
+    api('/api/v1/session').then((answer) => {
+      session = answer.logged_in ? answer : null;
+      showSession();
+    }).catch(() => showSession());
   }
 
   // The live stream: onEvent for each line's news, onRefresh when what was
