@@ -187,7 +187,9 @@ screenshot)
     # A page of the report and a sheet of labels, small enough for the README.
     pdftoppm -png -r 75 -f 1 -l 1 -singlefile build/report.pdf docs/report
     pdftoppm -png -r 75 -f 1 -l 1 -singlefile build/labels.pdf docs/labels
-    echo "Wrote docs/window.png, docs/bench.png, docs/report.png and docs/labels.png"
+    # velmora-web's line page in headless Chromium, against the line demo's line.
+    tools/web-screenshot.sh build docs/web.png
+    echo "Wrote docs/window.png, docs/bench.png, docs/report.png, docs/labels.png and docs/web.png"
     ;;
 bench)
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}

@@ -11,14 +11,11 @@ bin=$(cd "$1" && pwd)/bin
 here=$(cd "$(dirname "$0")/../.." && pwd)
 source "$here/tools/throwaway-line.sh"
 throwaway_record || exit 1
-# The roles below log in over TCP too, not only the record's owner.
-echo 'host all all 127.0.0.1/32 scram-sha-256' >>"$pg_dir/data/pg_hba.conf"
-as_server "$pg_bin/pg_ctl" -D "$pg_dir/data" reload >/dev/null
-# The server's and the stations' roles have the owner's password, which
-# libpq finds in PGPASSWORD; the planner's is typed into the page.
+viewer_record || exit 1
+# The stations' role has the owner's password, which libpq finds in
+# PGPASSWORD; the planner's is typed into the page.
 export PLANNER_PASSWORD=planner-$RANDOM$RANDOM
 psql -q -v ON_ERROR_STOP=1 <<SQL || exit 1
-CREATE ROLE viewer LOGIN PASSWORD '$PGPASSWORD' IN ROLE velmora_viewer;
 CREATE ROLE bench LOGIN PASSWORD '$PGPASSWORD' IN ROLE velmora_station;
 CREATE ROLE planner LOGIN PASSWORD '$PLANNER_PASSWORD' IN ROLE velmora_planner;
 SQL
@@ -37,15 +34,9 @@ INSERT INTO velmora.stations VALUES ('gone', 'x', 'host', 1, now(), now() - inte
 UPDATE velmora.rows SET state = 'writing', station = 'gone', lane = 'COM9', token = 'gone-120' WHERE row = 120;
 SQL
 export RECORD=$record
-export VIEWER_RECORD=${record/velmora@/viewer@} BENCH_RECORD=${record/velmora@/bench@}
+export BENCH_RECORD=${record/velmora@/bench@}
 start_sims 4
 export PORTS="${ports[*]}" VELMORA_CLI=$bin/velmora-cli
-"$bin/velmora-web" --record "$VIEWER_RECORD" --listen 127.0.0.1:0 >"$work/web.out" 2>&1 &
-pids+=($!)
-for _ in $(seq 300); do
-    grep -q 'http://' "$work/web.out" && break
-    sleep 0.1
-done
-WEB=$(grep -o 'http://[^ ]*' "$work/web.out") || { cat "$work/web.out"; exit 1; }
-export WEB
+start_web || exit 1
+export WEB=$web
 /usr/bin/python3 "$here/tests/web/browser_test.py"
