@@ -135,7 +135,7 @@ private slots:
             << QStringList{u"line"_s, u"status"_s, u"--record"_s, u"postgresql://velmora_admin:%1@127.0.0.1/velmora"_s.arg(QLatin1String(Secret))}
             << 2 << u"velmora-cli: --record: the address holds a password; the password goes in ~/.pgpass"_s;
         QTest::newRow("newer record") << QStringList{u"line"_s, u"status"_s, u"--record"_s, u"NEWER"_s} << 2
-                                      << u"velmora-cli: the record is of version 99, newer than this program's 1"_s;
+                                      << u"velmora-cli: the record is of version 99, newer than this program's %1"_s.arg(Line::SchemaVersion);
         QTest::newRow("SQL in a line name")
             << QStringList{u"line"_s, u"export"_s, u"--record"_s, u"URL"_s, u"--line"_s, u"x'; DROP TABLE velmora.rows; --"_s}
             << 2 << u"velmora-cli: --line x'; DROP TABLE velmora.rows; --: a name is 1 to 64 letters"_s;
