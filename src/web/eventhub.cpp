@@ -42,7 +42,8 @@ void EventHub::listenTo(int lineId)
 void EventHub::add(QTcpSocket *socket, int lineId)
 {
     m_streams.push_back({socket, lineId});
-    // Nothing is read from a stream: a client that sends more is not one.
+    // Dropped later, not while write() goes through the streams (an abort
+    // there says disconnected at once).
     connect(socket, &QTcpSocket::disconnected, this, [this] {
         m_streams.erase(std::remove_if(m_streams.begin(), m_streams.end(),
                                        [](const Stream &stream) {
@@ -50,7 +51,7 @@ void EventHub::add(QTcpSocket *socket, int lineId)
                                                   || stream.socket->state() != QAbstractSocket::ConnectedState;
                                        }),
                         m_streams.end());
-    });
+    }, Qt::QueuedConnection);
 }
 
 void EventHub::notified(const QString &channel, const QString &payload)
