@@ -44,6 +44,10 @@ packages+=(help2man dpkg-dev file man-db desktop-file-utils appstream lintian)
 packages+=(clang libclang-rt-14-dev)  # fuzzing: clang and its libFuzzer
 packages+=(ccache)                    # compiled objects kept across builds and clones
 packages+=(xvfb xauth libqt6gui6)     # a test on a real X server; Qt's xcb platform is in libqt6gui6
+# velmora-web: Qt HttpServer (whose CMake files need Qt WebSockets'), Chart.js for
+# its pages, and the browser its test drives (Debian's Chromium through
+# chromedriver and Selenium, for /usr/bin/python3).
+packages+=(qt6-httpserver-dev qt6-websockets-dev libjs-chart.js chromium chromium-driver python3-selenium)
 # Windows: the cross compiler, the builds of Qt, OpenSSL, libpq and libqrencode
 # (perl for OpenSSL's, bzip2 for PostgreSQL's and qrencode's sources), the
 # installer and icon makers, and Wine with what its tests drive (Xvfb, xdotool,
@@ -191,7 +195,9 @@ screenshot)
     # A page of the report and a sheet of labels, small enough for the README.
     pdftoppm -png -r 75 -f 1 -l 1 -singlefile build/report.pdf docs/report
     pdftoppm -png -r 75 -f 1 -l 1 -singlefile build/labels.pdf docs/labels
-    echo "Wrote docs/window.png, docs/bench.png, docs/report.png and docs/labels.png"
+    # velmora-web's line page in headless Chromium, against the line demo's line.
+    tools/web-screenshot.sh build docs/web.png
+    echo "Wrote docs/window.png, docs/bench.png, docs/report.png, docs/labels.png and docs/web.png"
     ;;
 bench)
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}

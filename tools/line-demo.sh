@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A production line on this machine: a throwaway PostgreSQL 15 server, a line
 # of 300 devices loaded into it, three stations of four simulated devices each
-# provisioning it at once, and line status --watch until they are done.
+# provisioning it at once, velmora-web to watch it in a browser, and line
+# status --watch until they are done.
 #
 #   tools/line-demo.sh BUILD_FOLDER
 set -uo pipefail
@@ -10,6 +11,9 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/tools/throwaway-line.sh"
 echo "Starting a throwaway PostgreSQL server..."
 throwaway_record || exit 1
+viewer_record || exit 1
+start_web || exit 1
+echo "The line in a browser: open $web"
 cli=$bin/velmora-cli
 "$cli" plan --count 300 lip=10.50.0.1 >"$work/plan.csv"
 "$cli" line load "$work/plan.csv" --record "$record" --line demo

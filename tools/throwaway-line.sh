@@ -35,3 +35,26 @@ start_sims() {
         ports+=("$(sed -n 's/^Simulated device on //p' "$work/sim-$((first + i)).log")")
     done
 }
+
+# viewer_record: a role that can only read (velmora_viewer) with the owner's
+# password, for velmora-web; its URL in viewer_record. The record's server
+# then takes logins of every role over TCP, not only the owner's.
+viewer_record() {
+    echo 'host all all 127.0.0.1/32 scram-sha-256' >>"$pg_dir/data/pg_hba.conf"
+    as_server "$pg_bin/pg_ctl" -D "$pg_dir/data" reload >/dev/null
+    psql -q -v ON_ERROR_STOP=1 -c "CREATE ROLE viewer LOGIN PASSWORD '$PGPASSWORD' IN ROLE velmora_viewer" || return 1
+    viewer_record=${record/velmora@/viewer@}
+}
+
+# start_web: velmora-web on a free port of the loopback, as the viewer; its
+# address in web.
+start_web() {
+    "$bin/velmora-web" --record "$viewer_record" --listen 127.0.0.1:0 >"$work/web.out" 2>&1 &
+    pids+=($!)
+    local _
+    for _ in $(seq 300); do
+        grep -q 'http://' "$work/web.out" && break
+        sleep 0.1
+    done
+    web=$(grep -o 'http://[^ ]*' "$work/web.out") || { cat "$work/web.out"; return 1; }
+}

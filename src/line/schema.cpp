@@ -287,6 +287,31 @@ GRANT INSERT ON velmora.lines, velmora.rows TO velmora_planner;
 GRANT USAGE ON SEQUENCE velmora.lines_id_seq TO velmora_planner;
 GRANT EXECUTE ON FUNCTION velmora.resolve(integer, integer, text) TO velmora_planner;
 )sql",
+    // 2: velmora_viewer, who may only read (velmora-web); a notification on
+    // the channel velmora_lines when a line is loaded, so that a watcher of
+    // every line hears of a new one; indexes for finding a device by its id,
+    // a row's attempts, and a line's attempts in order.
+    R"sql(
+DO $$
+BEGIN
+    IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'velmora_viewer') THEN
+        CREATE ROLE velmora_viewer NOLOGIN;
+    END IF;
+END $$;
+GRANT USAGE ON SCHEMA velmora TO velmora_viewer;
+GRANT SELECT ON velmora.meta, velmora.lines, velmora.rows, velmora.stations, velmora.attempts TO velmora_viewer;
+
+CREATE FUNCTION velmora.line_loaded() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    PERFORM pg_notify('velmora_lines', NEW.id::text);
+    RETURN NEW;
+END $$;
+CREATE TRIGGER line_loaded AFTER INSERT ON velmora.lines FOR EACH ROW EXECUTE FUNCTION velmora.line_loaded();
+
+CREATE INDEX rows_id ON velmora.rows (id);
+CREATE INDEX attempts_of_line ON velmora.attempts (line_id, id);
+CREATE INDEX attempts_of_row ON velmora.attempts (line_id, row, id);
+)sql",
 };
 
 constexpr int MigrationCount = int(sizeof Migrations / sizeof *Migrations);

@@ -8,6 +8,7 @@
 //   that claim a row, set down "writing" and a verdict, and renew its lease:
 //   it can neither delete nor rewrite a row, nor make one ok twice;
 // - velmora_planner may load lines and settle rows in doubt as well;
+// - velmora_viewer may only read (velmora-web connects as one);
 // - the one who runs line init owns it all.
 // Roles are granted these as usual: GRANT velmora_station TO bench3;
 #pragma once
@@ -18,7 +19,7 @@ class QSqlDatabase;
 
 namespace Line {
 
-constexpr int SchemaVersion = 1;
+constexpr int SchemaVersion = 2;
 
 // 0 where there is no record yet; -1 with the reason where it cannot be read.
 int schemaVersion(QSqlDatabase &db, QString *error);

@@ -1,0 +1,128 @@
+#include "eventhub.h"
+
+#include <QSqlQuery>
+#include <QTcpSocket>
+
+#include <algorithm>
+
+namespace Web {
+
+EventHub::EventHub(const Line::RecordAddress &address, Reader reader, LineLister lister, QObject *parent)
+    : QObject(parent), m_link(address, QStringLiteral("velmora-web events")), m_reader(std::move(reader)),
+      m_lister(std::move(lister))
+{
+    connect(&m_link, &Line::RecordLink::notified, this, &EventHub::notified);
+    m_sendTimer.setSingleShot(true);
+    connect(&m_sendTimer, &QTimer::timeout, this, &EventHub::send);
+    connect(&m_checkTimer, &QTimer::timeout, this, &EventHub::check);
+    connect(&m_keepAliveTimer, &QTimer::timeout, this, [this] { write(QByteArrayLiteral(":\n\n"), -1); });
+}
+
+EventHub::~EventHub() = default;
+
+void EventHub::start()
+{
+    m_link.listen(QLatin1String(LinesChannel));
+    for (int lineId : m_lister())
+        listenTo(lineId);
+    check();
+    m_checkTimer.start(CheckMs);
+    m_keepAliveTimer.start(KeepAliveMs);
+    m_sinceSent.start();
+}
+
+void EventHub::listenTo(int lineId)
+{
+    if (m_lines.contains(lineId))
+        return;
+    m_lines.insert(lineId);
+    m_link.listen(QStringLiteral("velmora_line_%1").arg(lineId));
+}
+
+void EventHub::add(QTcpSocket *socket, int lineId)
+{
+    m_streams.push_back({socket, lineId});
+    // Dropped later, not while write() goes through the streams (an abort
+    // there says disconnected at once).
+    connect(socket, &QTcpSocket::disconnected, this, [this] {
+        m_streams.erase(std::remove_if(m_streams.begin(), m_streams.end(),
+                                       [](const Stream &stream) {
+                                           return !stream.socket
+                                                  || stream.socket->state() != QAbstractSocket::ConnectedState;
+                                       }),
+                        m_streams.end());
+    }, Qt::QueuedConnection);
+}
+
+void EventHub::notified(const QString &channel, const QString &payload)
+{
+    bool number = false;
+    const int value = payload.toInt(&number);
+    if (!number)
+        return;
+    if (channel == QLatin1String(LinesChannel)) {
+        listenTo(value);
+        m_notified[value];
+    } else if (channel.startsWith(QLatin1String("velmora_line_"))) {
+        m_notified[channel.mid(13).toInt()].insert(value);
+    }
+    // The first news after a quiet while goes at once; the rest, gathered,
+    // once the interval since the last has passed.
+    if (!m_sendTimer.isActive())
+        m_sendTimer.start(int(std::max<qint64>(0, IntervalMs - m_sinceSent.elapsed())));
+}
+
+void EventHub::send()
+{
+    m_sinceSent.restart();
+    const QHash<int, QSet<int>> notified = std::exchange(m_notified, {});
+    for (auto it = notified.cbegin(); it != notified.cend(); ++it) {
+        const int lineId = it.key();
+        const bool watched = std::any_of(m_streams.cbegin(), m_streams.cend(), [&](const Stream &stream) {
+            return stream.socket && (stream.lineId == 0 || stream.lineId == lineId);
+        });
+        if (!watched)
+            continue;
+        QList<int> rows(it.value().cbegin(), it.value().cend());
+        std::sort(rows.begin(), rows.end());
+        const QByteArray event = m_reader(lineId, rows);
+        if (!event.isEmpty())
+            write(event, lineId);
+    }
+}
+
+void EventHub::write(const QByteArray &event, int lineId)
+{
+    for (const Stream &stream : m_streams) {
+        if (!stream.socket || (lineId > 0 && stream.lineId != 0 && stream.lineId != lineId))
+            continue;
+        if (stream.socket->bytesToWrite() > MaxBacklogBytes) {
+            stream.socket->abort();
+            continue;
+        }
+        stream.socket->write(event);
+    }
+}
+
+void EventHub::check()
+{
+    if (m_checking)
+        return;
+    m_checking = true;
+    m_link.post([](QSqlDatabase &db) {
+            QSqlQuery query(db);
+            return query.exec(QStringLiteral("SELECT 1")) ? Line::doneAnswer() : Line::failedAnswer(db, query);
+        },
+        [this](const Line::RecordLink::Answer &answer) {
+            m_checking = false;
+            const bool was = m_listening;
+            m_listening = answer.ok;
+            // Back after a break: what was notified meanwhile is lost, so
+            // every stream is told to read its line again.
+            if (answer.ok && !was)
+                write(QByteArrayLiteral("event: refresh\ndata: {}\n\n"), -1);
+        },
+        CheckMs);
+}
+
+} // namespace Web

@@ -1,0 +1,87 @@
+// velmora-web's server: the pages, the API (/api/v1/...) and the event
+// stream, over one connection to the record for queries and one LISTEN
+// (EventHub), as the role velmora-web was started with, which can only read.
+// Settling a row needs a planner's login, and runs on the connection that
+// login opened, as that person's role, so the record says who did it.
+//
+// Qt HttpServer 6.4 is a technical preview. What this relies on, and what
+// it does not do: QAbstractHttpServer hands each parsed request over with
+// its socket (handleRequest), and the socket may be kept after that: the
+// event streams write to it directly. Every answer is written here, not by
+// QHttpServerResponder, so that each carries the same headers. The request
+// is parsed whole before it is handed over: its size is checked then (a
+// bundled http_parser refuses headers over 80 KiB before that).
+#pragma once
+
+#include "eventhub.h"
+#include "httpreply.h"
+#include "loginthrottle.h"
+#include "sessions.h"
+
+#include "line/connection.h"
+
+#include <QAbstractHttpServer>
+#include <QHash>
+
+#include <memory>
+
+class QHttpServerRequest;
+
+namespace Web {
+
+class WebServer : public QAbstractHttpServer
+{
+    Q_OBJECT
+
+public:
+    static constexpr int MaxBodyBytes = 16 * 1024;
+    static constexpr int MaxHeaderBytes = 16 * 1024;
+    static constexpr int MaxUrlBytes = 4096;
+
+    struct Options
+    {
+        bool loginToView = false;
+        bool tls = false;
+    };
+
+    WebServer(const Line::RecordAddress &address, const Options &options, QObject *parent = nullptr);
+    ~WebServer() override;
+
+    // Connects to the record and starts listening to it; false with why not.
+    Line::Refusal open(QString *error);
+
+protected:
+    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
+    void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
+
+private:
+    HttpReply route(const QHttpServerRequest &request, QTcpSocket *socket, bool *answered);
+    HttpReply page(const QString &name) const;
+    HttpReply file(const QString &name) const;
+    HttpReply api(const QHttpServerRequest &request, const QStringList &path, QTcpSocket *socket, bool *answered);
+    HttpReply lineApi(const QHttpServerRequest &request, int lineId, const QString &name, const QStringList &rest);
+    HttpReply login(const QHttpServerRequest &request, QTcpSocket *socket, bool *answered);
+    HttpReply settle(const QHttpServerRequest &request, int lineId, const QString &row);
+    HttpReply sessionReply(const QHttpServerRequest &request);
+    // The request's session, or nullptr.
+    Session *sessionOf(const QHttpServerRequest &request);
+    QByteArray cookie(const QByteArray &token) const;
+    // The record's answer failed: 503 if its connection is gone (the next
+    // request connects again), else 500.
+    HttpReply failed(const QString &error);
+    bool ensureOpen(QString *error);
+    QByteArray lineEvent(int lineId, const QList<int> &rows);
+    void reply(QTcpSocket *socket, const HttpReply &reply, bool headOnly = false) const;
+
+    const Line::RecordAddress m_address;
+    const Options m_options;
+    Line::Connection m_connection;
+    std::unique_ptr<EventHub> m_events;
+    Sessions m_sessions;
+    LoginThrottle m_throttle;
+    QHash<int, qint64> m_lastAttempt;  // sent in a line's events so far
+    qint64 m_firstAttempt = 0;
+    QHash<int, QString> m_lineNames;
+};
+
+} // namespace Web

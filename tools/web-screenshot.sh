@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The README's picture of velmora-web: a line of the line demo's kind half
+# done by three stations, its page in headless Chromium.
+#
+#   tools/web-screenshot.sh BUILD_FOLDER OUT.png
+set -uo pipefail
+bin=$(cd "$1" && pwd)/bin
+out=$(realpath "$2")
+here=$(cd "$(dirname "$0")/.." && pwd)
+source "$here/tools/throwaway-line.sh"
+throwaway_record || exit 1
+viewer_record || exit 1
+"$bin/velmora-cli" plan --count 300 lip=10.50.0.1 mac=02:50:00:00:00:01 >"$work/plan.csv"
+"$bin/velmora-cli" line load "$work/plan.csv" --record "$record" --line demo >/dev/null || exit 1
+start_web || exit 1
+stations=()
+for station in bench-1 bench-2 bench-3; do
+    start_sims 4
+    mapfile -t options < <(printf -- '--port\n%s\n' "${ports[@]}")
+    "$bin/velmora-cli" batch --record "$record" --line demo --station "$station" --no-prompt "${options[@]}" \
+        >"$work/$station.out" 2>&1 &
+    stations+=($!)
+    pids+=($!)
+done
+# Half done, or done.
+ok() {
+    "$bin/velmora-cli" line status --record "$record" --line demo --json |
+        /usr/bin/python3 -c 'import json, sys; print(json.load(sys.stdin)["ok"])'
+}
+until [ "$(ok)" -ge 150 ]; do
+    sleep 0.2
+done
+# Through chromedriver: the page's live stream never ends, so the page is
+# taken once its counts are shown, not when it has "finished loading".
+WEB=$web OUT=$out /usr/bin/python3 - <<'PY'
+import os, tempfile
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import WebDriverWait
+options = webdriver.ChromeOptions()
+options.binary_location = "/usr/bin/chromium"
+for argument in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                 "--hide-scrollbars", "--window-size=1280,1500",
+                 "--user-data-dir=" + tempfile.mkdtemp(prefix="velmora-chromium-")):
+    options.add_argument(argument)
+driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+try:
+    driver.get(os.environ["WEB"] + "lines/demo")
+    WebDriverWait(driver, 20).until(lambda d: d.find_element(By.CSS_SELECTOR, '[data-count="ok"]').text
+                                    and d.find_elements(By.CSS_SELECTOR, "#rows tbody tr"))
+    driver.save_screenshot(os.environ["OUT"])
+finally:
+    driver.quit()
+PY
+[ -s "$out" ] && echo "Wrote $out"
