@@ -293,8 +293,8 @@ echo "Building Qt $qt_version for Windows in $prefix, once: about 30 minutes on 
 rm -rf "$prefix" "$work"
 mkdir -p "$work/src"
 apt_init
+fetch_qtserialport  # first: the one source that may need a person to give it
 fetch_source qt6-base "$host_qt" >/dev/null
-fetch_qtserialport
 openssl_version=$(fetch_source openssl "$openssl_versions")
 postgresql_version=$(fetch_source postgresql-15 "$postgresql_versions")
 # Debian's changes to qrencode are to its command-line tool.
