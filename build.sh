@@ -28,7 +28,9 @@
 #                                      and on a plan of 10,000 rows,
 #                                      and kill batches at random moments to check the log;
 #                                      a line's record against the CSV log, 4 stations
-#                                      against 1, line load and status on 100,000 rows
+#                                      against 1, line load and status on 100,000 rows;
+#                                      velmora-web with 200 event streams beside 4
+#                                      stations, and its line's answer on 100,000 rows
 #   ./build.sh line-demo               a throwaway PostgreSQL, a line of 300 devices,
 #                                      three stations on simulated devices, line status --watch
 set -euo pipefail
@@ -208,6 +210,7 @@ bench)
     QT_QPA_PLATFORM=offscreen build/bin/velmora-bench-timing
     build/bin/velmora-kill-campaign --kills 100
     tools/bench/line-bench.sh build
+    tools/bench/web-bench.sh build
     ;;
 line-demo)
     build build -DVELMORA_BUILD_TESTS=OFF
