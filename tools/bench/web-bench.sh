@@ -68,7 +68,7 @@ sample_connections() {
 # Rounds of a run without the server, then one with it and its streams, so
 # that the other load of the host weighs on both alike.
 rounds=3
-ratios=() ticks=0 with_ms=0
+ratios=() ticks=0 client_ticks=0 with_ms=0
 : >"$work/receipts"
 for round in $(seq $rounds); do
     new_line without
@@ -84,9 +84,10 @@ for round in $(seq $rounds); do
     client=$!
     for _ in $(seq 300); do grep -q ready "$work/streams-$round.out" && break; sleep 0.1; done
     open=$(curl -s "$web/api/v1/server")
-    before=$(cpu_ticks "$web_pid")
+    before=$(cpu_ticks "$web_pid") client_before=$(cpu_ticks "$client")
     stations_run
     ticks=$((ticks + $(cpu_ticks "$web_pid") - before)) with_ms=$((with_ms + took))
+    client_ticks=$((client_ticks + $(cpu_ticks "$client") - client_before))
     ratios+=("$(awk -v a="$run_rate" -v b="$without_rate" 'BEGIN { printf "%+.1f", (a / b - 1) * 100 }')")
     echo "round $round: $without_rate devices/s without velmora-web, $run_rate with it ($streams streams said" \
         "$open; ${listens} LISTEN connection(s) among its $connections to the record)"
@@ -112,7 +113,9 @@ cpu=$(awk -v ticks="$ticks" -v hz="$(getconf CLK_TCK)" -v ms="$with_ms" 'BEGIN {
 echo "4 stations x 4 lanes, $rows devices, with velmora-web and $streams streams against without:" \
     "${ratios[*]} % (median $(printf '%s\n' "${ratios[@]}" | sort -g | sed -n 2p) %; wanted >= -5 %)"
 echo "verdict's recorded time to each stream's read: $latency of $((expected * streams)) expected (wanted p95 <= 300 ms)"
-echo "velmora-web: ${cpu} % of one core over the runs with it (wanted <= 10)"
+# The streams' client shares the host's cores with the stations: its share too.
+client_cpu=$(awk -v ticks="$client_ticks" -v hz="$(getconf CLK_TCK)" -v ms="$with_ms" 'BEGIN { printf "%.1f", ticks / hz * 100000 / ms }')
+echo "velmora-web: ${cpu} % of one core over the runs with it (wanted <= 10); the streams' client: ${client_cpu} %"
 
 start_web || exit 1
 web=${web%/}
