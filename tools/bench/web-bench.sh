@@ -100,7 +100,7 @@ for round in $(seq $rounds); do
     kill "$web_pid"
     wait "$web_pid" 2>/dev/null
 done
-psql -Atc "SELECT a.id, round(extract(epoch FROM a.time) * 1000) FROM velmora.attempts a
+psql -Atc "SELECT a.id, round(extract(epoch FROM a.time) * 1000), l.name, a.result FROM velmora.attempts a
            JOIN velmora.lines l ON l.id = a.line_id WHERE l.name LIKE 'with-%' AND a.result <> 'writing'" \
     | tr '|' ' ' >"$work/verdicts"
 latency=$(awk 'NR == FNR { committed[$1] = $2; next }
@@ -109,6 +109,12 @@ latency=$(awk 'NR == FNR { committed[$1] = $2; next }
                                  i = int(NR * 0.95); if (i < 1) i = 1
                                  printf "p95 %d ms, median %d ms, max %d ms, %d receipts", ms[i], ms[int((NR + 1) / 2)], ms[NR], NR }')
 expected=$(wc -l <"$work/verdicts")
+# Each verdict fewer than every stream read: its id, line, result, and how many read it.
+missed=$(awk -v streams=$streams 'NR == FNR { read[$1] = 0; what[$1] = $3 " " $4; next }
+                                  $1 in read { read[$1]++ }
+                                  END { for (id in read) if (read[id] < streams) printf "%s, %s, read by %d; ", id, what[id], read[id] }' \
+    "$work/verdicts" "$work/receipts")
+[ -z "$missed" ] || echo "verdicts not every stream read: $missed"
 cpu=$(awk -v ticks="$ticks" -v hz="$(getconf CLK_TCK)" -v ms="$with_ms" 'BEGIN { printf "%.1f", ticks / hz * 100000 / ms }')
 echo "4 stations x 4 lanes, $rows devices, with velmora-web and $streams streams against without:" \
     "${ratios[*]} % (median $(printf '%s\n' "${ratios[@]}" | sort -g | sed -n 2p) %; wanted >= -5 %)"
