@@ -12,6 +12,11 @@
 #ifdef VELMORA_HAS_SIMULATOR
 #include "device/ptydevice.h"
 #endif
+#ifdef Q_OS_LINUX
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -23,6 +28,21 @@ using Chunks = QByteArrayList;
 namespace {
 
 QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
+
+#if defined(VELMORA_HAS_SIMULATOR) && defined(Q_OS_LINUX)
+// Whether the line at path is in exclusive mode: an open refused (or, for
+// root, whom the mode lets in, the mode read back).
+bool exclusive(const QByteArray &path)
+{
+    const int probe = ::open(path.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (probe < 0)
+        return errno == EBUSY;
+    int on = 0;
+    ::ioctl(probe, TIOCGEXCL, &on);
+    ::close(probe);
+    return on != 0;
+}
+#endif
 
 const QByteArray lipFrame = hex("aa 05 00 c0 a8 00 65 0d 55");  // local IP 192.168.0.101
 const QByteArray readFrame = hex("aa 01 0c 0c 55");
@@ -162,6 +182,32 @@ private slots:
         QVERIFY(!qobject_cast<InProcessPort *>(InProcessPort::create(device).get()));
         PortMap::reset();
     }
+
+#if defined(VELMORA_HAS_SIMULATOR) && defined(Q_OS_LINUX)
+    // The serial library opens a port in exclusive mode and clears it on
+    // closing. A program killed while it held the pty device's port never
+    // clears it; the line drops it with its last user, as a serial device's
+    // does, so that the next program is not refused. A look by another, who
+    // comes and goes, leaves it to the one who stays.
+    void exclusiveModeEndsWithTheLastUser()
+    {
+        PtyDevice device;
+        QVERIFY2(device.open(), qPrintable(device.errorString()));
+        const QByteArray path = QFile::encodeName(device.slavePath());
+        const int user = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        QVERIFY(user >= 0);
+        QCOMPARE(::ioctl(user, TIOCEXCL), 0);
+        QVERIFY(exclusive(path));
+        // The device answers after the look's close was seen.
+        QCOMPARE(::write(user, readFrame.constData(), size_t(readFrame.size())), ssize_t(readFrame.size()));
+        ssize_t replied = 0;
+        char reply[64];
+        QTRY_VERIFY((replied = qMax(replied, ::read(user, reply, sizeof reply))) > 0);
+        QVERIFY(exclusive(path));
+        ::close(user);  // as a kill closes it
+        QTRY_VERIFY(!exclusive(path));
+    }
+#endif
 };
 
 QTEST_GUILESS_MAIN(SimulatedPortTest)

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -87,6 +88,10 @@ bool PtyDevice::open()
         return false;
     }
 
+    m_users = std::make_unique<SlaveUsers>();
+    m_users->watch(m_slavePath);
+    connect(m_users.get(), &SlaveUsers::lastClosed, this, [this] { ::ioctl(m_slave, TIOCNXCL); });
+
     m_readNotifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
     connect(m_readNotifier.get(), &QSocketNotifier::activated, this, &PtyDevice::readLine);
     m_writeNotifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Write);
@@ -117,6 +122,7 @@ void PtyDevice::close()
     // Notifiers first: they must not watch a descriptor that is closed.
     m_readNotifier.reset();
     m_writeNotifier.reset();
+    m_users.reset();
     m_silenceTimer.stop();
     m_replyTimer.stop();
     m_schedule.clear();

@@ -5,6 +5,7 @@
 
 #include "devicemodel.h"
 #include "microtimer.h"
+#include "slaveusers.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -95,6 +96,7 @@ private:
     // closes and reopens its port.
     int m_slave = -1;
     QString m_slavePath;
+    std::unique_ptr<SlaveUsers> m_users;  // to leave exclusive mode with the last of them
     QString m_errorString;
     std::unique_ptr<QSocketNotifier> m_readNotifier;
     std::unique_ptr<QSocketNotifier> m_writeNotifier;
