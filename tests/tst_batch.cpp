@@ -341,10 +341,11 @@ private slots:
         const int rows = fault == QLatin1String("full") ? 40 : 6;
         QString logFile = QStringLiteral("log.csv");
         if (fault == QLatin1String("full")) {
-            if (::geteuid() != 0)
-                QSKIP("a full disk is a small tmpfs, which only root can mount here");
             QVERIFY(QDir().mkpath(QStringLiteral("disk")));
-            QCOMPARE(QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=8k", "tmpfs", "disk"}), 0);
+            QProcess mount;
+            mount.start(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=8k", "tmpfs", "disk"});
+            if (!mount.waitForFinished() || mount.exitCode() != 0)
+                QSKIP("a full disk is a small tmpfs, which this user may not mount (root with CAP_SYS_ADMIN may)");
             logFile = QStringLiteral("disk/log.csv");
         }
         const auto unmount = qScopeGuard([&] {

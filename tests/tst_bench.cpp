@@ -12,6 +12,7 @@
 #include "batch/csv.h"
 #include "client/profile.h"
 #include "clirun.h"
+#include "exclusivemode.h"
 #include "files.h"
 #include "programoutput.h"
 #include "ptypair.h"
@@ -492,6 +493,8 @@ private slots:
         }
         QCOMPARE(::kill(pid_t(killed.processId()), SIGKILL), 0);
         QVERIFY(killed.waitForFinished(5000));
+        // What a serial device's line does at once, the simulated one does on its next turn.
+        QTRY_VERIFY(!exclusiveMode(first.path()) && !exclusiveMode(second.path()));
         QSet<QString> okBefore;
         for (const QStringList &line : logLines(QStringLiteral("plan.log.csv"))) {
             if (line.value(ResultColumn) == QLatin1String("ok"))

@@ -13,9 +13,7 @@
 #include "device/ptydevice.h"
 #endif
 #ifdef Q_OS_LINUX
-#include <fcntl.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
+#include "exclusivemode.h"
 #endif
 
 #include <QSignalSpy>
@@ -29,20 +27,6 @@ namespace {
 
 QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
 
-#if defined(VELMORA_HAS_SIMULATOR) && defined(Q_OS_LINUX)
-// Whether the line at path is in exclusive mode: an open refused (or, for
-// root, whom the mode lets in, the mode read back).
-bool exclusive(const QByteArray &path)
-{
-    const int probe = ::open(path.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (probe < 0)
-        return errno == EBUSY;
-    int on = 0;
-    ::ioctl(probe, TIOCGEXCL, &on);
-    ::close(probe);
-    return on != 0;
-}
-#endif
 
 const QByteArray lipFrame = hex("aa 05 00 c0 a8 00 65 0d 55");  // local IP 192.168.0.101
 const QByteArray readFrame = hex("aa 01 0c 0c 55");
@@ -193,19 +177,19 @@ private slots:
     {
         PtyDevice device;
         QVERIFY2(device.open(), qPrintable(device.errorString()));
-        const QByteArray path = QFile::encodeName(device.slavePath());
-        const int user = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        const QString path = device.slavePath();
+        const int user = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         QVERIFY(user >= 0);
         QCOMPARE(::ioctl(user, TIOCEXCL), 0);
-        QVERIFY(exclusive(path));
+        QVERIFY(exclusiveMode(path));
         // The device answers after the look's close was seen.
         QCOMPARE(::write(user, readFrame.constData(), size_t(readFrame.size())), ssize_t(readFrame.size()));
         ssize_t replied = 0;
         char reply[64];
         QTRY_VERIFY((replied = qMax(replied, ::read(user, reply, sizeof reply))) > 0);
-        QVERIFY(exclusive(path));
+        QVERIFY(exclusiveMode(path));
         ::close(user);  // as a kill closes it
-        QTRY_VERIFY(!exclusive(path));
+        QTRY_VERIFY(!exclusiveMode(path));
     }
 #endif
 };

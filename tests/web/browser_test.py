@@ -13,7 +13,7 @@ import time
 import urllib.request
 
 from selenium import webdriver
-from selenium.common.exceptions import TimeoutException
+from selenium.common.exceptions import StaleElementReferenceException, TimeoutException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import WebDriverWait
@@ -57,7 +57,20 @@ def browser():
 
 
 def wait(driver, condition, seconds=10):
-    return WebDriverWait(driver, seconds, poll_frequency=0.05).until(lambda _: condition())
+    # Live updates redraw parts of the page: an element found a moment ago
+    # may be gone, and the condition is asked again.
+    return WebDriverWait(driver, seconds, poll_frequency=0.05,
+                         ignored_exceptions=(StaleElementReferenceException,)).until(lambda _: condition())
+
+
+def click(driver, selector):
+    """Clicks the element once it is there, found again if it was redrawn."""
+    def attempt():
+        elements = driver.find_elements(By.CSS_SELECTOR, selector)
+        if elements:
+            elements[0].click()
+        return bool(elements)
+    wait(driver, attempt)
 
 
 def text(driver, selector):
@@ -152,8 +165,7 @@ def main():
             driver.find_element(By.ID, "logout-button").click()
             wait(driver, lambda: not driver.find_element(By.ID, "login-button").get_attribute("hidden"))
             log_in(driver, "planner", os.environ["PLANNER_PASSWORD"])
-            wait(driver, lambda: driver.find_elements(By.CSS_SELECTOR, '#doubts tr[data-row="120"] .settle-ok'))
-            driver.find_element(By.CSS_SELECTOR, '#doubts tr[data-row="120"] .settle-ok').click()
+            click(driver, '#doubts tr[data-row="120"] .settle-ok')
             driver.switch_to.alert.accept()
             wait(driver, lambda: not driver.find_elements(By.CSS_SELECTOR, '#doubts tr[data-row="120"]'))
             assert not line_status()["in_doubt"]
