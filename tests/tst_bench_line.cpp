@@ -128,7 +128,7 @@ private slots:
                                        u"--station"_s, u"cli1"_s, u"--no-prompt"_s};
         Station station(arguments + devices.ports(0, 2), environment());
         QTRY_VERIFY2_WITH_TIMEOUT(station.finished(), qPrintable(station.err), 30000);
-        QCOMPARE(station.process.exitCode(), 0);
+        QVERIFY2(station.process.exitCode() == 0, qPrintable(station.err));
         const QStringList done(8, u"ok"_s);
         QTRY_COMPARE(column(window, planTable(window)->resultColumn()), done);
         QCOMPARE(column(window, stationColumn), QStringList(8, u"cli1"_s));
@@ -173,7 +173,7 @@ private slots:
         QVERIFY(window.start());
         QVERIFY(!window.start());  // once: it is opening
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
-        QCOMPARE(finished.first().first().toInt(), 0);
+        QVERIFY2(finished.first().first().toInt() == 0, qPrintable(window.statusBar()->currentMessage()));
         QTRY_COMPARE(column(window, planTable(window)->stationColumn()), QStringList(6, u"benchW"_s));
         QTRY_VERIFY2(labelText(window, "countsLabel").startsWith(u"line run: 6 of 6 ok, 6 on this bench (benchW)"_s),
                      qPrintable(labelText(window, "countsLabel")));
@@ -206,14 +206,14 @@ private slots:
         QString error;
         QVERIFY2(lanePanel(window)->addSimulated(slow, &error), qPrintable(error));
         QVERIFY(window.start());
-        QTRY_VERIFY_WITH_TIMEOUT(planTable(window)->counts().ok >= 2, 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(planTable(window)->counts().ok >= 2, qPrintable(window.statusBar()->currentMessage()), 10000);
         relay.setForwarding(false);
         QTRY_VERIFY_WITH_TIMEOUT(window.statusBar()->currentMessage().startsWith(u"record unreachable since "_s), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(lanePanel(window)->lane(u"sim1"_s)->state().startsWith(u"record unreachable since "_s), 20000);
         QCOMPARE(finished.count(), 0);
         relay.setForwarding(true);
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
-        QCOMPARE(finished.first().first().toInt(), 0);
+        QVERIFY2(finished.first().first().toInt() == 0, qPrintable(window.statusBar()->currentMessage()));
         QTRY_COMPARE(column(window, planTable(window)->resultColumn()), QStringList(12, u"ok"_s));
     }
 

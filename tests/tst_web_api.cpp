@@ -209,7 +209,7 @@ private slots:
                          u"s1"_s, u"--no-prompt"_s} + bench.ports(0, 2), m_server.environment());
         QTRY_VERIFY_WITH_TIMEOUT(events.contains("\"result\":\"ok\""), 30000);
         QTRY_VERIFY_WITH_TIMEOUT(station.finished(), 60000);
-        QCOMPARE(station.process.exitCode(), 0);
+        QVERIFY2(station.process.exitCode() == 0, qPrintable(station.err));
         QTRY_VERIFY_WITH_TIMEOUT(events.contains("\"ok\":6"), 10000);
 
         QJsonArray all;
