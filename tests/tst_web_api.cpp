@@ -355,7 +355,8 @@ private slots:
     // An attempt whose transaction began first, so that its id is lower,
     // commits after a later one was read, and without a notification of its
     // own: following the line by the API and by the stream, each comes
-    // once, in the order committed.
+    // once, in the order committed; a stream opened again with the id of
+    // the first gets the second.
     void attemptCommittedLateComesOnce()
     {
         const QString lineId = m_server.query(u"SELECT id FROM velmora.lines WHERE name = 'many'"_s);
@@ -408,6 +409,14 @@ private slots:
         m_server.query(u"SELECT pg_notify('velmora_line_%1', '3')"_s.arg(lineId));
         QTRY_VERIFY_WITH_TIMEOUT((streamedAttempts(events, older, &sent), sent > sentBefore), 10000);
         QCOMPARE(streamedAttempts(events, older).size(), 2);
+
+        streamRequest.setRawHeader("Last-Event-ID", QByteArray::number(followed.first()));
+        std::unique_ptr<QNetworkReply> resumed(m_network.get(streamRequest));
+        QByteArray resumedEvents;
+        connect(resumed.get(), &QNetworkReply::readyRead, this, [&] { resumedEvents += resumed->readAll(); });
+        QTRY_VERIFY_WITH_TIMEOUT(!streamedAttempts(resumedEvents, 0).isEmpty(), 10000);
+        QCOMPARE(streamedAttempts(resumedEvents, 0), QList<qint64>{followed.last()});
+        resumed->abort();
         stream->abort();
         QTRY_COMPARE_WITH_TIMEOUT(get(u"server"_s).object().value(u"streams"_s).toInt(), 0, 10000);
     }

@@ -278,6 +278,10 @@ HttpReply WebServer::api(const QHttpServerRequest &request, const QStringList &p
         *answered = true;
         socket->write("HTTP/1.1 200 OK\r\n" + securityHeaders(m_options.tls)
                       + "Content-Type: text/event-stream\r\nCache-Control: no-store\r\n\r\nretry: 2000\n\n");
+        bool isId = false;
+        const qint64 lastEventId = request.value("Last-Event-ID").trimmed().toLongLong(&isId);
+        if (lineId > 0 && isId && lastEventId >= 0)
+            socket->write(resumedEvent(lineId, lastEventId));
         m_events->add(socket, lineId);
         return {};
     }
@@ -479,6 +483,32 @@ QByteArray WebServer::lineEvent(int lineId, const QList<int> &rows, bool onlyNew
     if (!event.isEmpty())
         m_lastAttempt.insert(lineId, last);
     return event;
+}
+
+QByteArray WebServer::resumedEvent(int lineId, qint64 lastEventId)
+{
+    // The attempts after the client's last one up to where the line's
+    // streams are: the next event goes on from there. Where the client is
+    // further behind than MaxResumedAttempts, it reads them itself.
+    const qint64 upTo = m_lastAttempt.value(lineId, 0);
+    if (lastEventId == upTo || upTo == 0)  // 0: the events to come carry every attempt of the line
+        return {};
+    QString error;
+    QJsonArray read;
+    if (!readAttempts(m_connection.db(), lineId, lastEventId, {}, MaxResumedAttempts, &read, &error)) {
+        failed(error);
+        return QByteArrayLiteral("event: refresh\ndata: {}\n\n");
+    }
+    QJsonArray missed;
+    for (const QJsonValue &attempt : std::as_const(read)) {
+        missed.append(attempt);
+        if (attempt.toObject().value(QStringLiteral("attempt")).toInteger() == upTo)
+            return eventOf(lineId, {}, missed, upTo);
+    }
+    // Not among them: more than that to catch up on, or the client's id is
+    // not behind this line's streams (another server gave it), so the
+    // events to come would not follow on from it.
+    return QByteArrayLiteral("event: refresh\ndata: {}\n\n");
 }
 
 QByteArray WebServer::eventOf(int lineId, const QJsonArray &changedRows, const QJsonArray &attempts, qint64 last)

@@ -39,6 +39,8 @@ public:
     static constexpr int MaxHeaderBytes = 16 * 1024;
     static constexpr int MaxUrlBytes = 4096;
     static constexpr int MaxEventAttempts = 5000;
+    // A stream opened again catches up on this many attempts at most.
+    static constexpr int MaxResumedAttempts = 1000;
 
     struct Options
     {
@@ -75,6 +77,9 @@ private:
     // A line's news for its streams; with onlyNewAttempts, none where no
     // attempt came. *more: attempts are left to read (EventHub::Reader).
     QByteArray lineEvent(int lineId, const QList<int> &rows, bool onlyNewAttempts, bool *more);
+    // For a stream of a line that a client opens again: the attempts it
+    // missed since the last event it had, or a refresh.
+    QByteArray resumedEvent(int lineId, qint64 lastEventId);
     QByteArray eventOf(int lineId, const QJsonArray &changedRows, const QJsonArray &attempts, qint64 last);
     void reply(QTcpSocket *socket, const HttpReply &reply, bool headOnly = false) const;
 
