@@ -121,6 +121,71 @@ private slots:
         QCOMPARE(again.out, u"the record is of version %1 already\n"_s.arg(Line::SchemaVersion));
     }
 
+    // A record of version 2 that holds attempts, brought up to date, is as
+    // one made at this version, and its functions still record attempts:
+    // those of before, all committed, first.
+    void migratesFromVersion2()
+    {
+        QString error;
+        m_server.query(u"CREATE DATABASE version2"_s, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const auto open = [this](const QString &database) {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, database);
+            db.setConnectOptions(u"host=%1 port=%2 dbname=%3 user=velmora_admin"_s.arg(m_server.socketFolder())
+                                     .arg(m_server.port()).arg(database));
+            return db.open() ? db : QSqlDatabase();
+        };
+        // The first column of each row of a query, joined.
+        const auto ask = [](QSqlDatabase db, const QString &sql) {
+            QSqlQuery query(db);
+            QStringList answer;
+            if (!query.exec(sql))
+                answer << query.lastError().text();
+            while (query.next())
+                answer << query.value(0).toString();
+            return answer.join(u'\n');
+        };
+        // A station provisions the line's next row through the functions.
+        const QString provision = uR"(DO $$ DECLARE c record; BEGIN
+            PERFORM velmora.station_start('s2', 'i', 'h', 1, 60000, false);
+            SELECT * INTO c FROM velmora.claim((SELECT id FROM velmora.lines WHERE name = 'old'), 's2', 'i', 'p1');
+            PERFORM velmora.begin_write(c.claim_token);
+            PERFORM velmora.set_verdict(c.claim_token, 'ok', '', 5, now(), NULL);
+            END $$)"_s;
+        {
+            QSqlDatabase db = open(u"version2"_s);
+            QVERIFY2(db.isOpen(), qPrintable(db.lastError().text()));
+            QString done;
+            bool newer = false;
+            QVERIFY2(Line::initSchema(db, &done, &error, &newer, 2), qPrintable(error));
+            QCOMPARE(ask(db, u"INSERT INTO velmora.lines (name, keys) VALUES ('old', '{lip}'); "
+                             "INSERT INTO velmora.rows (line_id, row, planned, lip_unique, mac_unique, sn_unique) "
+                             "SELECT l.id, n, jsonb_build_object('lip', '10.50.0.' || n), true, false, false "
+                             "FROM velmora.lines l, generate_series(1, 3) n"_s), QString());
+            QCOMPARE(ask(db, provision) + ask(db, provision), QString());
+        }
+        QSqlDatabase::removeDatabase(u"version2"_s);
+        const Run init = cli({u"line"_s, u"init"_s, u"--record"_s,
+                              m_server.url(QLatin1String(PgServer::Admin), 0, {}, u"version2"_s)});
+        QCOMPARE(init.out, u"brought the record from version 2 to %1\n"_s.arg(Line::SchemaVersion));
+        {
+            QSqlDatabase db = open(u"version2"_s);
+            QSqlDatabase made = open(QLatin1String(PgServer::Database));
+            const QString shape = u"SELECT table_name || ' ' || column_name || ' ' || data_type || ' ' || "
+                                  "coalesce(column_default, '') FROM information_schema.columns "
+                                  "WHERE table_schema = 'velmora' ORDER BY table_name, ordinal_position; "_s;
+            const QString indexes = u"SELECT indexdef FROM pg_indexes WHERE schemaname = 'velmora' ORDER BY indexname"_s;
+            QCOMPARE(ask(db, shape), ask(made, shape));
+            QCOMPARE(ask(db, indexes), ask(made, indexes));
+            QCOMPARE(ask(db, provision), QString());
+            QCOMPARE(ask(db, u"SELECT row || ' ' || result || ' ' || (xact = '0') FROM velmora.attempts "
+                             "ORDER BY xact, id"_s),
+                     u"1 writing true\n1 ok true\n2 writing true\n2 ok true\n3 writing false\n3 ok false"_s);
+        }
+        QSqlDatabase::removeDatabase(u"version2"_s);
+        QSqlDatabase::removeDatabase(QLatin1String(PgServer::Database));
+    }
+
     // Each is one line and an exit status; no message shows a password.
     void refusals_data()
     {

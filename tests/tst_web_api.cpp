@@ -9,6 +9,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -18,6 +21,27 @@ namespace {
 
 constexpr int ManyRows = 10000;
 const QString Hostile = u"<img src=x onerror=alert(1)>"_s;
+
+// The ids from first on of the attempts in a stream's line events so far,
+// in order, and how many line events there were.
+QList<qint64> streamedAttempts(const QByteArray &stream, qint64 first, int *events = nullptr)
+{
+    QList<qint64> ids;
+    int count = 0;
+    for (const QByteArray &line : stream.split('\n')) {
+        const QJsonObject event = QJsonDocument::fromJson(line.mid(6)).object();
+        if (!line.startsWith("data: ") || !event.contains(u"attempts"_s))
+            continue;
+        ++count;
+        for (const QJsonValue &attempt : event.value(u"attempts"_s).toArray()) {
+            if (const qint64 id = attempt.toObject().value(u"attempt"_s).toInteger(); id >= first)
+                ids << id;
+        }
+    }
+    if (events)
+        *events = count;
+    return ids;
+}
 
 } // namespace
 
@@ -326,6 +350,75 @@ private slots:
         QCOMPARE(request(network, QString(lines).replace(u"lines"_s, u"login"_s), "POST",
                          R"({"role":"bench1","password":"bench-pw"})").status, 200);
         QCOMPARE(request(network, lines).status, 200);
+    }
+
+    // An attempt whose transaction began first, so that its id is lower,
+    // commits after a later one was read, and without a notification of its
+    // own: following the line by the API and by the stream, each comes
+    // once, in the order committed; a stream opened again with the id of
+    // the first gets the second.
+    void attemptCommittedLateComesOnce()
+    {
+        const QString lineId = m_server.query(u"SELECT id FROM velmora.lines WHERE name = 'many'"_s);
+        qint64 last = get(u"lines/many/attempts?limit=5000"_s).object().value(u"last"_s).toInteger();
+        QList<qint64> followed;
+        const auto follow = [&] {
+            const QJsonObject page = get(u"lines/many/attempts?after=%1"_s.arg(last)).object();
+            for (const QJsonValue &attempt : page.value(u"attempts"_s).toArray())
+                followed << attempt.toObject().value(u"attempt"_s).toInteger();
+            last = page.value(u"last"_s).toInteger();
+            return followed.size();
+        };
+        QNetworkRequest streamRequest{QUrl(api(u"events?line=many"_s))};
+        std::unique_ptr<QNetworkReply> stream(m_network.get(streamRequest));
+        QByteArray events;
+        connect(stream.get(), &QNetworkReply::readyRead, this, [&] { events += stream->readAll(); });
+        QTRY_COMPARE_WITH_TIMEOUT(get(u"server"_s).object().value(u"streams"_s).toInt(), 1, 10000);
+
+        const QString insert = u"INSERT INTO velmora.attempts (line_id, row, time, station, lane, token, result) "
+                               "VALUES (%1, %2, now(), 'raw', 'p1', 'late-%2', 'mismatch') RETURNING id"_s.arg(lineId);
+        qint64 older = 0;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, u"older"_s);
+            db.setConnectOptions(u"host=%1 port=%2 dbname=velmora user=%3"_s.arg(m_server.socketFolder())
+                                     .arg(m_server.port()).arg(QLatin1String(PgServer::Admin)));
+            QVERIFY2(db.open() && db.transaction(), qPrintable(db.lastError().text()));
+            QSqlQuery query(db);
+            QVERIFY2(query.exec(insert.arg(1)) && query.next(), qPrintable(query.lastError().text()));
+            older = query.value(0).toLongLong();
+
+            QString error;
+            const qint64 later = m_server.query(u"WITH a AS (%1) SELECT id, pg_notify('velmora_line_%2', '2') FROM a"_s
+                                                    .arg(insert.arg(2), lineId), &error).toLongLong();
+            QVERIFY2(error.isEmpty() && later > older, qPrintable(error));
+            follow();
+            int sent = 0;  // the event of the later one's notification, sent before the first commits
+            QTRY_VERIFY_WITH_TIMEOUT((streamedAttempts(events, older, &sent), sent >= 1), 10000);
+            QVERIFY(db.commit());
+            QTRY_VERIFY_WITH_TIMEOUT(follow() >= 2, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(streamedAttempts(events, older).size() >= 2, 10000);
+            QCOMPARE(followed, (QList<qint64>{older, later}));
+            QCOMPARE(streamedAttempts(events, older), (QList<qint64>{older, later}));
+        }
+        QSqlDatabase::removeDatabase(u"older"_s);
+        // Nothing again: not by the API, nor in the stream's next event.
+        QCOMPARE(follow(), 2);
+        int sent = 0;
+        int sentBefore = 0;
+        streamedAttempts(events, older, &sentBefore);
+        m_server.query(u"SELECT pg_notify('velmora_line_%1', '3')"_s.arg(lineId));
+        QTRY_VERIFY_WITH_TIMEOUT((streamedAttempts(events, older, &sent), sent > sentBefore), 10000);
+        QCOMPARE(streamedAttempts(events, older).size(), 2);
+
+        streamRequest.setRawHeader("Last-Event-ID", QByteArray::number(followed.first()));
+        std::unique_ptr<QNetworkReply> resumed(m_network.get(streamRequest));
+        QByteArray resumedEvents;
+        connect(resumed.get(), &QNetworkReply::readyRead, this, [&] { resumedEvents += resumed->readAll(); });
+        QTRY_VERIFY_WITH_TIMEOUT(!streamedAttempts(resumedEvents, 0).isEmpty(), 10000);
+        QCOMPARE(streamedAttempts(resumedEvents, 0), QList<qint64>{followed.last()});
+        resumed->abort();
+        stream->abort();
+        QTRY_COMPARE_WITH_TIMEOUT(get(u"server"_s).object().value(u"streams"_s).toInt(), 0, 10000);
     }
 
     void cleanupTestCase()

@@ -312,6 +312,16 @@ CREATE INDEX rows_id ON velmora.rows (id);
 CREATE INDEX attempts_of_line ON velmora.attempts (line_id, id);
 CREATE INDEX attempts_of_row ON velmora.attempts (line_id, row, id);
 )sql",
+    // 3: the transaction that recorded each attempt, so that a line's
+    // attempts can be followed in the order they were committed: ids are
+    // given when an attempt is inserted, and a lower one can commit after a
+    // higher one was read. The attempts of earlier versions, all committed,
+    // come first (0), by id; setting the default apart rewrites no row.
+    R"sql(
+ALTER TABLE velmora.attempts ADD COLUMN xact xid8 NOT NULL DEFAULT '0';
+ALTER TABLE velmora.attempts ALTER COLUMN xact SET DEFAULT pg_current_xact_id();
+CREATE INDEX attempts_in_commit_order ON velmora.attempts (line_id, xact, id);
+)sql",
 };
 
 constexpr int MigrationCount = int(sizeof Migrations / sizeof *Migrations);
@@ -345,8 +355,9 @@ QString newerSchemaMessage(int version)
         .arg(version).arg(SchemaVersion);
 }
 
-bool initSchema(QSqlDatabase &db, QString *done, QString *error, bool *newer)
+bool initSchema(QSqlDatabase &db, QString *done, QString *error, bool *newer, int upTo)
 {
+    Q_ASSERT(upTo >= 1 && upTo <= SchemaVersion);
     *newer = false;
     if (!db.transaction()) {
         *error = db.lastError().text();
@@ -357,17 +368,17 @@ bool initSchema(QSqlDatabase &db, QString *done, QString *error, bool *newer)
     bool ok = exec(query, QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('velmora schema'))"), error);
     const int version = ok ? schemaVersion(db, error) : -1;
     ok = ok && version >= 0;
-    if (ok && version > SchemaVersion) {
+    if (ok && version > upTo) {
         *newer = true;
         *error = newerSchemaMessage(version);
         ok = false;
     }
-    for (int step = version + 1; ok && step <= SchemaVersion; ++step)
+    for (int step = version + 1; ok && step <= upTo; ++step)
         ok = exec(query, QString::fromUtf8(Migrations[step - 1]), error);
-    if (ok && version < SchemaVersion) {
+    if (ok && version < upTo) {
         query.prepare(QStringLiteral("INSERT INTO velmora.meta VALUES ('schema_version', :version) "
                                      "ON CONFLICT (key) DO UPDATE SET value = excluded.value"));
-        query.bindValue(QStringLiteral(":version"), QString::number(SchemaVersion));
+        query.bindValue(QStringLiteral(":version"), QString::number(upTo));
         ok = query.exec();
         if (!ok)
             *error = query.lastError().text();
@@ -380,9 +391,9 @@ bool initSchema(QSqlDatabase &db, QString *done, QString *error, bool *newer)
         *error = db.lastError().text();
         return false;
     }
-    *done = version == SchemaVersion ? QStringLiteral("the record is of version %1 already").arg(SchemaVersion)
-            : version == 0           ? QStringLiteral("made the record, version %1").arg(SchemaVersion)
-                                     : QStringLiteral("brought the record from version %1 to %2").arg(version).arg(SchemaVersion);
+    *done = version == upTo ? QStringLiteral("the record is of version %1 already").arg(upTo)
+            : version == 0  ? QStringLiteral("made the record, version %1").arg(upTo)
+                            : QStringLiteral("brought the record from version %1 to %2").arg(version).arg(upTo);
     return true;
 }
 

@@ -19,13 +19,14 @@ class QSqlDatabase;
 
 namespace Line {
 
-constexpr int SchemaVersion = 2;
+constexpr int SchemaVersion = 3;
 
 // 0 where there is no record yet; -1 with the reason where it cannot be read.
 int schemaVersion(QSqlDatabase &db, QString *error);
 // Makes or migrates the schema in one transaction; true with what it did in
-// *done, false with why not. Refuses a newer version (*newer set).
-bool initSchema(QSqlDatabase &db, QString *done, QString *error, bool *newer);
+// *done, false with why not. Refuses a newer version (*newer set). upTo
+// stops at an earlier version, for testing the migrations after it.
+bool initSchema(QSqlDatabase &db, QString *done, QString *error, bool *newer, int upTo = SchemaVersion);
 // The message for a record this program must not touch.
 QString newerSchemaMessage(int version);
 

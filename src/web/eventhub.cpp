@@ -76,19 +76,29 @@ void EventHub::send()
 {
     m_sinceSent.restart();
     const QHash<int, QSet<int>> notified = std::exchange(m_notified, {});
-    for (auto it = notified.cbegin(); it != notified.cend(); ++it) {
-        const int lineId = it.key();
+    QSet<int> lines = std::exchange(m_readAgain, {});
+    for (auto it = notified.cbegin(); it != notified.cend(); ++it)
+        lines.insert(it.key());
+    for (int lineId : std::as_const(lines)) {
         const bool watched = std::any_of(m_streams.cbegin(), m_streams.cend(), [&](const Stream &stream) {
             return stream.socket && (stream.lineId == 0 || stream.lineId == lineId);
         });
         if (!watched)
             continue;
-        QList<int> rows(it.value().cbegin(), it.value().cend());
+        const auto rowsOf = notified.constFind(lineId);
+        QList<int> rows;
+        if (rowsOf != notified.cend())
+            rows = QList<int>(rowsOf->cbegin(), rowsOf->cend());
         std::sort(rows.begin(), rows.end());
-        const QByteArray event = m_reader(lineId, rows);
+        bool more = false;
+        const QByteArray event = m_reader(lineId, rows, rowsOf == notified.cend(), &more);
+        if (more)
+            m_readAgain.insert(lineId);
         if (!event.isEmpty())
             write(event, lineId);
     }
+    if (!m_readAgain.isEmpty() && !m_sendTimer.isActive())
+        m_sendTimer.start(IntervalMs);
 }
 
 void EventHub::write(const QByteArray &event, int lineId)

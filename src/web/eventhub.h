@@ -4,6 +4,11 @@
 // once, at most a few times a second (Interval), and the same event is
 // written to every stream of that line. A stream whose client has gone, or
 // that takes nothing in while its backlog grows, is dropped.
+//
+// A verdict's notification can come while an older transaction is still
+// open, which holds its attempt back (readAttempts): a line whose read
+// leaves attempts behind is read again after Interval, without waiting for
+// a notification that may not come, and sends an event once they come.
 #pragma once
 
 #include "line/recordlink.h"
@@ -38,8 +43,10 @@ public:
     static constexpr const char *LinesChannel = "velmora_lines";
 
     // The event for a line whose rows were notified (the rows' numbers), or
-    // an empty one where there is nothing to send.
-    using Reader = std::function<QByteArray(int lineId, const QList<int> &rows)>;
+    // an empty one where there is nothing to send; onlyNewAttempts where the
+    // line is read again for attempts left behind, not for a notification.
+    // *more: attempts are left to read.
+    using Reader = std::function<QByteArray(int lineId, const QList<int> &rows, bool onlyNewAttempts, bool *more)>;
     // The ids of every line, to listen on each.
     using LineLister = std::function<QList<int>()>;
 
@@ -70,6 +77,7 @@ private:
     LineLister m_lister;
     QSet<int> m_lines;  // listened to
     QHash<int, QSet<int>> m_notified;  // rows by line, not read yet
+    QSet<int> m_readAgain;  // lines whose last read left attempts behind
     std::vector<Stream> m_streams;
     QTimer m_sendTimer;
     QTimer m_checkTimer;

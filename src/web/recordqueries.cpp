@@ -57,6 +57,8 @@ const char AttemptColumns[] =
     "a.id, l.name, a.row, r.id, a.time, a.station, a.lane, a.result, a.detail, a.ms, a.read_back::text, "
     "r.planned::text ";
 
+constexpr int AttemptColumnCount = 12;
+
 QJsonObject attemptJson(const QSqlQuery &query)
 {
     return {{QStringLiteral("attempt"), query.value(0).toLongLong()},
@@ -197,31 +199,74 @@ bool readRowsNamed(QSqlDatabase &db, int lineId, const QList<int> &rows, QJsonAr
 }
 
 bool readAttempts(QSqlDatabase &db, int lineId, qint64 afterId, const QDateTime &since, int limit, QJsonArray *out,
-                  QString *error)
+                  QString *error, bool *more)
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    const QString from = QStringLiteral("SELECT ") + QLatin1String(AttemptColumns)
-                         + QStringLiteral("FROM velmora.attempts a JOIN velmora.lines l ON l.id = a.line_id "
-                                          "JOIN velmora.rows r ON r.line_id = a.line_id AND r.row = a.row ");
-    const bool ok = since.isValid()
-                        ? run(query, from + QStringLiteral("WHERE a.line_id = ? AND a.time >= ? ORDER BY a.id LIMIT ?"),
-                              {lineId, since, limit}, error)
-                        : run(query, from + QStringLiteral("WHERE a.line_id = ? AND a.id > ? ORDER BY a.id LIMIT ?"),
-                              {lineId, afterId, limit}, error);
-    if (!ok)
+    if (more)
+        *more = false;
+    if (since.isValid()) {
+        if (!run(query,
+                 QStringLiteral("SELECT ") + QLatin1String(AttemptColumns)
+                     + QStringLiteral("FROM velmora.attempts a JOIN velmora.lines l ON l.id = a.line_id "
+                                      "JOIN velmora.rows r ON r.line_id = a.line_id AND r.row = a.row "
+                                      "WHERE a.line_id = ? AND a.time >= ? ORDER BY a.id LIMIT ?"),
+                 {lineId, since, limit}, error))
+            return false;
+        while (query.next())
+            out->append(attemptJson(query));
+        return true;
+    }
+    // Attempts come in the order of their transactions (then of their ids),
+    // and only those whose transaction is older than every one still
+    // running: no transaction can add to that set any more, so the place of
+    // the last attempt read (its transaction, its id) misses none and gives
+    // none twice. The place of afterId is that of the attempt itself, or of
+    // the nearest below it where there is none of that id. One statement,
+    // so one snapshot: held is whether it holds back committed attempts.
+    if (!run(query,
+             QStringLiteral("WITH bound AS (SELECT pg_snapshot_xmin(pg_current_snapshot()) AS xmin), "
+                            "place AS (SELECT xact, id FROM velmora.attempts WHERE id <= ? ORDER BY id DESC LIMIT 1) "
+                            "SELECT page.*, h.held FROM (SELECT coalesce((SELECT x.xact FROM velmora.attempts x "
+                            "WHERE x.line_id = ? ORDER BY x.xact DESC LIMIT 1) >= (SELECT xmin FROM bound), false) "
+                            "AS held) h LEFT JOIN (SELECT ")
+                 + QLatin1String(AttemptColumns)
+                 + QStringLiteral(", a.xact AS in_order, a.id AS then_by "
+                                  "FROM velmora.attempts a JOIN velmora.lines l ON l.id = a.line_id "
+                                  "JOIN velmora.rows r ON r.line_id = a.line_id AND r.row = a.row "
+                                  "WHERE a.line_id = ? AND (a.xact, a.id) > "
+                                  "(coalesce((SELECT xact FROM place), '0'), coalesce((SELECT id FROM place), 0)) "
+                                  "AND a.xact < (SELECT xmin FROM bound) ORDER BY a.xact, a.id LIMIT ?) page ON true "
+                                  "ORDER BY page.in_order, page.then_by"),
+             {afterId, lineId, lineId, limit}, error))
         return false;
-    while (query.next())
+    int read = 0;
+    bool held = false;
+    while (query.next()) {
+        held = query.value(AttemptColumnCount + 2).toBool();
+        if (query.isNull(0))
+            continue;
         out->append(attemptJson(query));
+        ++read;
+    }
+    if (more)
+        *more = held || read == limit;
     return true;
 }
 
-qint64 lastAttemptId(QSqlDatabase &db, QString *error)
+bool readFollowedAttempts(QSqlDatabase &db, QHash<int, qint64> *lastByLine, QString *error)
 {
     QSqlQuery query(db);
-    if (!run(query, QStringLiteral("SELECT coalesce(max(id), 0) FROM velmora.attempts"), {}, error) || !query.next())
-        return -1;
-    return query.value(0).toLongLong();
+    query.setForwardOnly(true);
+    if (!run(query,
+             QStringLiteral("SELECT l.id, coalesce((SELECT a.id FROM velmora.attempts a WHERE a.line_id = l.id "
+                            "AND a.xact < pg_snapshot_xmin(pg_current_snapshot()) "
+                            "ORDER BY a.xact DESC, a.id DESC LIMIT 1), 0) FROM velmora.lines l"),
+             {}, error))
+        return false;
+    while (query.next())
+        lastByLine->insert(query.value(0).toInt(), query.value(1).toLongLong());
+    return true;
 }
 
 bool readLineActivity(QSqlDatabase &db, int lineId, QJsonObject *activity, QString *error)

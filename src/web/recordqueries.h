@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QSqlDatabase>
@@ -36,12 +37,17 @@ bool readRows(QSqlDatabase &db, int lineId, const RowFilter &filter, QJsonObject
 // The rows named, as readRows gives them.
 bool readRowsNamed(QSqlDatabase &db, int lineId, const QList<int> &rows, QJsonArray *out, QString *error);
 
-// Attempts after the one of id afterId, or from the time since where that
-// is valid, oldest first, at most limit of them.
+// Attempts after the one of id afterId (0: from the first), in the order
+// they were committed, of transactions older than every one still running;
+// or from the time since where that is valid, in the order of their ids. At
+// most limit of them. *more (where given) says whether there are attempts
+// left to read: committed but held back behind an older transaction still
+// running, or beyond limit.
 bool readAttempts(QSqlDatabase &db, int lineId, qint64 afterId, const QDateTime &since, int limit, QJsonArray *out,
-                  QString *error);
-// The newest attempt's id, for following the attempts from now on.
-qint64 lastAttemptId(QSqlDatabase &db, QString *error);
+                  QString *error, bool *more = nullptr);
+// Where following each line's attempts from now on starts: the id of the
+// last one readAttempts can give now (0 where it can give none yet).
+bool readFollowedAttempts(QSqlDatabase &db, QHash<int, qint64> *lastByLine, QString *error);
 
 // Ok devices a minute over the last hour, failures by result and detail,
 // and each station's lease and pace.

@@ -98,11 +98,14 @@ Line::Refusal WebServer::open(QString *error)
                     "(GRANT velmora_viewer TO ...)");
         return Line::Refusal::Unusable;
     }
-    m_firstAttempt = lastAttemptId(m_connection.db(), error);
-    if (m_firstAttempt < 0)
+    m_lastAttempt.clear();
+    if (!readFollowedAttempts(m_connection.db(), &m_lastAttempt, error))
         return Line::Refusal::Unreachable;
     m_events = std::make_unique<EventHub>(
-        m_address, [this](int lineId, const QList<int> &rows) { return lineEvent(lineId, rows); },
+        m_address,
+        [this](int lineId, const QList<int> &rows, bool onlyNewAttempts, bool *more) {
+            return lineEvent(lineId, rows, onlyNewAttempts, more);
+        },
         [this] {
             QList<int> ids;
             QSqlQuery lines(m_connection.db());
@@ -275,6 +278,10 @@ HttpReply WebServer::api(const QHttpServerRequest &request, const QStringList &p
         *answered = true;
         socket->write("HTTP/1.1 200 OK\r\n" + securityHeaders(m_options.tls)
                       + "Content-Type: text/event-stream\r\nCache-Control: no-store\r\n\r\nretry: 2000\n\n");
+        bool isId = false;
+        const qint64 lastEventId = request.value("Last-Event-ID").trimmed().toLongLong(&isId);
+        if (lineId > 0 && isId && lastEventId >= 0)
+            socket->write(resumedEvent(lineId, lastEventId));
         m_events->add(socket, lineId);
         return {};
     }
@@ -452,11 +459,61 @@ HttpReply WebServer::settle(const QHttpServerRequest &request, int lineId, const
                                  {QStringLiteral("by"), session->role}});
 }
 
-QByteArray WebServer::lineEvent(int lineId, const QList<int> &rows)
+QByteArray WebServer::lineEvent(int lineId, const QList<int> &rows, bool onlyNewAttempts, bool *more)
 {
     QString error;
     if (!ensureOpen(&error))
         return {};
+    QJsonArray attempts;
+    const qint64 after = m_lastAttempt.value(lineId, 0);
+    if (!readAttempts(m_connection.db(), lineId, after, {}, MaxEventAttempts, &attempts, &error, more)) {
+        failed(error);
+        return {};
+    }
+    if (onlyNewAttempts && attempts.isEmpty())
+        return {};
+    QJsonArray changed;
+    if (!rows.isEmpty() && !readRowsNamed(m_connection.db(), lineId, rows, &changed, &error)) {
+        failed(error);
+        return {};
+    }
+    const qint64 last =
+        attempts.isEmpty() ? after : attempts.last().toObject().value(QStringLiteral("attempt")).toInteger();
+    const QByteArray event = eventOf(lineId, changed, attempts, last);
+    if (!event.isEmpty())
+        m_lastAttempt.insert(lineId, last);
+    return event;
+}
+
+QByteArray WebServer::resumedEvent(int lineId, qint64 lastEventId)
+{
+    // The attempts after the client's last one up to where the line's
+    // streams are: the next event goes on from there. Where the client is
+    // further behind than MaxResumedAttempts, it reads them itself.
+    const qint64 upTo = m_lastAttempt.value(lineId, 0);
+    if (lastEventId == upTo || upTo == 0)  // 0: the events to come carry every attempt of the line
+        return {};
+    QString error;
+    QJsonArray read;
+    if (!readAttempts(m_connection.db(), lineId, lastEventId, {}, MaxResumedAttempts, &read, &error)) {
+        failed(error);
+        return QByteArrayLiteral("event: refresh\ndata: {}\n\n");
+    }
+    QJsonArray missed;
+    for (const QJsonValue &attempt : std::as_const(read)) {
+        missed.append(attempt);
+        if (attempt.toObject().value(QStringLiteral("attempt")).toInteger() == upTo)
+            return eventOf(lineId, {}, missed, upTo);
+    }
+    // Not among them: more than that to catch up on, or the client's id is
+    // not behind this line's streams (another server gave it), so the
+    // events to come would not follow on from it.
+    return QByteArrayLiteral("event: refresh\ndata: {}\n\n");
+}
+
+QByteArray WebServer::eventOf(int lineId, const QJsonArray &changedRows, const QJsonArray &attempts, qint64 last)
+{
+    QString error;
     QSqlDatabase &db = m_connection.db();
     QString name = m_lineNames.value(lineId);
     if (name.isEmpty()) {
@@ -469,20 +526,12 @@ QByteArray WebServer::lineEvent(int lineId, const QList<int> &rows)
     }
     QJsonObject status;
     QJsonObject activity;
-    QJsonArray changed;
-    QJsonArray attempts;
-    const qint64 after = m_lastAttempt.value(lineId, m_firstAttempt);
-    if (!readLineStatus(db, lineId, name, &status, &error) || !readLineActivity(db, lineId, &activity, &error)
-        || (!rows.isEmpty() && !readRowsNamed(db, lineId, rows, &changed, &error))
-        || !readAttempts(db, lineId, after, {}, 5000, &attempts, &error)) {
+    if (!readLineStatus(db, lineId, name, &status, &error) || !readLineActivity(db, lineId, &activity, &error)) {
         failed(error);
         return {};
     }
-    const qint64 last =
-        attempts.isEmpty() ? after : attempts.last().toObject().value(QStringLiteral("attempt")).toInteger();
-    m_lastAttempt.insert(lineId, last);
     const QJsonObject event{{QStringLiteral("line"), name},     {QStringLiteral("status"), status},
-                            {QStringLiteral("activity"), activity}, {QStringLiteral("rows"), changed},
+                            {QStringLiteral("activity"), activity}, {QStringLiteral("rows"), changedRows},
                             {QStringLiteral("attempts"), attempts}};
     return "event: line\nid: " + QByteArray::number(last) + "\ndata: "
            + QJsonDocument(event).toJson(QJsonDocument::Compact) + "\n\n";

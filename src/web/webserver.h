@@ -22,6 +22,7 @@
 
 #include <QAbstractHttpServer>
 #include <QHash>
+#include <QJsonArray>
 
 #include <memory>
 
@@ -37,6 +38,9 @@ public:
     static constexpr int MaxBodyBytes = 16 * 1024;
     static constexpr int MaxHeaderBytes = 16 * 1024;
     static constexpr int MaxUrlBytes = 4096;
+    static constexpr int MaxEventAttempts = 5000;
+    // A stream opened again catches up on this many attempts at most.
+    static constexpr int MaxResumedAttempts = 1000;
 
     struct Options
     {
@@ -70,7 +74,13 @@ private:
     // request connects again), else 500.
     HttpReply failed(const QString &error);
     bool ensureOpen(QString *error);
-    QByteArray lineEvent(int lineId, const QList<int> &rows);
+    // A line's news for its streams; with onlyNewAttempts, none where no
+    // attempt came. *more: attempts are left to read (EventHub::Reader).
+    QByteArray lineEvent(int lineId, const QList<int> &rows, bool onlyNewAttempts, bool *more);
+    // For a stream of a line that a client opens again: the attempts it
+    // missed since the last event it had, or a refresh.
+    QByteArray resumedEvent(int lineId, qint64 lastEventId);
+    QByteArray eventOf(int lineId, const QJsonArray &changedRows, const QJsonArray &attempts, qint64 last);
     void reply(QTcpSocket *socket, const HttpReply &reply, bool headOnly = false) const;
 
     const Line::RecordAddress m_address;
@@ -79,8 +89,9 @@ private:
     std::unique_ptr<EventHub> m_events;
     Sessions m_sessions;
     LoginThrottle m_throttle;
-    QHash<int, qint64> m_lastAttempt;  // sent in a line's events so far
-    qint64 m_firstAttempt = 0;
+    // Where each line's streams are: the last attempt sent in its events,
+    // or where they started (readFollowedAttempts).
+    QHash<int, qint64> m_lastAttempt;
     QHash<int, QString> m_lineNames;
 };
 
