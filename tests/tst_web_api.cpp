@@ -260,6 +260,10 @@ private slots:
         for (int i = 0; i < 5; ++i)
             gone.emplace_back(other.get(streamRequest));
         QTRY_COMPARE_WITH_TIMEOUT(get(u"server"_s).object().value(u"streams"_s).toInt(), 6, 10000);
+        // Whatever the streams, the server holds one connection for its queries and one to listen.
+        QCOMPARE(m_server.query(u"SELECT string_agg(application_name, ', ' ORDER BY application_name) FROM pg_stat_activity "
+                                "WHERE application_name LIKE 'velmora-web%'"_s),
+                 u"velmora-web, velmora-web events"_s);
         for (auto &reply : gone)
             reply->abort();
         stream->abort();

@@ -3,6 +3,7 @@
 #include "pghandle.h"
 #include "schema.h"
 
+#include <QCoreApplication>
 #include <QSqlError>
 #include <QUuid>
 
@@ -16,7 +17,8 @@ QString unreachableMessage(const RecordAddress &address, const QString &reason)
 Connection::Connection(const RecordAddress &address)
     : m_address(address), m_name(QStringLiteral("velmora-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
 {
-    m_db = address.connection(m_name, QStringLiteral("velmora-cli"));
+    // Named after the program in pg_stat_activity, for whoever looks after the server.
+    m_db = address.connection(m_name, QCoreApplication::applicationName());
 }
 
 Connection::~Connection()
