@@ -121,8 +121,15 @@ QString problemOpening(const QString &path)
     const int descriptor = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0)
         return errno == EBUSY ? PortLock::inUse(path) : QString::fromLocal8Bit(std::strerror(errno));
+#ifdef Q_OS_LINUX
+    // Read from the system's list of locks: a lock taken here to try, for
+    // however short a while, could refuse a run that claims the port just then.
+    ::close(descriptor);
+    const bool held = !PortLock::flockHolder(path).isEmpty();
+#else
     const bool held = ::flock(descriptor, LOCK_EX | LOCK_NB) != 0;
     ::close(descriptor);
+#endif
     return held ? PortLock::inUse(path) : QString();
 #else
     Q_UNUSED(path);
