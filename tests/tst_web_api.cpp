@@ -12,6 +12,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSslConfiguration>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -338,21 +339,48 @@ private slots:
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
     }
 
-    // Beyond the loopback with --insecure-http it starts, and says so;
-    // with --login-to-view the record needs a login.
-    void insecureAndLoginToView()
+    // Beyond the loopback it serves over TLS, or plain with --insecure-http
+    // and says so; with --login-to-view the record needs a login, and the
+    // session's cookie is Secure under TLS.
+    void beyondTheLoopback_data()
     {
-        WebServerProcess open({u"--record"_s, m_server.url(u"viewer"_s), u"--listen"_s, u"0.0.0.0:0"_s,
-                               u"--insecure-http"_s, u"--login-to-view"_s},
-                              m_server.environment());
-        const QString base = open.waitForAddress();
-        QVERIFY(!base.isEmpty());
-        QTRY_VERIFY(open.err.contains(u"--insecure-http"_s));
+        QTest::addColumn<bool>("tls");
+        QTest::newRow("plain, insecure") << false;
+        QTest::newRow("TLS") << true;
+    }
+    void beyondTheLoopback()
+    {
+        QFETCH(bool, tls);
+        QStringList arguments{u"--record"_s, m_server.url(u"viewer"_s), u"--listen"_s, u"0.0.0.0:0"_s, u"--login-to-view"_s};
+        QTemporaryDir folder;
+        const QString certificate = folder.filePath(u"web.crt"_s), key = folder.filePath(u"web.key"_s);
+        if (tls) {
+            QProcess openssl;
+            openssl.setProcessChannelMode(QProcess::MergedChannels);
+            openssl.start(u"openssl"_s, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1",
+                                         "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", certificate});
+            QVERIFY(openssl.waitForFinished());
+            QVERIFY2(openssl.exitCode() == 0, openssl.readAll().constData());
+            arguments << u"--tls-cert"_s << certificate << u"--tls-key"_s << key;
+            QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+            trusting.addCaCertificates(certificate);
+            QSslConfiguration::setDefaultConfiguration(trusting);
+        } else {
+            arguments << u"--insecure-http"_s;
+        }
+        WebServerProcess web(arguments, m_server.environment());
+        const QString base = web.waitForAddress();
+        QVERIFY2(base.startsWith(tls ? u"https://"_s : u"http://"_s), qPrintable(web.err));
+        QTRY_COMPARE(web.err.contains(u"--insecure-http"_s), !tls);
         QNetworkAccessManager network;
         const QString lines = QString(base).replace(u"0.0.0.0"_s, u"127.0.0.1"_s) + u"api/v1/lines"_s;
         QCOMPARE(request(network, lines).status, 401);
-        QCOMPARE(request(network, QString(lines).replace(u"lines"_s, u"login"_s), "POST",
-                         R"({"role":"bench1","password":"bench-pw"})").status, 200);
+        const Answer login = request(network, QString(lines).replace(u"lines"_s, u"login"_s), "POST",
+                                     R"({"role":"bench1","password":"bench-pw"})");
+        QCOMPARE(login.status, 200);
+        const QByteArray cookie = login.header("Set-Cookie");
+        QVERIFY2(cookie.contains("; HttpOnly; SameSite=Strict"), cookie.constData());
+        QCOMPARE(cookie.contains("; Secure"), tls);
         QCOMPARE(request(network, lines).status, 200);
     }
 
