@@ -165,7 +165,7 @@ private slots:
         BenchWindow window;
         QSignalSpy finished(&window, &BenchWindow::runFinished);
         window.setWaiting(Batch::Waiting::None);
-        window.setLineSettings({200, 0, nullptr});
+        window.setLineSettings({});  // devices that answer: the usual timeout and retries, whatever the load
         window.openLine(place(admin(), u"run"_s, u"benchW"_s));
         QTRY_VERIFY(window.isLine());
         QString error;
@@ -198,7 +198,7 @@ private slots:
         BenchWindow window;
         QSignalSpy finished(&window, &BenchWindow::runFinished);
         window.setWaiting(Batch::Waiting::None);
-        window.setLineSettings({1000, 0, nullptr});
+        window.setLineSettings({});
         window.openLine(place(m_server.url(QLatin1String(PgServer::Admin), relay.port()), u"outage"_s, u"benchO"_s));
         QTRY_VERIFY(window.isLine());
         DeviceOptions slow;
