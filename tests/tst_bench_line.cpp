@@ -217,6 +217,29 @@ private slots:
         QTRY_COMPARE(column(window, planTable(window)->resultColumn()), QStringList(12, u"ok"_s));
     }
 
+    // Started with its record (--record-wait), the bench waits for the
+    // record to be reachable, says so, and opens the line once it is.
+    void waitsForTheRecordAtTheStart()
+    {
+        QVERIFY(load(u"later"_s, 3, 14));
+        TcpRelay relay(quint16(m_server.port()));
+        relay.setForwarding(false);
+        BenchWindow window;
+        QSignalSpy waiting(&window, &BenchWindow::recordWaiting);
+        QSignalSpy refused(&window, &BenchWindow::recordRefused);
+        window.setRecordWait(600);
+        window.openLine(place(m_server.url(QLatin1String(PgServer::Admin), relay.port()), u"later"_s, u"benchL"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(waiting.count(), 1, 30000);
+        QVERIFY2(waiting.first().first().toString().startsWith(u"record unreachable since "_s),
+                 qPrintable(waiting.first().first().toString()));
+        QVERIFY(window.statusBar()->currentMessage().contains(u"waiting up to 600 s"_s));
+        relay.setForwarding(true);
+        QTRY_VERIFY_WITH_TIMEOUT(window.isLine(), 30000);
+        QCOMPARE(refused.count(), 0);
+        QCOMPARE(waiting.count(), 1);
+        QCOMPARE(planTable(window)->rowCount(), 3);
+    }
+
     // velmora-bench --record ... --start --quit-when-done: a run from the
     // command line, or one line on its error output and velmora-cli's exit
     // status; no message shows the password.
@@ -242,7 +265,9 @@ private slots:
         QTest::newRow("a plan and a line") << QStringList{u"plan.csv"_s, u"--record"_s, u"URL"_s, u"--line"_s, u"cmd"_s} << 2
                                            << u"velmora-bench: --record: a line's plan and record are the record's"_s;
         QTest::newRow("a line without a record") << QStringList{u"--line"_s, u"cmd"_s} << 2
-                                                 << u"velmora-bench: --line and --station need --record URL"_s;
+                                                 << u"velmora-bench: --line, --station and --record-wait need --record URL"_s;
+        QTest::newRow("a wait that is no time") << QStringList{u"--record"_s, u"URL"_s, u"--line"_s, u"cmd"_s, u"--record-wait"_s, u"soon"_s}
+                                                << 2 << u"velmora-bench: --record-wait soon: expected seconds from 0 to 86400"_s;
     }
 
     void commandLine()

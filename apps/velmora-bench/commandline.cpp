@@ -60,7 +60,12 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
     const QCommandLineOption station(QStringLiteral("station"),
                                      QStringLiteral("This bench's name among the line's stations (default: the host name)."),
                                      QStringLiteral("NAME"));
-    parser.addOptions({log, port, simulate, autoWait, noPrompt, start, quit, record, line, station});
+    const QCommandLineOption recordWait(
+        QStringLiteral("record-wait"),
+        QStringLiteral("--record: how long to wait for the record to be reachable at the start (default 0: exit 3 at "
+                       "once); once running, the bench waits for it however long it takes."),
+        QStringLiteral("SECONDS"));
+    parser.addOptions({log, port, simulate, autoWait, noPrompt, start, quit, record, line, station, recordWait});
 
     if (!parser.parse(arguments))
         return failure(parser.errorText());
@@ -92,8 +97,15 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
         if (!Line::checkStationPlace(parser.value(record), parser.value(line), given, &place, &error))
             return failure(error);
         options.line = place;
-    } else if (parser.isSet(line) || parser.isSet(station)) {
-        return failure(QStringLiteral("--line and --station need --record URL"));
+        if (parser.isSet(recordWait)) {
+            bool number = false;
+            options.recordWaitSeconds = parser.value(recordWait).toInt(&number);
+            if (!number || options.recordWaitSeconds < 0 || options.recordWaitSeconds > Line::MaxRecordWaitSeconds)
+                return failure(QStringLiteral("--record-wait %1: expected seconds from 0 to %2")
+                                   .arg(parser.value(recordWait)).arg(Line::MaxRecordWaitSeconds));
+        }
+    } else if (parser.isSet(line) || parser.isSet(station) || parser.isSet(recordWait)) {
+        return failure(QStringLiteral("--line, --station and --record-wait need --record URL"));
     }
     if (!options.logFile.isEmpty() && options.planFile.isEmpty())
         return failure(QStringLiteral("--log needs a PLAN.csv"));

@@ -21,6 +21,7 @@ struct BenchOptions
     bool waitingGiven = false;
     bool start = false;
     bool quitWhenDone = false;
+    int recordWaitSeconds = 0;  // --record: how long to wait for it at the start
 };
 
 struct BenchCommandLine

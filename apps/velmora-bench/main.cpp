@@ -55,9 +55,11 @@ int main(int argc, char **argv)
             window.setLogFile(options.logFile);
     }
     if (options.line) {
-        window.openLine(*options.line);
         QObject::connect(&window, &Bench::BenchWindow::recordRefused, &app,
                          [](int, const QString &reason) { printError(reason); });
+        QObject::connect(&window, &Bench::BenchWindow::recordWaiting, &app, &printError);
+        window.setRecordWait(options.recordWaitSeconds);
+        window.openLine(*options.line);
     }
     for (const QString &port : options.ports) {
         if (!window.addLane(port, &error)) {

@@ -6,6 +6,7 @@
 #include "line/lineload.h"
 #include "line/names.h"
 #include "line/recordaddress.h"
+#include "line/stationplace.h"
 #include "link/portmap.h"
 
 #include <QCommandLineParser>
@@ -19,7 +20,6 @@ namespace {
 constexpr int MaxTimeoutMs = 3600 * 1000;
 constexpr int MaxRetries = 100;
 constexpr int MaxPortWaitSeconds = 24 * 3600;
-constexpr int MaxRecordWaitSeconds = 24 * 3600;
 
 // In the order of Request::Command.
 const QStringList Commands = {QStringLiteral("read"),  QStringLiteral("set"),   QStringLiteral("set-all"),
@@ -305,9 +305,9 @@ CommandLine batchCommand(const QCommandLineParser &parser, const Parser &options
         if (!Line::stationName(given, &request.station, &error))
             return failure(error);
         if (parser.isSet(options.recordWait)
-            && !parseCount(parser.value(options.recordWait), 0, MaxRecordWaitSeconds, &request.recordWaitSeconds))
+            && !parseCount(parser.value(options.recordWait), 0, Line::MaxRecordWaitSeconds, &request.recordWaitSeconds))
             return failure(QStringLiteral("--record-wait %1: expected seconds from 0 to %2")
-                               .arg(parser.value(options.recordWait)).arg(MaxRecordWaitSeconds));
+                               .arg(parser.value(options.recordWait)).arg(Line::MaxRecordWaitSeconds));
     } else {
         if (arguments.size() != 1)
             return failure(arguments.isEmpty() ? QStringLiteral("batch needs a PLAN.csv")

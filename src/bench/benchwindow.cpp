@@ -369,6 +369,10 @@ void BenchWindow::connectParts()
         beginRun(std::make_unique<RunSession>(m_line->takeRecord(), waiting(), m_lineSettings));
     });
     connect(m_line, &LineController::message, this, &BenchWindow::showStatus);
+    connect(m_line, &LineController::waiting, this, [this](const QString &text) {
+        statusBar()->showMessage(text);
+        emit recordWaiting(text);
+    });
     connect(m_line, &LineController::unreachable, this, &BenchWindow::showUnreachable);
     connect(m_line, &LineController::reachable, this, &BenchWindow::showReachable);
 }
@@ -759,6 +763,11 @@ void BenchWindow::chooseLine()
 void BenchWindow::openLine(const Line::StationPlace &place)
 {
     m_line->open(place);
+}
+
+void BenchWindow::setRecordWait(int seconds)
+{
+    m_line->setRecordWait(seconds);
 }
 
 void BenchWindow::lineRefused(int status, const QString &reason)

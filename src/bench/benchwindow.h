@@ -64,6 +64,9 @@ public:
     // Opens a line of a shared record in place of the plan: lineOpened(),
     // or recordRefused() and the reason where the person looks.
     void openLine(const Line::StationPlace &place);
+    // How long openLine() waits for a record that cannot be reached (0: not
+    // at all), saying so as recordWaiting().
+    void setRecordWait(int seconds);
     bool isLine() const;
     QString logFile() const;
     // A lane: a port (as LanePanel::addLane takes it) or a simulated device.
@@ -108,6 +111,7 @@ signals:
     void lineOpened();
     // The record of a line could not be used; status as velmora-cli would exit.
     void recordRefused(int status, const QString &reason);
+    void recordWaiting(const QString &text);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

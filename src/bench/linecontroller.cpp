@@ -7,7 +7,18 @@
 #include "line/linerecord.h"
 #include "line/linewatcher.h"
 
+#include <QTimer>
+
+#include <utility>
+
 namespace Bench {
+
+namespace {
+
+// A record that cannot be reached while --record-wait lasts: tried again after this.
+constexpr int RetryMs = 1000;
+
+} // namespace
 
 LineController::LineController(PlanTable *table, const RunController *run, QObject *parent)
     : QObject(parent), m_table(table), m_run(run)
@@ -22,6 +33,13 @@ void LineController::open(const Line::StationPlace &place)
         emit refused(Exit::UsageError, tr("A run is going on"));
         return;
     }
+    m_waitingSince = QDateTime::currentDateTime();
+    m_saidWaiting = false;
+    watch(place, ++m_openings);
+}
+
+void LineController::watch(const Line::StationPlace &place, int opening)
+{
     // A line asked for while another opens: the later one is meant. The
     // line shown stays until this one is open.
     m_openingWatcher = std::make_unique<Line::LineWatcher>(place.address, place.line);
@@ -54,16 +72,31 @@ void LineController::open(const Line::StationPlace &place)
         stored.setValue(QStringLiteral("line/station"), m_place.station);
         emit opened();
     });
-    connect(watcher, &Line::LineWatcher::refused, this, [this](Line::Refusal refusal, const QString &error) {
+    connect(watcher, &Line::LineWatcher::refused, this, [this, place, opening](Line::Refusal refusal, const QString &error) {
         m_openingWatcher.release()->deleteLater();
+        if (refusal == Line::Refusal::Unreachable
+            && QDateTime::currentDateTime() < m_waitingSince.addSecs(m_recordWaitSeconds)) {
+            if (!std::exchange(m_saidWaiting, true))
+                emit waiting(tr("record unreachable since %1; waiting up to %2 s (%3)")
+                                 .arg(m_waitingSince.toString(QStringLiteral("HH:mm:ss")))
+                                 .arg(m_recordWaitSeconds)
+                                 .arg(error));
+            QTimer::singleShot(RetryMs, this, [this, place, opening] {
+                if (opening == m_openings && !m_run->isRunning())
+                    watch(place, opening);
+            });
+            return;
+        }
         emit refused(Line::exitStatusFor(refusal), error);
     });
-    emit message(tr("Opening line %1 of %2...").arg(place.line, place.address.shown()));
+    if (!m_saidWaiting)
+        emit message(tr("Opening line %1 of %2...").arg(place.line, place.address.shown()));
     watcher->open();
 }
 
 void LineController::close()
 {
+    ++m_openings;
     m_watcher.reset();
     m_openingWatcher.reset();
     m_place = {};

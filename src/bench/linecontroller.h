@@ -6,11 +6,10 @@
 #include "batch/logrecords.h"
 #include "line/stationplace.h"
 
+#include <QDateTime>
 #include <QObject>
 
 #include <memory>
-
-class QDateTime;
 
 namespace Batch {
 class Record;
@@ -37,6 +36,9 @@ public:
     // Watches a line: opened() once the table shows it, or refused(). The
     // line shown stays until then; a later open() is the one meant.
     void open(const Line::StationPlace &place);
+    // How long open() tries again a record that cannot be reached before it
+    // is refused (0: refused at once), saying so as message() once.
+    void setRecordWait(int seconds) { m_recordWaitSeconds = seconds; }
     // A plan in place of the line: the line shown and one being opened are let go.
     void close();
     // Of the line open, if one is.
@@ -64,11 +66,19 @@ signals:
     void recordOpened();
     // For the status bar.
     void message(const QString &text);
+    // open() waits for the record (setRecordWait()); said once.
+    void waiting(const QString &text);
     void unreachable(const QDateTime &since);
     void reachable();
 
 private:
+    void watch(const Line::StationPlace &place, int opening);
+
     PlanTable *m_table = nullptr;
+    int m_recordWaitSeconds = 0;
+    int m_openings = 0;         // open() and close() calls: a retry of an earlier one is dropped
+    QDateTime m_waitingSince;   // of the opening under way
+    bool m_saidWaiting = false;
     const RunController *m_run = nullptr;
     Line::StationPlace m_place;  // of the line open, if one is
     std::unique_ptr<Line::LineWatcher> m_watcher;         // of the line shown

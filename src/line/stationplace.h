@@ -9,6 +9,10 @@
 
 namespace Line {
 
+// --record-wait's longest: how long a station started with its record may
+// wait for it to be reachable.
+constexpr int MaxRecordWaitSeconds = 24 * 3600;
+
 struct StationPlace
 {
     QString record;  // as given, to be given again
