@@ -45,6 +45,9 @@ packages+=(libqt6sql6-psql libpq-dev postgresql-15 openssl)
 packages+=(help2man dpkg-dev file man-db desktop-file-utils appstream lintian)
 packages+=(clang libclang-rt-14-dev)  # fuzzing: clang and its libFuzzer
 packages+=(ccache)                    # compiled objects kept across builds and clones
+# The catalogues of translations: Qt Linguist's lupdate and lrelease, their CMake
+# files, and Qt's own catalogues (a file dialog's buttons in the user's language).
+packages+=(qt6-l10n-tools qt6-tools-dev qt6-translations-l10n)
 packages+=(xvfb xauth libqt6gui6)     # a test on a real X server; Qt's xcb platform is in libqt6gui6
 # velmora-web: Qt HttpServer (whose CMake files need Qt WebSockets'), Chart.js for
 # its pages, and the browser its test drives (Debian's Chromium through

@@ -1,9 +1,11 @@
 // velmora-bench: batch provisioning in a window.
+#include "bench/benchlanguage.h"
 #include "bench/benchwindow.h"
 #include "commandline.h"
 #include "link/portsettings.h"
 #include "shell/exitstatus.h"
 #include "shell/stopsignals.h"
+#include "shell/translations.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -40,6 +42,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(VELMORA_BENCH_APP_ID));
     PortSettings::applySaved();  // COMn opens what the other programs open for it
+    Translations::install(Bench::benchLanguage());
 
     Bench::BenchWindow window;
     window.restoreSettings();

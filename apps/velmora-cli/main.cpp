@@ -6,6 +6,7 @@
 #include "run.h"
 
 #include "shell/stopsignals.h"
+#include "shell/translations.h"
 
 #include <QCoreApplication>
 
@@ -16,6 +17,9 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmora-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+    // Its messages on stderr in the user's language; what it prints on stdout
+    // and its exit statuses are the same in every language.
+    Translations::install();
 
     // From the start: a signal while a long plan is read, or ports opened,
     // must end the program as it ends a batch, with its summary and status.

@@ -1,10 +1,17 @@
 #include "csv.h"
 
+#include <QCoreApplication>
 #include <QStringDecoder>
 
 namespace Batch {
 
 namespace {
+
+// What is not CSV in a file, for whoever mends it: in their language.
+struct CsvText
+{
+    Q_DECLARE_TR_FUNCTIONS(Batch::Csv)
+};
 
 constexpr char Quote = '"';
 
@@ -119,7 +126,7 @@ bool CsvReader::next(CsvRecord *record)
             cursor.take();
             for (;;) {
                 if (cursor.atEnd())
-                    return fail(field.line, field.column, QStringLiteral("the quote opened here is never closed"));
+                    return fail(field.line, field.column, CsvText::tr("the quote opened here is never closed"));
                 const char byte = cursor.take();
                 if (byte == Quote && cursor.peek() != Quote)
                     break;
@@ -129,7 +136,7 @@ bool CsvReader::next(CsvRecord *record)
             }
             if (!cursor.atEnd() && cursor.peek() != separator && !isLineEnd(cursor.peek()))
                 return fail(cursor.line(), cursor.column(),
-                            QStringLiteral("expected '%1' or the end of the line after a closing quote")
+                            CsvText::tr("expected '%1' or the end of the line after a closing quote")
                                 .arg(QLatin1Char(separator)));
         } else {
             while (!cursor.atEnd() && cursor.peek() != separator && !isLineEnd(cursor.peek()))
@@ -138,7 +145,7 @@ bool CsvReader::next(CsvRecord *record)
         m_state->utf8.resetState();
         field.text = m_state->utf8.decode(text);
         if (m_state->utf8.hasError())
-            return fail(field.line, field.column, QStringLiteral("not UTF-8 text"));
+            return fail(field.line, field.column, CsvText::tr("not UTF-8 text"));
         record->fields.push_back(std::move(field));
 
         if (cursor.atEnd() || cursor.peek() != separator)

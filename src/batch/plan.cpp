@@ -2,6 +2,7 @@
 
 #include "csv.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QSet>
 
@@ -12,6 +13,13 @@ using Protocol::BlockField;
 namespace Batch {
 
 namespace {
+
+// A plan's problems, for whoever mends the plan: in their language, after the
+// file:line:column that says where, which never changes.
+struct PlanText
+{
+    Q_DECLARE_TR_FUNCTIONS(Batch::Plan)
+};
 
 const QString IdColumn = QStringLiteral("id");
 
@@ -31,14 +39,17 @@ public:
     {
         if (m_count <= m_maxErrors)
             return;
-        static const char *const Names[] = {"in the file's shape", "bad values", "duplicates", "odd addresses"};
+        static const char *const Names[] = {QT_TRANSLATE_NOOP("Batch::Plan", "%1 in the file's shape"),
+                                            QT_TRANSLATE_NOOP("Batch::Plan", "%1 bad values"),
+                                            QT_TRANSLATE_NOOP("Batch::Plan", "%1 duplicates"),
+                                            QT_TRANSLATE_NOOP("Batch::Plan", "%1 odd addresses")};
         QStringList kinds;
         for (int kind = 0; kind < 4; ++kind) {
             if (m_unshown[kind] > 0)
-                kinds << QStringLiteral("%1 %2").arg(m_unshown[kind]).arg(QLatin1String(Names[kind]));
+                kinds << PlanText::tr(Names[kind]).arg(m_unshown[kind]);
         }
-        *m_errors << QStringLiteral("%1: %2 more errors: %3")
-                         .arg(m_fileName, QString::number(m_count - m_maxErrors), kinds.join(QLatin1String(", ")));
+        *m_errors << PlanText::tr("%1: %2 more errors: %3")
+                         .arg(m_fileName, QString::number(m_count - m_maxErrors), kinds.join(PlanText::tr(", ")));
     }
 
     void add(int line, int column, const QString &message, Kind kind = Kind::Shape)
@@ -89,8 +100,8 @@ std::vector<const BlockField *> readHeader(const CsvRecord &header, Problems &pr
     const QString keys = Client::keyList(Client::Writer::SetAll);
     std::vector<const BlockField *> columns;
     if (header.fields.size() == 1 && header.fields.front().text.contains(QLatin1Char('\t'))) {
-        problems.add(header.fields.front(), QStringLiteral("columns are separated by commas or semicolons, not tabs; "
-                                                           "the first line names the columns: id %1").arg(keys));
+        problems.add(header.fields.front(), PlanText::tr("columns are separated by commas or semicolons, not tabs; "
+                                                "the first line names the columns: id %1").arg(keys));
         return columns;
     }
     QSet<const BlockField *> named;
@@ -100,19 +111,19 @@ std::vector<const BlockField *> readHeader(const CsvRecord &header, Problems &pr
         const BlockField *field = Protocol::blockField(name);
         const bool repeated = name == IdColumn ? hasId : named.contains(field);
         if (name.isEmpty())
-            problems.add(cell, QStringLiteral("a column without a name; the first line names the columns: id %1").arg(keys));
+            problems.add(cell, PlanText::tr("a column without a name; the first line names the columns: id %1").arg(keys));
         else if (name != IdColumn && !field)
-            problems.add(cell, QStringLiteral("%1: not a column name; the first line names the columns: id %2")
+            problems.add(cell, PlanText::tr("%1: not a column name; the first line names the columns: id %2")
                                    .arg(Client::shown(name), keys));
         else if (repeated)
-            problems.add(cell, QStringLiteral("%1 is given twice").arg(Client::shown(name)));
+            problems.add(cell, PlanText::tr("%1 is given twice").arg(Client::shown(name)));
         hasId = hasId || name == IdColumn;
         if (field)
             named.insert(field);
         columns.push_back(field);
     }
     if (!problems.any() && named.isEmpty())
-        problems.add(header.line, 1, QStringLiteral("no value to write: the columns are id %1").arg(keys));
+        problems.add(header.line, 1, PlanText::tr("no value to write: the columns are id %1").arg(keys));
     return columns;
 }
 
@@ -176,7 +187,7 @@ public:
             if (first == m_lines[i].cend())
                 m_lines[i].insert(key, row.row.line);
             else
-                problems.add(row.cell(m_fields[i]), QStringLiteral("%1: also on line %2 (--allow-duplicates allows it)")
+                problems.add(row.cell(m_fields[i]), PlanText::tr("%1: also on line %2 (--allow-duplicates allows it)")
                                                         .arg(row.given(m_fields[i]), QString::number(first.value())),
                              Kind::Duplicate);
         }
@@ -199,13 +210,13 @@ void checkSubnet(const ReadRow &row, Problems &problems)
     const QByteArray *maskBytes = row.bytes(maskField);
     if (!lipBytes || !maskBytes)
         return;
-    const QString allowed = QStringLiteral(" (--allow-odd-addresses allows it)");
+    const QString allowed = PlanText::tr(" (--allow-odd-addresses allows it)");
     const quint32 lip = quint32(address(*lipBytes));
     const quint32 mask = quint32(address(*maskBytes));
     const quint32 hosts = ~mask;
     if ((hosts & (hosts + 1)) != 0) {
         problems.add(row.cell(maskField),
-                     QStringLiteral("%1: not a subnet mask, its ones must come first").arg(row.given(maskField)) + allowed,
+                     PlanText::tr("%1: not a subnet mask, its ones must come first").arg(row.given(maskField)) + allowed,
                      Kind::Address);
         return;
     }
@@ -218,15 +229,14 @@ void checkSubnet(const ReadRow &row, Problems &problems)
         return;
     const QString subnet = QStringLiteral("%1/%2").arg(addressText(network)).arg(32 - qPopulationCount(hosts));
     if (odd)
-        problems.add(row.cell(lipField), QStringLiteral("%1: the %2 address of %3")
-                                             .arg(row.given(lipField),
-                                                  lip == network ? QStringLiteral("network") : QStringLiteral("broadcast"),
-                                                  subnet)
-                                             + allowed,
+        problems.add(row.cell(lipField),
+                     (lip == network ? PlanText::tr("%1: the network address of %2") : PlanText::tr("%1: the broadcast address of %2"))
+                             .arg(row.given(lipField), subnet)
+                         + allowed,
                      Kind::Address);
     if (outside)
         problems.add(row.cell(gatewayField),
-                     QStringLiteral("%1: outside %2, the subnet of lip and mask").arg(row.given(gatewayField), subnet)
+                     PlanText::tr("%1: outside %2, the subnet of lip and mask").arg(row.given(gatewayField), subnet)
                          + allowed,
                      Kind::Address);
 }
@@ -262,7 +272,7 @@ bool readPlan(const QByteArray &bytes, const QString &fileName, const PlanChecks
     if (!headerFound) {
         csvError();
         if (reader.error().isEmpty())
-            *errors << QStringLiteral("%1: empty; its first line names the columns: id %2")
+            *errors << PlanText::tr("%1: empty; its first line names the columns: id %2")
                            .arg(fileName, Client::keyList(Client::Writer::SetAll));
         return false;
     }
@@ -284,7 +294,7 @@ bool readPlan(const QByteArray &bytes, const QString &fileName, const PlanChecks
         if (record.fields.size() != columns.size()) {
             const bool extra = record.fields.size() > columns.size();
             problems.add(record.line, extra ? record.fields[columns.size()].column : record.endColumn,
-                         QStringLiteral("columns: %1 in the header, %2 here").arg(columns.size()).arg(record.fields.size()));
+                         PlanText::tr("columns: %1 in the header, %2 here").arg(columns.size()).arg(record.fields.size()));
             continue;
         }
         PlanRow row;
@@ -297,10 +307,10 @@ bool readPlan(const QByteArray &bytes, const QString &fileName, const PlanChecks
             const QStringView text = QStringView(cell.text).trimmed();
             if (!columns[c]) {
                 if (text.size() > MaxIdCharacters)
-                    problems.add(cell, QStringLiteral("id %1: longer than %2 characters")
+                    problems.add(cell, PlanText::tr("id %1: longer than %2 characters")
                                            .arg(Client::shown(text)).arg(MaxIdCharacters), Kind::Value);
                 else if (hasControlCharacter(text))
-                    problems.add(cell, QStringLiteral("id %1: a line break or control character").arg(Client::shown(text)),
+                    problems.add(cell, PlanText::tr("id %1: a line break or control character").arg(Client::shown(text)),
                                  Kind::Value);
                 else
                     row.id = text.toString();
@@ -328,7 +338,7 @@ bool readPlan(const QByteArray &bytes, const QString &fileName, const PlanChecks
     }
     csvError();
     if (rows.empty() && !problems.any())
-        problems.add(headerLine, 1, QStringLiteral("no rows after the header"));
+        problems.add(headerLine, 1, PlanText::tr("no rows after the header"));
     if (problems.any())
         return false;
 

@@ -7,6 +7,7 @@
 #include "runcontroller.h"
 #include "settings.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -29,7 +30,7 @@ bool writeFile(const QString &fileName, const QByteArray &bytes, QString *error)
 {
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString());
+        *error = QCoreApplication::translate("Bench::Output", "cannot write %1: %2").arg(fileName, file.errorString());
         return false;
     }
     return true;

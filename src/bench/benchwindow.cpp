@@ -4,6 +4,7 @@
 #include "enterclicks.h"
 #include "labeldialog.h"
 #include "labels.h"
+#include "languagemenu.h"
 #include "lanepanel.h"
 #include "linecontroller.h"
 #include "linemonitor.h"
@@ -314,6 +315,11 @@ void BenchWindow::buildMenus()
     QAction *monitor = lineMonitor->toggleViewAction();
     monitor->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     view->addAction(monitor);
+    auto *language = new LanguageMenu(this);
+    connect(language, &LanguageMenu::chosen, statusBar(), [this](const QString &notice) {
+        statusBar()->showMessage(notice);
+    });
+    view->addMenu(language);
 }
 
 // The parts say what happened; the window shows it.

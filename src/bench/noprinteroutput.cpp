@@ -1,6 +1,8 @@
 // A build whose Qt has no print support: no printer to choose.
 #include "pagedoutput.h"
 
+#include <QCoreApplication>
+
 namespace Bench {
 
 bool canPrint()
@@ -10,7 +12,7 @@ bool canPrint()
 
 bool printPages(QWidget *, const QString &, const QPageLayout &, const PagePainter &, QString *error)
 {
-    *error = QStringLiteral("this build of Qt has no print support");
+    *error = QCoreApplication::translate("Bench::Output", "this build of Qt has no print support");
     return false;
 }
 

@@ -1,6 +1,7 @@
 // Pages to a PDF file, through Qt's PDF writer where this build's Qt has one.
 #include "pagedoutput.h"
 
+#include <QCoreApplication>
 #include <QSaveFile>
 #include <QtGui/qtguiglobal.h>
 
@@ -21,7 +22,7 @@ bool writePdf(const QString &fileName, const QString &title, const QPageLayout &
 #if QT_CONFIG(pdf)
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString());
+        *error = QCoreApplication::translate("Bench::Output", "cannot write %1: %2").arg(fileName, file.errorString());
         return false;
     }
     {
@@ -32,7 +33,7 @@ bool writePdf(const QString &fileName, const QString &title, const QPageLayout &
         paint(&writer);
     }
     if (!file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString());
+        *error = QCoreApplication::translate("Bench::Output", "cannot write %1: %2").arg(fileName, file.errorString());
         return false;
     }
     return true;
@@ -40,7 +41,7 @@ bool writePdf(const QString &fileName, const QString &title, const QPageLayout &
     Q_UNUSED(title);
     Q_UNUSED(layout);
     Q_UNUSED(paint);
-    *error = QStringLiteral("cannot write %1: this build of Qt has no PDF writer; print instead").arg(fileName);
+    *error = QCoreApplication::translate("Bench::Output", "cannot write %1: this build of Qt has no PDF writer; print instead").arg(fileName);
     return false;
 #endif
 }

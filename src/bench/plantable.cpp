@@ -5,6 +5,7 @@
 #include "line/linewatcher.h"
 
 #include <QBrush>
+#include <QCoreApplication>
 #include <QColor>
 #include <QFile>
 #include <QRegularExpression>
@@ -49,18 +50,33 @@ bool failed(Batch::Result result)
 QString shownProblem(const PlanProblem &problem, int planRow, const QString &column, const QString &message)
 {
     if (problem.row == PlanProblem::Header)
-        return QStringLiteral("header, column %1: %2").arg(column, message);
+        return QCoreApplication::translate("Bench::PlanTable", "header, column %1: %2").arg(column, message);
     if (problem.row < 0)
         return message;
-    return column.isEmpty() ? QStringLiteral("row %1: %2").arg(planRow).arg(message)
-                            : QStringLiteral("row %1, %2: %3").arg(planRow).arg(column, message);
+    return column.isEmpty() ? QCoreApplication::translate("Bench::PlanTable", "row %1: %2").arg(planRow).arg(message)
+                            : QCoreApplication::translate("Bench::PlanTable", "row %1, %2: %3").arg(planRow).arg(column, message);
 }
 
 } // namespace
 
 QString resultText(Batch::Result result)
 {
-    return result == Batch::Result::NoAnswer ? QStringLiteral("no answer") : Batch::resultName(result);
+    // The log's names, for people: "no-answer" is the log's, not a word.
+    switch (result) {
+    case Batch::Result::Ok:
+        return QCoreApplication::translate("Bench::PlanTable", "ok");
+    case Batch::Result::Mismatch:
+        return QCoreApplication::translate("Bench::PlanTable", "mismatch");
+    case Batch::Result::Refused:
+        return QCoreApplication::translate("Bench::PlanTable", "refused");
+    case Batch::Result::NoAnswer:
+        return QCoreApplication::translate("Bench::PlanTable", "no answer");
+    case Batch::Result::Skipped:
+        return QCoreApplication::translate("Bench::PlanTable", "skipped");
+    case Batch::Result::Writing:
+        return QCoreApplication::translate("Bench::PlanTable", "writing");
+    }
+    return Batch::resultName(result);
 }
 
 PlanTable::PlanTable(QObject *parent) : QAbstractTableModel(parent)
@@ -74,7 +90,7 @@ bool PlanTable::load(const QString &fileName, QString *error)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(fileName, file.errorString());
+        *error = tr("cannot read %1: %2").arg(fileName, file.errorString());
         return false;
     }
     setText(file.readAll(), fileName);
@@ -171,13 +187,13 @@ QByteArray PlanTable::cellsCsv() const
 bool PlanTable::save(const QString &fileName, QString *error)
 {
     if (m_isLine) {
-        *error = QStringLiteral("a line's plan is the record's: it was checked and loaded with velmora-cli line load");
+        *error = tr("a line's plan is the record's: it was checked and loaded with velmora-cli line load");
         return false;
     }
     QSaveFile file(fileName);
     const QByteArray bytes = csv();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString());
+        *error = tr("cannot write %1: %2").arg(fileName, file.errorString());
         return false;
     }
     const bool renamed = fileName != m_fileName;
@@ -479,24 +495,24 @@ QVariant PlanTable::resultData(int row, int role) const
     switch (role) {
     case Qt::DisplayRole:
         if (!outcome.busyOn.isEmpty())
-            return (outcome.claimed ? QStringLiteral("claimed on %1") : QStringLiteral("in progress on %1")).arg(outcome.busyOn);
+            return (outcome.claimed ? tr("claimed on %1") : tr("in progress on %1")).arg(outcome.busyOn);
         if (!outcome.result)
             return QString();
         if (outcome.earlier)
-            return QStringLiteral("ok (earlier run)");
+            return tr("ok (earlier run)");
         return outcome.detail.isEmpty() ? resultText(*outcome.result)
                                         : QStringLiteral("%1: %2").arg(resultText(*outcome.result), outcome.detail);
     case Qt::ToolTipRole:
         if (!outcome.result)
             return {};
         if (outcome.earlier)
-            return QStringLiteral("ok on %1 at %2, in an earlier run").arg(outcome.port, outcome.time.toString(Qt::ISODate));
+            return tr("ok on %1 at %2, in an earlier run").arg(outcome.port, outcome.time.toString(Qt::ISODate));
         if (!outcome.station.isEmpty())
-            return QStringLiteral("%1 on %2 of station %3 at %4 in %5 ms%6")
+            return tr("%1 on %2 of station %3 at %4 in %5 ms%6")
                 .arg(resultText(*outcome.result), outcome.port, outcome.station, outcome.time.toString(Qt::ISODate))
                 .arg(outcome.ms)
                 .arg(outcome.detail.isEmpty() ? QString() : QLatin1String("\n") + outcome.detail);
-        return QStringLiteral("%1 on %2 in %3 ms%4")
+        return tr("%1 on %2 in %3 ms%4")
             .arg(resultText(*outcome.result), outcome.port)
             .arg(outcome.ms)
             .arg(outcome.detail.isEmpty() ? QString() : QLatin1String("\n") + outcome.detail);

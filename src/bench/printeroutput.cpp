@@ -1,6 +1,7 @@
 // Pages to a printer chosen in the system's printer dialog.
 #include "pagedoutput.h"
 
+#include <QCoreApplication>
 #include <QPrintDialog>
 #include <QPrinter>
 
@@ -25,7 +26,7 @@ bool printPages(QWidget *parent, const QString &title, const QPageLayout &layout
         return false;
     paint(&printer);
     if (printer.printerState() == QPrinter::Error) {
-        *error = QStringLiteral("the printer %1 failed").arg(printer.printerName());
+        *error = QCoreApplication::translate("Bench::Output", "the printer %1 failed").arg(printer.printerName());
         return false;
     }
     return true;

@@ -22,14 +22,12 @@ constexpr qreal TitlePoints = 12;
 constexpr qreal PaddingPoints = 1.2;
 constexpr qreal ColumnGapPoints = 6;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Bench::Report", text);
-}
-
 // Sizes in the device's units, which are its dots, not points.
 class Pages
 {
+    // Its texts are the report's.
+    Q_DECLARE_TR_FUNCTIONS(Bench::Report)
+
 public:
     Pages(QPagedPaintDevice *device, const ReportHeader &header, const QList<Batch::LogRecord> &rows)
         : m_device(device), m_header(header), m_rows(rows), m_unit(device->logicalDpiY() / 72.0),

@@ -52,8 +52,8 @@ RunSession::Failure RunSession::open(const std::vector<LaneSpec> &lanes, const Q
         return BadLog;
     const QStringList unread = m_run->portsInDoubtWithoutLane();
     if (!unread.isEmpty()) {
-        *errors << QStringLiteral("%1: the last run stopped while writing a device on %2; add the lane %3 so that "
-                                  "it is read first (its row might otherwise go to two devices)")
+        *errors << tr("%1: the last run stopped while writing a device on %2; add the lane %3 so that "
+                      "it is read first (its row might otherwise go to two devices)")
                        .arg(m_record->name(), unread.join(QLatin1String(", ")), unread.first());
         return BadLog;
     }

@@ -1,5 +1,6 @@
 #include "values.h"
 
+#include <QCoreApplication>
 #include <QTextBoundaryFinder>
 
 using Protocol::BlockField;
@@ -7,6 +8,13 @@ using Protocol::BlockField;
 namespace Client {
 
 namespace {
+
+// What is wrong with a value, for whoever typed it or wrote it in a plan: in
+// their language.
+struct ValueText
+{
+    Q_DECLARE_TR_FUNCTIONS(Client::Values)
+};
 
 // ASCII digits only: no sign, no blanks, no digits of other scripts.
 bool isDecimal(QStringView text)
@@ -86,13 +94,13 @@ QString expectation(const BlockField &field)
 {
     switch (field.type) {
     case BlockField::Address:
-        return QStringLiteral("expected four numbers 0 to 255 joined by dots");
+        return ValueText::tr("expected four numbers 0 to 255 joined by dots");
     case BlockField::Mac:
     case BlockField::HexPairs:
-        return QStringLiteral("expected %1 hex pairs joined by ':' or '-'")
-            .arg(field.width == 6 ? QStringLiteral("six") : QStringLiteral("two"));
+        return field.width == 6 ? ValueText::tr("expected six hex pairs joined by ':' or '-'")
+                                : ValueText::tr("expected two hex pairs joined by ':' or '-'");
     case BlockField::Number:
-        return QStringLiteral("expected a whole number from 0 to %1").arg(field.maximum);
+        return ValueText::tr("expected a whole number from 0 to %1").arg(field.maximum);
     }
     return {};
 }
@@ -292,17 +300,17 @@ bool parseFieldValue(const BlockField &field, QStringView text, Writer writer, V
         return shown(assignment);
     };
     if (!writes(writer, field)) {
-        *error = QStringLiteral("%1: only set-all writes %2").arg(given(), QLatin1String(field.key));
+        *error = ValueText::tr("%1: only set-all writes %2").arg(given(), QLatin1String(field.key));
         return false;
     }
     if (text.size() > MaxValueCharacters) {
-        *error = QStringLiteral("%1: longer than %2 characters").arg(given()).arg(MaxValueCharacters);
+        *error = ValueText::tr("%1: longer than %2 characters").arg(given()).arg(MaxValueCharacters);
         return false;
     }
     value->field = &field;
     value->bytes.clear();
     if (text.isEmpty()) {
-        *error = QStringLiteral("%1: empty; %2").arg(given(), expectation(field));
+        *error = ValueText::tr("%1: empty; %2").arg(given(), expectation(field));
         return false;
     }
     if (!parseValue(field, text, &value->bytes)) {
@@ -316,14 +324,14 @@ bool parseAssignment(const QString &assignment, Writer writer, Value *value, QSt
 {
     const qsizetype equals = assignment.indexOf(QLatin1Char('='));
     if (equals < 0) {
-        *error = QStringLiteral("%1: expected KEY=VALUE").arg(shown(assignment.trimmed()));
+        *error = ValueText::tr("%1: expected KEY=VALUE").arg(shown(assignment.trimmed()));
         return false;
     }
     const QString key = assignment.left(equals).trimmed();
     const QStringView text = QStringView(assignment).mid(equals + 1).trimmed();
     const BlockField *field = Protocol::blockField(key);
     if (!field) {
-        *error = QStringLiteral("%1: unknown key %2; the keys are %3")
+        *error = ValueText::tr("%1: unknown key %2; the keys are %3")
                      .arg(shown(QString(key + QLatin1Char('=') + text.toString())), shown(key), keyList(writer));
         return false;
     }
@@ -337,7 +345,7 @@ bool parseAssignments(const QStringList &assignments, Writer writer, ValueSet *v
         if (!parseAssignment(assignment, writer, &value, error))
             return false;
         if (values->contains(value.field)) {
-            *error = QStringLiteral("%1: %2 is given twice").arg(shown(assignment.trimmed()),
+            *error = ValueText::tr("%1: %2 is given twice").arg(shown(assignment.trimmed()),
                                                                  QLatin1String(value.field->key));
             return false;
         }

@@ -1,0 +1,1133 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>Batch::Csv</name>
+    <message>
+        <source>the quote opened here is never closed</source>
+        <translation>此处开始的引号没有闭合</translation>
+    </message>
+    <message>
+        <source>expected &apos;%1&apos; or the end of the line after a closing quote</source>
+        <translation>闭合引号之后应为“%1”或行尾</translation>
+    </message>
+    <message>
+        <source>not UTF-8 text</source>
+        <translation>不是 UTF-8 文本</translation>
+    </message>
+</context>
+<context>
+    <name>Batch::Plan</name>
+    <message>
+        <source>%1 in the file&apos;s shape</source>
+        <translation>%1 个文件格式错误</translation>
+    </message>
+    <message>
+        <source>%1 bad values</source>
+        <translation>%1 个无效值</translation>
+    </message>
+    <message>
+        <source>%1 duplicates</source>
+        <translation>%1 个重复值</translation>
+    </message>
+    <message>
+        <source>%1 odd addresses</source>
+        <translation>%1 个异常地址</translation>
+    </message>
+    <message>
+        <source>%1: %2 more errors: %3</source>
+        <translation>%1：另有 %2 个错误：%3</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>，</translation>
+    </message>
+    <message>
+        <source>columns are separated by commas or semicolons, not tabs; the first line names the columns: id %1</source>
+        <translation>列之间应以逗号或分号分隔，不能用制表符；第一行为列名：id %1</translation>
+    </message>
+    <message>
+        <source>a column without a name; the first line names the columns: id %1</source>
+        <translation>有一列没有列名；第一行为列名：id %1</translation>
+    </message>
+    <message>
+        <source>%1: not a column name; the first line names the columns: id %2</source>
+        <translation>%1：不是有效的列名；第一行为列名：id %2</translation>
+    </message>
+    <message>
+        <source>%1 is given twice</source>
+        <translation>%1 重复出现</translation>
+    </message>
+    <message>
+        <source>no value to write: the columns are id %1</source>
+        <translation>没有要写入的值：可用的列为 id %1</translation>
+    </message>
+    <message>
+        <source>%1: also on line %2 (--allow-duplicates allows it)</source>
+        <translation>%1：与第 %2 行重复（--allow-duplicates 可允许）</translation>
+    </message>
+    <message>
+        <source> (--allow-odd-addresses allows it)</source>
+        <translation>（--allow-odd-addresses 可允许）</translation>
+    </message>
+    <message>
+        <source>%1: not a subnet mask, its ones must come first</source>
+        <translation>%1：不是有效的子网掩码，其中的 1 必须全部在前</translation>
+    </message>
+    <message>
+        <source>%1: the network address of %2</source>
+        <translation>%1：是 %2 的网络地址</translation>
+    </message>
+    <message>
+        <source>%1: the broadcast address of %2</source>
+        <translation>%1：是 %2 的广播地址</translation>
+    </message>
+    <message>
+        <source>%1: outside %2, the subnet of lip and mask</source>
+        <translation>%1：不在 lip 与 mask 所定子网 %2 内</translation>
+    </message>
+    <message>
+        <source>%1: empty; its first line names the columns: id %2</source>
+        <translation>%1：文件为空；第一行应为列名：id %2</translation>
+    </message>
+    <message>
+        <source>columns: %1 in the header, %2 here</source>
+        <translation>列数不符：表头 %1 列，此行 %2 列</translation>
+    </message>
+    <message>
+        <source>id %1: longer than %2 characters</source>
+        <translation>id %1：超过 %2 个字符</translation>
+    </message>
+    <message>
+        <source>id %1: a line break or control character</source>
+        <translation>id %1：含有换行符或控制字符</translation>
+    </message>
+    <message>
+        <source>no rows after the header</source>
+        <translation>表头之后没有数据行</translation>
+    </message>
+</context>
+<context>
+    <name>Bench::BenchOutput</name>
+    <message>
+        <source>open a plan first</source>
+        <translation>请先打开计划</translation>
+    </message>
+    <message>
+        <source>the plan has problems: mend them first</source>
+        <translation>计划有错误：请先修正</translation>
+    </message>
+    <message>
+        <source>Velmora Bench report</source>
+        <translation>Velmora Bench 报告</translation>
+    </message>
+    <message>
+        <source>Velmora Bench labels</source>
+        <translation>Velmora Bench 标签</translation>
+    </message>
+    <message>
+        <source>no row done ok to make a label for</source>
+        <translation>没有已成功的行，无法生成标签</translation>
+    </message>
+</context>
+<context>
+    <name>Bench::BenchWindow</name>
+    <message>
+        <source>Velmora Bench</source>
+        <translation>Velmora Bench</translation>
+    </message>
+    <message>
+        <source>Next device</source>
+        <translation>下一台设备</translation>
+    </message>
+    <message>
+        <source>Ask: Next or Skip on the lane</source>
+        <translation>询问：在通道上点“下一台”或“跳过”</translation>
+    </message>
+    <message>
+        <source>Auto: when a new device answers</source>
+        <translation>自动：新设备应答时</translation>
+    </message>
+    <message>
+        <source>None: at once (a fixture)</source>
+        <translation>不等待：立即开始（治具）</translation>
+    </message>
+    <message>
+        <source>Ne&amp;xt device:</source>
+        <translation>下一台设备(&amp;X)：</translation>
+    </message>
+    <message>
+        <source>Allow &amp;duplicates</source>
+        <translation>允许重复(&amp;D)</translation>
+    </message>
+    <message>
+        <source>Rows may share a lip, mac or sn (--allow-duplicates)</source>
+        <translation>允许多行使用相同的 lip、mac 或 sn（--allow-duplicates）</translation>
+    </message>
+    <message>
+        <source>Allow &amp;odd addresses</source>
+        <translation>允许异常地址(&amp;O)</translation>
+    </message>
+    <message>
+        <source>A lip may be a network or broadcast address, a gateway outside the subnet, a mask with gaps (--allow-odd-addresses)</source>
+        <translation>允许 lip 为网络地址或广播地址、网关不在子网内、掩码不连续（--allow-odd-addresses）</translation>
+    </message>
+    <message>
+        <source>Failed o&amp;nly</source>
+        <translation>仅显示失败(&amp;N)</translation>
+    </message>
+    <message>
+        <source>Shows only the rows whose device did not take its values</source>
+        <translation>只显示设备未成功写入参数的行</translation>
+    </message>
+    <message>
+        <source>&amp;Start</source>
+        <translation>开始(&amp;S)</translation>
+    </message>
+    <message>
+        <source>S&amp;top</source>
+        <translation>停止(&amp;T)</translation>
+    </message>
+    <message>
+        <source>Starts no other device; those being written are finished and recorded</source>
+        <translation>不再开始新的设备；正在写入的设备会完成并记录</translation>
+    </message>
+    <message>
+        <source>Find in the plan</source>
+        <translation>在计划中查找</translation>
+    </message>
+    <message>
+        <source>Find in the plan: Enter for the next, Esc to close</source>
+        <translation>在计划中查找：Enter 查找下一个，Esc 关闭</translation>
+    </message>
+    <message>
+        <source>Plan</source>
+        <translation>计划</translation>
+    </message>
+    <message>
+        <source>Problems of the plan</source>
+        <translation>计划中的错误</translation>
+    </message>
+    <message>
+        <source>Enter or a double click goes to the cell</source>
+        <translation>按 Enter 或双击跳转到该单元格</translation>
+    </message>
+    <message>
+        <source>&amp;Record...</source>
+        <translation>日志(&amp;R)...</translation>
+    </message>
+    <message>
+        <source>Chooses the log the run is recorded in</source>
+        <translation>选择记录本次运行的日志文件</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>进度</translation>
+    </message>
+    <message>
+        <source>%v of %m</source>
+        <translation>%v / %m</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>文件(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;New plan...</source>
+        <translation>新建计划(&amp;N)...</translation>
+    </message>
+    <message>
+        <source>&amp;Open plan...</source>
+        <translation>打开计划(&amp;O)...</translation>
+    </message>
+    <message>
+        <source>Open a l&amp;ine...</source>
+        <translation>打开产线(&amp;I)...</translation>
+    </message>
+    <message>
+        <source>A line of a record several benches share, as velmora-cli line load made it</source>
+        <translation>多个工作台共用的记录库中的一条产线，由 velmora-cli line load 创建</translation>
+    </message>
+    <message>
+        <source>&amp;Save plan</source>
+        <translation>保存计划(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Save plan &amp;as...</source>
+        <translation>计划另存为(&amp;A)...</translation>
+    </message>
+    <message>
+        <source>&amp;Export report...</source>
+        <translation>导出报告(&amp;E)...</translation>
+    </message>
+    <message>
+        <source>P&amp;rint report...</source>
+        <translation>打印报告(&amp;R)...</translation>
+    </message>
+    <message>
+        <source>Print &amp;labels...</source>
+        <translation>打印标签(&amp;L)...</translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>退出(&amp;Q)</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>编辑(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;Find...</source>
+        <translation>查找(&amp;F)...</translation>
+    </message>
+    <message>
+        <source>Fill &amp;down</source>
+        <translation>向下填充(&amp;D)</translation>
+    </message>
+    <message>
+        <source>The first selected cell of each column into the others selected below it</source>
+        <translation>将每列选中的第一个单元格填入其下方选中的单元格</translation>
+    </message>
+    <message>
+        <source>R&amp;un</source>
+        <translation>运行(&amp;U)</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>视图(&amp;V)</translation>
+    </message>
+    <message>
+        <source>Lanes of the last session left out: %1</source>
+        <translation>上次会话中未恢复的通道：%1</translation>
+    </message>
+    <message>
+        <source>A run is going on</source>
+        <translation>正在运行</translation>
+    </message>
+    <message>
+        <source>Stop the run and close? The devices being written are finished and recorded first; no other device is begun while this is asked.</source>
+        <translation>停止运行并关闭窗口吗？正在写入的设备会先完成并记录；询问期间不会开始新的设备。</translation>
+    </message>
+    <message>
+        <source>a run is going on</source>
+        <translation>正在运行</translation>
+    </message>
+    <message>
+        <source>%1 - Velmora Bench</source>
+        <translation>%1 - Velmora Bench</translation>
+    </message>
+    <message>
+        <source>Record the run in</source>
+        <translation>本次运行记录到</translation>
+    </message>
+    <message>
+        <source>Logs (*.csv);;All files (*)</source>
+        <translation>日志 (*.csv);;所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>Open a plan</source>
+        <translation>打开计划</translation>
+    </message>
+    <message>
+        <source>Plans (*.csv);;All files (*)</source>
+        <translation>计划 (*.csv);;所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>Save the plan</source>
+        <translation>保存计划</translation>
+    </message>
+    <message>
+        <source>Saved %1</source>
+        <translation>已保存 %1</translation>
+    </message>
+    <message>
+        <source>Save the plan as</source>
+        <translation>计划另存为</translation>
+    </message>
+    <message>
+        <source>Open a plan first</source>
+        <translation>请先打开计划</translation>
+    </message>
+    <message numerus="yes">
+        <source>The plan has %n problem(s): see the list under it</source>
+        <translation>
+            <numerusform>计划有 %n 个错误：见下方列表</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Add a lane first</source>
+        <translation>请先添加通道</translation>
+    </message>
+    <message>
+        <source>The line&apos;s record is being opened</source>
+        <translation>正在打开产线的记录库</translation>
+    </message>
+    <message>
+        <source>Provisions the rows not done yet (Ctrl+R)</source>
+        <translation>配置尚未完成的行（Ctrl+R）</translation>
+    </message>
+    <message>
+        <source>Not in the plan: %1</source>
+        <translation>计划中没有：%1</translation>
+    </message>
+    <message numerus="yes">
+        <source>Filled %n cell(s)</source>
+        <translation>
+            <numerusform>已填充 %n 个单元格</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Select cells of a column to fill down, the value at the top</source>
+        <translation>请选中一列中的单元格再向下填充，最上方为要填的值</translation>
+    </message>
+    <message>
+        <source>Line</source>
+        <translation>产线</translation>
+    </message>
+    <message>
+        <source>record unreachable since %1; waiting</source>
+        <translation>自 %1 起无法连接记录库；等待中</translation>
+    </message>
+    <message>
+        <source>record reachable again</source>
+        <translation>记录库已恢复连接</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>开始</translation>
+    </message>
+    <message numerus="yes">
+        <source>The plan has %n problem(s); the first: %1</source>
+        <translation>
+            <numerusform>计划有 %n 个错误；第一个：%1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Add a lane first: a port a device is connected to</source>
+        <translation>请先添加通道：即连接设备的端口</translation>
+    </message>
+    <message>
+        <source>The plan is not saved: not started</source>
+        <translation>计划尚未保存：未开始</translation>
+    </message>
+    <message>
+        <source>The run has ended. Close the window?</source>
+        <translation>运行已结束。关闭窗口吗？</translation>
+    </message>
+    <message>
+        <source>Report</source>
+        <translation>报告</translation>
+    </message>
+    <message>
+        <source>Operator, as the report names who ran the bench:</source>
+        <translation>操作员（报告中记载的工作台操作人）：</translation>
+    </message>
+    <message>
+        <source>Export the report</source>
+        <translation>导出报告</translation>
+    </message>
+    <message>
+        <source>PDF (*.pdf)</source>
+        <translation>PDF (*.pdf)</translation>
+    </message>
+    <message>
+        <source>Wrote %1 and %2</source>
+        <translation>已写入 %1 和 %2</translation>
+    </message>
+    <message>
+        <source>Print the report</source>
+        <translation>打印报告</translation>
+    </message>
+    <message>
+        <source>Print labels</source>
+        <translation>打印标签</translation>
+    </message>
+    <message>
+        <source>Save the labels as</source>
+        <translation>标签另存为</translation>
+    </message>
+    <message numerus="yes">
+        <source>Wrote %n label(s) to %1</source>
+        <translation>
+            <numerusform>已将 %n 张标签写入 %1</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>Bench::LabelDialog</name>
+    <message>
+        <source>Print labels</source>
+        <translation>打印标签</translation>
+    </message>
+    <message numerus="yes">
+        <source>&amp;Every row done ok: %n label(s)</source>
+        <translation>
+            <numerusform>所有成功的行(&amp;E)：%n 张标签</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>The se&amp;lected rows done ok: %n label(s)</source>
+        <translation>
+            <numerusform>选中的成功行(&amp;L)：%n 张标签</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Save as &amp;PDF...</source>
+        <translation>保存为 PDF(&amp;P)...</translation>
+    </message>
+    <message>
+        <source>P&amp;rint...</source>
+        <translation>打印(&amp;R)...</translation>
+    </message>
+    <message>
+        <source>&amp;Sheet:</source>
+        <translation>纸张(&amp;S)：</translation>
+    </message>
+    <message>
+        <source>No row is done ok yet: labels are for provisioned devices.</source>
+        <translation>还没有成功的行：标签只为已配置的设备打印。</translation>
+    </message>
+</context>
+<context>
+    <name>Bench::Labels</name>
+    <message>
+        <source>A4 sheet, 3 × 8 labels of 70 × 36 mm</source>
+        <translation>A4 纸，3 × 8 张 70 × 36 mm 标签</translation>
+    </message>
+    <message>
+        <source>62 mm roll, labels 29 mm long</source>
+        <translation>62 mm 卷纸，标签长 29 mm</translation>
+    </message>
+</context>
+<context>
+    <name>Bench::LanePanel</name>
+    <message>
+        <source>Port to add</source>
+        <translation>要添加的端口</translation>
+    </message>
+    <message>
+        <source>A serial port of this machine, a saved COMn, or a device path typed in</source>
+        <translation>本机的串口、已保存的 COMn，或手动输入的设备路径</translation>
+    </message>
+    <message>
+        <source>/dev/ttyUSB0, COM3, ...</source>
+        <translation>/dev/ttyUSB0、COM3……</translation>
+    </message>
+    <message>
+        <source>&amp;Add lane</source>
+        <translation>添加通道(&amp;A)</translation>
+    </message>
+    <message>
+        <source>Refres&amp;h</source>
+        <translation>刷新(&amp;H)</translation>
+    </message>
+    <message>
+        <source>Looks for serial ports again</source>
+        <translation>重新查找串口</translation>
+    </message>
+    <message>
+        <source>serial %1</source>
+        <translation>序列号 %1</translation>
+    </message>
+    <message>
+        <source> (saved; device not present)</source>
+        <translation>（已保存；设备不在线）</translation>
+    </message>
+    <message>
+        <source>saved mapping</source>
+        <translation>已保存的映射</translation>
+    </message>
+    <message>
+        <source>Choose a port or type a device path</source>
+        <translation>请选择端口或输入设备路径</translation>
+    </message>
+    <message>
+        <source>%1: that device is lane %2 already</source>
+        <translation>%1：该设备已是通道 %2</translation>
+    </message>
+    <message>
+        <source>cannot start the simulated device: %1</source>
+        <translation>无法启动模拟设备：%1</translation>
+    </message>
+    <message>
+        <source>idle</source>
+        <translation>空闲</translation>
+    </message>
+</context>
+<context>
+    <name>Bench::LaneView</name>
+    <message>
+        <source>Lane %1</source>
+        <translation>通道 %1</translation>
+    </message>
+    <message>
+        <source>idle</source>
+        <translation>空闲</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>下一台</translation>
+    </message>
+    <message>
+        <source>Next device on %1</source>
+        <translation>%1 上的下一台设备</translation>
+    </message>
+    <message>
+        <source>Skip</source>
+        <translation>跳过</translation>
+    </message>
+    <message>
+        <source>Skip this row on %1</source>
+        <translation>在 %1 上跳过此行</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>移除</translation>
+    </message>
+    <message>
+        <source>Remove lane %1</source>
+        <translation>移除通道 %1</translation>
+    </message>
+</context>
+<context>
+    <name>Bench::LanguageMenu</name>
+    <message>
+        <source>&amp;Language</source>
+        <translation>语言(&amp;L)</translation>
+    </message>
+    <message>
+        <source>System</source>
+        <translation>跟随系统</translation>
+    </message>
+    <message>
+        <source>Velmora Bench speaks %1 from its next start</source>
+        <translation>Velmora Bench 下次启动时将使用 %1</translation>
+    </message>
+</context>
+<context>
+    <name>Bench::LineController</name>
+    <message>
+        <source>A run is going on</source>
+        <translation>正在运行</translation>
+    </message>
+    <message>
+        <source>Opening line %1 of %2...</source>
+        <translation>正在打开记录库 %2 中的产线 %1……</translation>
+    </message>
+    <message>
+        <source>line %1 of %2</source>
+        <translation>记录库 %2 中的产线 %1</translation>
+    </message>
+    <message>
+        <source>Record: line %1 of %2, this bench station %3</source>
+        <translation>记录库：%2 中的产线 %1，本工作台为工位 %3</translation>
+    </message>
+    <message>
+        <source>line %1: %2 of %3 ok, %4 on this bench (%5)</source>
+        <translation>产线 %1：%3 台中 %2 台成功，本工作台 %4 台（%5）</translation>
+    </message>
+    <message>
+        <source>Opening line %1 for station %2...</source>
+        <translation>正在为工位 %2 打开产线 %1……</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n verdict(s) from the journal set down: %1</source>
+        <translation>
+            <numerusform>已将本地日志中的 %n 条结果写入记录库：%1</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>Bench::LineMonitor</name>
+    <message>
+        <source>Line monitor</source>
+        <translation>串口监视</translation>
+    </message>
+    <message>
+        <source>Lane shown</source>
+        <translation>显示的通道</translation>
+    </message>
+    <message>
+        <source>All lanes</source>
+        <translation>所有通道</translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>复制(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Copies the selected lines, or all lines shown</source>
+        <translation>复制选中的行，未选中时复制显示的所有行</translation>
+    </message>
+    <message>
+        <source>C&amp;lear</source>
+        <translation>清空(&amp;L)</translation>
+    </message>
+    <message>
+        <source>Frames on the line</source>
+        <translation>串口上的数据帧</translation>
+    </message>
+</context>
+<context>
+    <name>Bench::NewPlanDialog</name>
+    <message>
+        <source>New plan</source>
+        <translation>新建计划</translation>
+    </message>
+    <message>
+        <source>First row</source>
+        <translation>首行</translation>
+    </message>
+    <message>
+        <source>Fixed</source>
+        <translation>固定</translation>
+    </message>
+    <message>
+        <source>First value of %1</source>
+        <translation>%1 的起始值</translation>
+    </message>
+    <message>
+        <source>%1 the same in every row</source>
+        <translation>每行的 %1 相同</translation>
+    </message>
+    <message>
+        <source>Rows</source>
+        <translation>行数</translation>
+    </message>
+    <message>
+        <source>&amp;Rows</source>
+        <translation>行数(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Preview of the plan</source>
+        <translation>计划预览</translation>
+    </message>
+    <message>
+        <source>row %1: %2</source>
+        <translation>第 %1 行：%2</translation>
+    </message>
+    <message>
+        <source>... %1 rows in all</source>
+        <translation>……共 %1 行</translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>Save the plan as</source>
+        <translation>计划另存为</translation>
+    </message>
+    <message>
+        <source>Plans (*.csv);;All files (*)</source>
+        <translation>计划 (*.csv);;所有文件 (*)</translation>
+    </message>
+</context>
+<context>
+    <name>Bench::OpenLineDialog</name>
+    <message>
+        <source>Open a line</source>
+        <translation>打开产线</translation>
+    </message>
+    <message>
+        <source>The shared record: a PostgreSQL address. Its password comes from ~/.pgpass, PGPASSFILE or PGPASSWORD, never from here.</source>
+        <translation>共用的记录库：一个 PostgreSQL 地址。密码取自 ~/.pgpass、PGPASSFILE 或 PGPASSWORD，不在此处输入。</translation>
+    </message>
+    <message>
+        <source>The line, as velmora-cli line load named it</source>
+        <translation>产线名称，即 velmora-cli line load 所用的名称</translation>
+    </message>
+    <message>
+        <source>This bench&apos;s name among the line&apos;s stations; empty for the host name</source>
+        <translation>本工作台在产线工位中的名称；留空则使用主机名</translation>
+    </message>
+    <message>
+        <source>&amp;Record:</source>
+        <translation>记录库(&amp;R)：</translation>
+    </message>
+    <message>
+        <source>&amp;Line:</source>
+        <translation>产线(&amp;L)：</translation>
+    </message>
+    <message>
+        <source>&amp;Station:</source>
+        <translation>工位(&amp;S)：</translation>
+    </message>
+</context>
+<context>
+    <name>Bench::Output</name>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>this build of Qt has no print support</source>
+        <translation>此版本的 Qt 不支持打印</translation>
+    </message>
+    <message>
+        <source>cannot write %1: this build of Qt has no PDF writer; print instead</source>
+        <translation>无法写入 %1：此版本的 Qt 不能生成 PDF；请改用打印</translation>
+    </message>
+    <message>
+        <source>the printer %1 failed</source>
+        <translation>打印机 %1 出错</translation>
+    </message>
+</context>
+<context>
+    <name>Bench::PlanSession</name>
+    <message>
+        <source>Record: %1</source>
+        <translation>日志：%1</translation>
+    </message>
+    <message>
+        <source> - this run writes to it</source>
+        <translation> - 本次运行写入此日志</translation>
+    </message>
+    <message>
+        <source> (new)</source>
+        <translation>（新建）</translation>
+    </message>
+    <message>
+        <source> - all %1 rows ok in it: nothing left to provision</source>
+        <translation> - 其中 %1 行全部成功：没有需要配置的行</translation>
+    </message>
+    <message>
+        <source> - no row ok in it yet: Start provisions every row</source>
+        <translation> - 其中还没有成功的行：“开始”将配置所有行</translation>
+    </message>
+    <message>
+        <source> - %1 of %2 rows ok in it: Start resumes, they are not provisioned again</source>
+        <translation> - 其中 %2 行中 %1 行已成功：“开始”将继续，已成功的行不再配置</translation>
+    </message>
+</context>
+<context>
+    <name>Bench::PlanTable</name>
+    <message>
+        <source>line %1 of %2</source>
+        <translation>记录库 %2 中的产线 %1</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>Device holds</source>
+        <translation>设备实际值</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>工位</translation>
+    </message>
+    <message>
+        <source>header, column %1: %2</source>
+        <translation>表头第 %1 列：%2</translation>
+    </message>
+    <message>
+        <source>row %1: %2</source>
+        <translation>第 %1 行：%2</translation>
+    </message>
+    <message>
+        <source>row %1, %2: %3</source>
+        <translation>第 %1 行，%2：%3</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <source>mismatch</source>
+        <translation>不一致</translation>
+    </message>
+    <message>
+        <source>refused</source>
+        <translation>被拒绝</translation>
+    </message>
+    <message>
+        <source>no answer</source>
+        <translation>无应答</translation>
+    </message>
+    <message>
+        <source>skipped</source>
+        <translation>已跳过</translation>
+    </message>
+    <message>
+        <source>writing</source>
+        <translation>写入中</translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation>无法读取 %1：%2</translation>
+    </message>
+    <message>
+        <source>a line&apos;s plan is the record&apos;s: it was checked and loaded with velmora-cli line load</source>
+        <translation>产线的计划保存在记录库中：它已由 velmora-cli line load 检查并载入</translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>claimed on %1</source>
+        <translation>已由 %1 领取</translation>
+    </message>
+    <message>
+        <source>in progress on %1</source>
+        <translation>%1 上进行中</translation>
+    </message>
+    <message>
+        <source>ok (earlier run)</source>
+        <translation>成功（之前的运行）</translation>
+    </message>
+    <message>
+        <source>ok on %1 at %2, in an earlier run</source>
+        <translation>之前的运行中于 %2 在 %1 上成功</translation>
+    </message>
+    <message>
+        <source>%1 on %2 of station %3 at %4 in %5 ms%6</source>
+        <translation>%1：工位 %3 的 %2，%4，用时 %5 ms%6</translation>
+    </message>
+    <message>
+        <source>%1 on %2 in %3 ms%4</source>
+        <translation>%1：%2，用时 %3 ms%4</translation>
+    </message>
+</context>
+<context>
+    <name>Bench::Report</name>
+    <message>
+        <source>not done</source>
+        <translation>未完成</translation>
+    </message>
+    <message>
+        <source>in doubt: the run stopped while writing it</source>
+        <translation>待确认：写入时运行已停止</translation>
+    </message>
+    <message>
+        <source>%1 rows: %2 ok, %3 mismatch, %4 refused, %5 no answer, %6 skipped, %7 left</source>
+        <translation>共 %1 行：成功 %2，不一致 %3，被拒绝 %4，无应答 %5，已跳过 %6，剩余 %7</translation>
+    </message>
+    <message>
+        <source>Row</source>
+        <translation>行</translation>
+    </message>
+    <message>
+        <source>Id</source>
+        <translation>Id</translation>
+    </message>
+    <message>
+        <source>Asked: %1</source>
+        <translation>写入值：%1</translation>
+    </message>
+    <message>
+        <source>Read back: %1</source>
+        <translation>回读值：%1</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>Time (UTC)</source>
+        <translation>时间（UTC）</translation>
+    </message>
+    <message>
+        <source>Station: port</source>
+        <translation>工位：端口</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <source>none yet</source>
+        <translation>尚无</translation>
+    </message>
+    <message>
+        <source>Plan</source>
+        <translation>计划</translation>
+    </message>
+    <message>
+        <source>Log</source>
+        <translation>日志</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>工位</translation>
+    </message>
+    <message>
+        <source>Operator</source>
+        <translation>操作员</translation>
+    </message>
+    <message>
+        <source>Software</source>
+        <translation>软件</translation>
+    </message>
+    <message>
+        <source>Run</source>
+        <translation>运行</translation>
+    </message>
+    <message>
+        <source>%1 to %2</source>
+        <translation>%1 至 %2</translation>
+    </message>
+    <message>
+        <source>Summary</source>
+        <translation>汇总</translation>
+    </message>
+    <message>
+        <source>Velmora Bench: report of %1</source>
+        <translation>Velmora Bench：%1 的报告</translation>
+    </message>
+    <message>
+        <source>Velmora Bench: report of %1, continued</source>
+        <translation>Velmora Bench：%1 的报告（续）</translation>
+    </message>
+    <message>
+        <source>Every row above is as the log records it. Checked by:</source>
+        <translation>以上各行均与日志记录一致。核对人：</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>姓名</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>日期</translation>
+    </message>
+    <message>
+        <source>Signature</source>
+        <translation>签名</translation>
+    </message>
+    <message>
+        <source>page %1 of %2</source>
+        <translation>第 %1 页，共 %2 页</translation>
+    </message>
+</context>
+<context>
+    <name>Bench::RunController</name>
+    <message>
+        <source>Connect %1, then Next</source>
+        <translation>请连接 %1，然后点“下一台”</translation>
+    </message>
+    <message>
+        <source>device %1 of %2</source>
+        <translation>第 %1 台设备（共 %2 台）</translation>
+    </message>
+    <message>
+        <source>idle</source>
+        <translation>空闲</translation>
+    </message>
+    <message>
+        <source>waiting for %1 (row %2)</source>
+        <translation>等待 %1（第 %2 行）</translation>
+    </message>
+    <message>
+        <source>done: unplug the device</source>
+        <translation>完成：请拔下设备</translation>
+    </message>
+    <message>
+        <source>reading %1</source>
+        <translation>正在读取 %1</translation>
+    </message>
+    <message>
+        <source>closed: no more devices on it</source>
+        <translation>已关闭：此通道不再配置设备</translation>
+    </message>
+    <message>
+        <source>port lost: waiting for it to come back</source>
+        <translation>端口断开：等待其恢复</translation>
+    </message>
+    <message>
+        <source>writing</source>
+        <translation>写入中</translation>
+    </message>
+    <message>
+        <source>verifying</source>
+        <translation>校验中</translation>
+    </message>
+    <message>
+        <source>reading</source>
+        <translation>读取中</translation>
+    </message>
+    <message>
+        <source>%1 %2</source>
+        <translation>%1 %2</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>%1 ok, %2 mismatch, %3 refused, %4 no answer, %5 skipped, %6 left</source>
+        <translation>成功 %1，不一致 %2，被拒绝 %3，无应答 %4，已跳过 %5，剩余 %6</translation>
+    </message>
+    <message>
+        <source>; %1 devices/min</source>
+        <translation>；%1 台/分钟</translation>
+    </message>
+    <message>
+        <source>, %1 left</source>
+        <translation>，剩余 %1</translation>
+    </message>
+</context>
+<context>
+    <name>Bench::RunSession</name>
+    <message>
+        <source>%1: the last run stopped while writing a device on %2; add the lane %3 so that it is read first (its row might otherwise go to two devices)</source>
+        <translation>%1：上次运行在 %2 上写入设备时停止；请添加通道 %3 以便先读取它（否则该行可能被写入两台设备）</translation>
+    </message>
+</context>
+<context>
+    <name>Client::Values</name>
+    <message>
+        <source>expected four numbers 0 to 255 joined by dots</source>
+        <translation>应为以点分隔的四个 0 到 255 之间的数</translation>
+    </message>
+    <message>
+        <source>expected six hex pairs joined by &apos;:&apos; or &apos;-&apos;</source>
+        <translation>应为以“:”或“-”分隔的六组十六进制数</translation>
+    </message>
+    <message>
+        <source>expected two hex pairs joined by &apos;:&apos; or &apos;-&apos;</source>
+        <translation>应为以“:”或“-”分隔的两组十六进制数</translation>
+    </message>
+    <message>
+        <source>expected a whole number from 0 to %1</source>
+        <translation>应为 0 到 %1 之间的整数</translation>
+    </message>
+    <message>
+        <source>%1: only set-all writes %2</source>
+        <translation>%1：只有 set-all 才能写入 %2</translation>
+    </message>
+    <message>
+        <source>%1: longer than %2 characters</source>
+        <translation>%1：超过 %2 个字符</translation>
+    </message>
+    <message>
+        <source>%1: empty; %2</source>
+        <translation>%1：为空；%2</translation>
+    </message>
+    <message>
+        <source>%1: expected KEY=VALUE</source>
+        <translation>%1：应为 KEY=VALUE 格式</translation>
+    </message>
+    <message>
+        <source>%1: unknown key %2; the keys are %3</source>
+        <translation>%1：未知的键 %2；可用的键为 %3</translation>
+    </message>
+    <message>
+        <source>%1: %2 is given twice</source>
+        <translation>%1：%2 重复给出</translation>
+    </message>
+</context>
+<context>
+    <name>InProcessPort</name>
+    <message>
+        <source>already open</source>
+        <translation>已经打开</translation>
+    </message>
+    <message>
+        <source>unsupported open mode</source>
+        <translation>不支持的打开方式</translation>
+    </message>
+</context>
+</TS>
