@@ -636,6 +636,10 @@
             <numerusform>已将本地日志中的 %n 条结果写入记录库：%1</numerusform>
         </translation>
     </message>
+    <message>
+        <source>record unreachable since %1; waiting up to %2 s (%3)</source>
+        <translation>自 %1 起无法连接记录库；最多等待 %2 秒（%3）</translation>
+    </message>
 </context>
 <context>
     <name>Bench::LineMonitor</name>
