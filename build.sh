@@ -18,7 +18,7 @@
 #                                      and build-windows/velmora-<version>-win64-setup.exe
 #   ./build.sh fuzz [SECONDS]          explore with every fuzz target, at random, for
 #                                      longer (default 600 s each)
-#   ./build.sh screenshot              render docs/window.png and docs/bench.png, a page
+#   ./build.sh screenshot              render docs/window.png, docs/bench.png (and in Chinese), a page
 #                                      of a report and a sheet of labels, headless
 #   ./build.sh bench [velmora-timing options]
 #                                      time velmora-cli set-all --verify and batch
@@ -48,6 +48,9 @@ packages+=(ccache)                    # compiled objects kept across builds and 
 # The catalogues of translations: Qt Linguist's lupdate and lrelease, their CMake
 # files, and Qt's own catalogues (a file dialog's buttons in the user's language).
 packages+=(qt6-l10n-tools qt6-tools-dev qt6-translations-l10n)
+# A CJK font, as a Chinese technician's PC has: the bench's widths are checked,
+# and its screenshot made, with the glyphs its texts are shown in.
+packages+=(fonts-noto-cjk)
 packages+=(xvfb xauth libqt6gui6)     # a test on a real X server; Qt's xcb platform is in libqt6gui6
 # velmora-web: Qt HttpServer (whose CMake files need Qt WebSockets'), Chart.js for
 # its pages, and the browser its test drives (Debian's Chromium through
@@ -196,13 +199,14 @@ screenshot)
     build build -DVELMORA_BUILD_TESTS=OFF
     mkdir -p docs
     QT_QPA_PLATFORM=offscreen build/bin/velmora-screenshot docs/window.png
-    QT_QPA_PLATFORM=offscreen build/bin/velmora-bench-screenshot docs/bench.png build/report.pdf build/labels.pdf
+    LC_ALL=C.UTF-8 QT_QPA_PLATFORM=offscreen build/bin/velmora-bench-screenshot docs/bench.png build/report.pdf build/labels.pdf
+    LC_ALL=zh_CN.UTF-8 QT_QPA_PLATFORM=offscreen build/bin/velmora-bench-screenshot docs/bench-zh_CN.png
     # A page of the report and a sheet of labels, small enough for the README.
     pdftoppm -png -r 75 -f 1 -l 1 -singlefile build/report.pdf docs/report
     pdftoppm -png -r 75 -f 1 -l 1 -singlefile build/labels.pdf docs/labels
     # velmora-web's line page in headless Chromium, against the line demo's line.
     tools/web-screenshot.sh build docs/web.png
-    echo "Wrote docs/window.png, docs/bench.png, docs/report.png, docs/labels.png and docs/web.png"
+    echo "Wrote docs/window.png, docs/bench.png, docs/bench-zh_CN.png, docs/report.png, docs/labels.png and docs/web.png"
     ;;
 bench)
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}

@@ -1,12 +1,13 @@
 // Renders velmora-bench during a run for the README: a plan of twelve
 // devices on three simulated lanes, one of which keeps its sn (amber rows),
 // grabbed halfway; then, where asked, the run's report and an A4 sheet of
-// its labels as PDFs. Run with QT_QPA_PLATFORM=offscreen.
+// its labels as PDFs, in the system's language. Run with QT_QPA_PLATFORM=offscreen.
 #include "bench/benchwindow.h"
 #include "bench/labels.h"
 #include "bench/lanepanel.h"
 #include "bench/linemonitor.h"
 #include "device/ptydevice.h"
+#include "shell/translations.h"
 
 #include <QApplication>
 #include <QFile>
@@ -21,6 +22,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);  // neither reads nor leaves the user's settings
+    Translations::install();
     if (argc != 2 && argc != 4) {
         std::fprintf(stderr, "usage: velmora-bench-screenshot OUTPUT.png [REPORT.pdf LABELS.pdf]\n");
         return 2;
