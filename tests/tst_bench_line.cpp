@@ -221,7 +221,7 @@ private slots:
     // record to be reachable, says so, and opens the line once it is.
     void waitsForTheRecordAtTheStart()
     {
-        QVERIFY(load(u"later"_s, 3, 14));
+        QVERIFY(load(u"later"_s, 3, 15));
         TcpRelay relay(quint16(m_server.port()));
         relay.setForwarding(false);
         BenchWindow window;
