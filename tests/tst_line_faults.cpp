@@ -262,41 +262,48 @@ private slots:
               rows, double(clock.elapsed()) / 1000);
     }
 
-    // The server does what it was asked, a row's "writing" state or its
-    // verdict, and its answer is lost with the connection: the station
-    // learns what the record holds before it goes on. The device is
-    // written once and the verdict set down once.
+    // The server does what it was asked, the station's start, a row's
+    // "writing" state or its verdict, and its answer is lost with the
+    // connection: the station learns what the record holds before it goes
+    // on (its own start is its own). The device is written once and the
+    // verdict set down once.
     void lostAnswer_data()
     {
         QTest::addColumn<QByteArray>("statement");
-        QTest::newRow("writing") << QByteArray("velmora.begin_write");
-        QTest::newRow("verdict") << QByteArray("velmora.set_verdict");
+        QTest::addColumn<int>("subnet");  // of the line's values
+        QTest::newRow("station start") << QByteArray("velmora.station_start") << 4;
+        QTest::newRow("writing") << QByteArray("velmora.begin_write") << 6;
+        QTest::newRow("verdict") << QByteArray("velmora.set_verdict") << 7;
     }
 
     void lostAnswer()
     {
         QFETCH(QByteArray, statement);
-        const QString line = u"lost-"_s + QString::fromLatin1(QTest::currentDataTag());
+        QFETCH(int, subnet);
+        const QString line = u"lost-"_s + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-');
         const int rows = 6;
-        QVERIFY(load(line, rows, statement.contains("begin") ? 6 : 7));
+        QVERIFY(load(line, rows, subnet));
         TcpRelay relay(quint16(m_server.port()));
         DeviceOptions verbose;
         verbose.verbose = true;
         Devices bench(1, verbose);
         QStringList frames;
         QObject::connect(bench.devices.front().get(), &PtyDevice::logLine, [&](const QString &frame) { frames << frame; });
-        // The third row's.
+        // The third row's, or the first start's.
         int seen = 0;
-        QObject::connect(bench.devices.front().get(), &PtyDevice::logLine, [&](const QString &frame) {
-            if (frame.endsWith(u"-> block"_s) && ++seen == 3)
-                relay.loseAnswerTo(statement);
-        });
+        if (statement.contains("start"))
+            relay.loseAnswerTo(statement);
+        else
+            QObject::connect(bench.devices.front().get(), &PtyDevice::logLine, [&](const QString &frame) {
+                if (frame.endsWith(u"-> block"_s) && ++seen == 3)
+                    relay.loseAnswerTo(statement);
+            });
         const auto stations = startStations(line, 1, 1, bench, m_server.url(u"bench1"_s, relay.port()));
         checkLine(line, rows, bench, stations);
         QCOMPARE(relay.answersLost(), 1);
         QVERIFY2(stations.front()->err.contains(u"record unreachable since "_s), ending(stations.front()->err).constData());
         // Each row's LIP written to the device once.
-        const QString plan = QString::fromLatin1(linePlan(rows, statement.contains("begin") ? 6 : 7));
+        const QString plan = QString::fromLatin1(linePlan(rows, subnet));
         for (const QString &planned : plan.split(u'\n').mid(1, rows)) {
             const QString lip = planned.section(u',', 1, 1);
             const QRegularExpression written(QRegularExpression::escape(lip) + u"(?![0-9])"_s);

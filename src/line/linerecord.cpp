@@ -120,16 +120,19 @@ void LineRecord::open(std::function<void(Refusal, const QString &)> finished)
                                          : QStringLiteral("%1 on %2: settled by someone else meanwhile; %3 not taken")
                                                .arg(row, entry.attempt.port, Batch::resultName(entry.attempt.result)));
             }
-            // The station's name: a run of it that was killed on this computer leaves it at once.
+            // The station's name: a run of it that was killed on this computer
+            // leaves it at once, and so does this very process's earlier try,
+            // whose start was committed but whose answer the record lost.
             QSqlQuery query(db);
             if (!run(query, QStringLiteral("SELECT host, pid, lease_until > now() FROM velmora.stations WHERE name = ?"),
                      {settings.station}, &error))
                 return failedAnswer(db, query);
             const QString host = QSysInfo::machineHostName();
+            const qint64 pid = QCoreApplication::applicationPid();
             const bool takeOver = query.next() && query.value(2).toBool() && query.value(0).toString() == host
-                                  && !processRunning(query.value(1).toLongLong());
+                                  && (query.value(1).toLongLong() == pid || !processRunning(query.value(1).toLongLong()));
             if (!run(query, QStringLiteral("SELECT velmora.station_start(?, ?, ?, ?, ?, ?)"),
-                     {settings.station, instance, host, int(QCoreApplication::applicationPid()), settings.leaseMs, takeOver},
+                     {settings.station, instance, host, int(pid), settings.leaseMs, takeOver},
                      &error)
                 || !query.next())
                 return failedAnswer(db, query);
