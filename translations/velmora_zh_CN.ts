@@ -17,6 +17,13 @@
     </message>
 </context>
 <context>
+    <name>Batch::Log</name>
+    <message>
+        <source>%1: in use by another run (velmora-cli batch or velmora-bench)%2</source>
+        <translation>%1：正被另一次运行（velmora-cli batch 或 velmora-bench）使用%2</translation>
+    </message>
+</context>
+<context>
     <name>Batch::Plan</name>
     <message>
         <source>%1 in the file&apos;s shape</source>
@@ -105,6 +112,59 @@
     <message>
         <source>no rows after the header</source>
         <translation>表头之后没有数据行</translation>
+    </message>
+</context>
+<context>
+    <name>Batch::Progress</name>
+    <message>
+        <source>%1 records %2 of %3 rows as ok: they are not provisioned again</source>
+        <translation>%1 中已记录 %3 行中的 %2 行为成功：这些行不再配置</translation>
+    </message>
+    <message>
+        <source>record unreachable since %1; waiting</source>
+        <translation>自 %1 起无法连接记录库；等待中</translation>
+    </message>
+    <message>
+        <source>record unreachable since %1; waited %2 s so far</source>
+        <translation>自 %1 起无法连接记录库；已等待 %2 秒</translation>
+    </message>
+    <message numerus="yes">
+        <source>record reachable again; %n verdicts from the journal set down</source>
+        <translation>
+            <numerusform>记录库已恢复连接；已将本地日志中的 %n 条结果写入记录库</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>record reachable again</source>
+        <translation>记录库已恢复连接</translation>
+    </message>
+    <message>
+        <source>%1: port lost; waiting for it to come back (%2)</source>
+        <translation>%1：端口已断开；等待其恢复（%2）</translation>
+    </message>
+    <message>
+        <source>%1 is back</source>
+        <translation>%1 已恢复</translation>
+    </message>
+    <message>
+        <source>the device on %1 answers again with the values just written: waiting for another device</source>
+        <translation>%1 上的设备再次应答，且仍是刚写入的值：等待换上下一台设备</translation>
+    </message>
+    <message>
+        <source>stopping once the device being written on %1 is done</source>
+        <translation>等 %1 上正在写入的设备完成后停止</translation>
+    </message>
+    <message>
+        <source>waiting for %1 on %2</source>
+        <translation>等待 %2 上的 %1</translation>
+    </message>
+    <message>
+        <source>waiting for the device on %1 to be unplugged</source>
+        <translation>等待拔下 %1 上的设备</translation>
+    </message>
+    <message>
+        <source>%1 was being written on %2 when the last run stopped: reading its device</source>
+        <translation>上次运行停止时 %1 正在 %2 上写入：正在读取其设备</translation>
     </message>
 </context>
 <context>
@@ -1132,6 +1192,212 @@
     <message>
         <source>unsupported open mode</source>
         <translation>不支持的打开方式</translation>
+    </message>
+</context>
+<context>
+    <name>Line::Load</name>
+    <message>
+        <source>the record has a line %1 already: give the new one another name</source>
+        <translation>记录库中已有产线 %1：请为新产线另取名称</translation>
+    </message>
+    <message>
+        <source>%1:%2: %3=%4: line %5 gives it already, in row %6 (--allow-reuse %3 allows it)</source>
+        <translation>%1:%2: %3=%4：产线 %5 的第 %6 行已使用该值（--allow-reuse %3 可允许）</translation>
+    </message>
+    <message>
+        <source>%1: %2 more collisions</source>
+        <translation>%1：另有 %2 处重复</translation>
+    </message>
+    <message>
+        <source>line %1: %2 rows loaded from %3</source>
+        <translation>产线 %1：已从 %3 载入 %2 行</translation>
+    </message>
+</context>
+<context>
+    <name>Line::Names</name>
+    <message>
+        <source>%1 %2: a name is 1 to %3 letters, digits and . _ -, beginning with a letter or a digit</source>
+        <translation>%1 %2：名称须为 1 到 %3 个字母、数字或 . _ -，并以字母或数字开头</translation>
+    </message>
+    <message>
+        <source>station (the host name)</source>
+        <translation>工位（主机名）</translation>
+    </message>
+    <message>
+        <source>; give --station NAME</source>
+        <translation>；请指定 --station NAME</translation>
+    </message>
+</context>
+<context>
+    <name>Line::Record</name>
+    <message>
+        <source>cannot reach the record at %1: %2</source>
+        <translation>无法连接 %1 上的记录库：%2</translation>
+    </message>
+    <message>
+        <source>%1 holds no record yet: make it with velmora-cli line init</source>
+        <translation>%1 中还没有记录库：请用 velmora-cli line init 创建</translation>
+    </message>
+    <message>
+        <source>the record is of version %1, older than this program&apos;s %2: bring it up to date with velmora-cli line init</source>
+        <translation>记录库的版本为 %1，低于本程序的 %2：请用 velmora-cli line init 升级</translation>
+    </message>
+    <message>
+        <source>%1: cannot make its folder</source>
+        <translation>%1：无法创建其所在文件夹</translation>
+    </message>
+    <message>
+        <source>%1: in use by another run of this station</source>
+        <translation>%1：正被本工位的另一次运行使用</translation>
+    </message>
+    <message>
+        <source>the record has no line %1</source>
+        <translation>记录库中没有产线 %1</translation>
+    </message>
+    <message>
+        <source>line %1 has the key %2, which this program does not know</source>
+        <translation>产线 %1 含有本程序不认识的键 %2</translation>
+    </message>
+    <message>
+        <source>line %1 has no row %2</source>
+        <translation>产线 %1 没有第 %2 行</translation>
+    </message>
+    <message>
+        <source>station %1 is running on %2: give this one another --station</source>
+        <translation>工位 %1 正在 %2 上运行：请用 --station 为本工位另取名称</translation>
+    </message>
+    <message>
+        <source>%1: station %2 was started again elsewhere</source>
+        <translation>%1：工位 %2 已在别处重新启动</translation>
+    </message>
+    <message>
+        <source>line %1: %2 of %3 rows ok</source>
+        <translation>产线 %1：%3 行中 %2 行成功</translation>
+    </message>
+    <message>
+        <source>%1: station %2 was started again elsewhere while the record could not be reached</source>
+        <translation>%1：无法连接记录库期间，工位 %2 已在别处重新启动</translation>
+    </message>
+    <message>
+        <source>the record is of version %1, newer than this program&apos;s %2: use a newer velmora-cli</source>
+        <translation>记录库的版本为 %1，高于本程序的 %2：请使用更新版本的 velmora-cli</translation>
+    </message>
+    <message>
+        <source>the record is of version %1 already</source>
+        <translation>记录库已是版本 %1</translation>
+    </message>
+    <message>
+        <source>made the record, version %1</source>
+        <translation>已创建记录库，版本 %1</translation>
+    </message>
+    <message>
+        <source>brought the record from version %1 to %2</source>
+        <translation>已将记录库从版本 %1 升级到 %2</translation>
+    </message>
+    <message>
+        <source>1 standby</source>
+        <translation>1 台备用服务器</translation>
+    </message>
+    <message>
+        <source>%1 standbys</source>
+        <translation>%1 台备用服务器</translation>
+    </message>
+    <message>
+        <source>the record&apos;s server has %1 and no synchronous one: a failover may lose rows set down as being written, and their rows could go to two devices; make one synchronous (synchronous_standby_names, synchronous_commit = on; see docs/line.md)</source>
+        <translation>记录库的服务器有 %1，但没有同步备用服务器：故障切换可能丢失已记为写入中的行，这些行可能被配置到两台设备；请将其中一台设为同步（synchronous_standby_names、synchronous_commit = on；见 docs/line.md）</translation>
+    </message>
+</context>
+<context>
+    <name>Line::RecordAddress</name>
+    <message>
+        <source>the password goes in ~/.pgpass, PGPASSFILE or PGPASSWORD, never on the command line</source>
+        <translation>密码应放在 ~/.pgpass、PGPASSFILE 或 PGPASSWORD 中，不能写在命令行上</translation>
+    </message>
+    <message>
+        <source>--record: the address holds a password; %1</source>
+        <translation>--record：地址中含有密码；%1</translation>
+    </message>
+    <message>
+        <source>--record: the address holds %1; %2</source>
+        <translation>--record：地址中含有 %1；%2</translation>
+    </message>
+    <message>
+        <source>--record: %1 holds a &apos;;&apos;, which cannot be passed on</source>
+        <translation>--record：%1 中含有“;”，无法传递</translation>
+    </message>
+</context>
+<context>
+    <name>Line::Status</name>
+    <message>
+        <source>unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>%1 h %2 min</source>
+        <translation>%1 小时 %2 分钟</translation>
+    </message>
+    <message>
+        <source>%1 min %2 s</source>
+        <translation>%1 分钟 %2 秒</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message>
+        <source>line %1: %2 rows: %3 ok, %4 free, %5 claimed, %6 being written, %7 failed</source>
+        <translation>产线 %1：共 %2 行：成功 %3，空闲 %4，已领取 %5，写入中 %6，失败 %7</translation>
+    </message>
+    <message>
+        <source>pace: %1 devices/min; %2 left, time left: %3</source>
+        <translation>节拍：%1 台/分钟；剩余 %2 行，预计剩余时间：%3</translation>
+    </message>
+    <message>
+        <source>%1 %2: %3 ok, %4 failed%5%6</source>
+        <translation>%1 %2：成功 %3，失败 %4%5%6</translation>
+    </message>
+    <message>
+        <source>, %1 being written</source>
+        <translation>，写入中 %1</translation>
+    </message>
+    <message>
+        <source> (station gone)</source>
+        <translation>（工位已离线）</translation>
+    </message>
+    <message>
+        <source>%1 rows in doubt (check the device, then: velmora-cli line resolve ROW --as ok|free):</source>
+        <translation>%1 行待确认（请检查设备，然后执行：velmora-cli line resolve ROW --as ok|free）：</translation>
+    </message>
+    <message>
+        <source>row %1%2: station %3, %4, since %5</source>
+        <translation>第 %1 行%2：工位 %3，%4，自 %5 起</translation>
+    </message>
+    <message>
+        <source> (%1)</source>
+        <translation>（%1）</translation>
+    </message>
+</context>
+<context>
+    <name>Link::PortMap</name>
+    <message>
+        <source>cannot open %1: %2</source>
+        <translation>无法打开 %1：%2</translation>
+    </message>
+    <message>
+        <source>; velmora-cli ports lists the serial ports present</source>
+        <translation>；velmora-cli ports 可列出现有的串口</translation>
+    </message>
+    <message>
+        <source>check the cable, the device&apos;s power and that this is its port (velmora-cli scan finds it)</source>
+        <translation>请检查线缆、设备电源，以及这是否是该设备的端口（velmora-cli scan 可找到它）</translation>
+    </message>
+    <message>
+        <source>--port %1: expected COMn=DEVICE</source>
+        <translation>--port %1：应为 COMn=DEVICE</translation>
+    </message>
+    <message>
+        <source>--port %1: %2 is not a port of the list, COM%3 to COM%4</source>
+        <translation>--port %1：%2 不在端口列表 COM%3 到 COM%4 中</translation>
     </message>
 </context>
 </TS>
