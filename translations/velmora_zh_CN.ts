@@ -1141,6 +1141,271 @@
     </message>
 </context>
 <context>
+    <name>Cli::Batch</name>
+    <message>
+        <source>record unreachable since %1; waiting up to %2 s (%3)</source>
+        <translation>自 %1 起无法连接记录库；最多等待 %2 秒（%3）</translation>
+    </message>
+    <message>
+        <source>--port %1: that device has a --port already (%2)</source>
+        <translation>--port %1：该设备已由另一个 --port 指定（%2）</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n verdicts from the journal set down: %1</source>
+        <translation>
+            <numerusform>已将本地日志中的 %n 条结果写入记录库：%1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>cannot catch SIGINT and SIGTERM: they stop the batch at once</source>
+        <translation>无法捕获 SIGINT 和 SIGTERM：收到时批量运行将立即停止</translation>
+    </message>
+    <message>
+        <source>%1: the last run stopped while writing a device on %2; run with --port %3 so that it is read first (its row might otherwise go to two devices)</source>
+        <translation>%1：上次运行在 %2 上写入设备时停止；请加上 --port %3 运行，先读取该设备（否则其所在行可能被配置到两台设备）</translation>
+    </message>
+    <message numerus="yes">
+        <source>the record could not be reached: %n verdicts are kept in %1, and the next run of station %2 on line %3 sets them down first</source>
+        <translation>
+            <numerusform>无法连接记录库：%n 条结果保存在 %1 中，产线 %3 上工位 %2 的下一次运行会先将其写入记录库</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>Cli::CommandLine</name>
+    <message>
+        <source>give COM%1 to COM%2, a device path (/dev/ttyUSB0) or COMn=DEVICE</source>
+        <translation>请指定 COM%1 到 COM%2、设备路径（/dev/ttyUSB0）或 COMn=DEVICE</translation>
+    </message>
+    <message>
+        <source>--port %1: %2; %3</source>
+        <translation>--port %1：%2；%3</translation>
+    </message>
+    <message>
+        <source>not a port of the list</source>
+        <translation>不在端口列表中</translation>
+    </message>
+    <message>
+        <source>not a port name</source>
+        <translation>不是端口名称</translation>
+    </message>
+    <message>
+        <source> (%1?)</source>
+        <translation>（是否为 %1？）</translation>
+    </message>
+    <message>
+        <source>plan needs --count N</source>
+        <translation>plan 需要 --count N</translation>
+    </message>
+    <message>
+        <source>--count %1: expected a number from 1 to %2</source>
+        <translation>--count %1：应为 1 到 %2 之间的数字</translation>
+    </message>
+    <message>
+        <source>batch --record takes its plan from the line: %1</source>
+        <translation>batch --record 的计划取自产线：%1</translation>
+    </message>
+    <message>
+        <source>batch takes --log or --record, not both</source>
+        <translation>batch 只能使用 --log 或 --record 之一，不能同时使用</translation>
+    </message>
+    <message>
+        <source>batch --record: the line was checked when it was loaded</source>
+        <translation>batch --record：产线在载入时已检查过</translation>
+    </message>
+    <message>
+        <source>batch --record needs --line NAME</source>
+        <translation>batch --record 需要 --line NAME</translation>
+    </message>
+    <message>
+        <source>--record-wait %1: expected seconds from 0 to %2</source>
+        <translation>--record-wait %1：应为 0 到 %2 秒</translation>
+    </message>
+    <message>
+        <source>batch needs a PLAN.csv</source>
+        <translation>batch 需要一个 PLAN.csv</translation>
+    </message>
+    <message>
+        <source>batch takes one plan: %1</source>
+        <translation>batch 只接受一个计划：%1</translation>
+    </message>
+    <message>
+        <source>batch needs --log LOG.csv, its record, or --record URL --line NAME</source>
+        <translation>batch 需要 --log LOG.csv（其日志），或 --record URL --line NAME</translation>
+    </message>
+    <message>
+        <source>--%1 goes with batch --record</source>
+        <translation>--%1 只能与 batch --record 一起使用</translation>
+    </message>
+    <message>
+        <source>batch takes --auto or --no-prompt, not both</source>
+        <translation>batch 只能使用 --auto 或 --no-prompt 之一，不能同时使用</translation>
+    </message>
+    <message>
+        <source>--port-wait %1: expected seconds from 0 to %2</source>
+        <translation>--port-wait %1：应为 0 到 %2 秒</translation>
+    </message>
+    <message>
+        <source>line needs one of %1</source>
+        <translation>line 需要以下命令之一：%1</translation>
+    </message>
+    <message>
+        <source>unknown line command %1; they are %2</source>
+        <translation>未知的 line 命令 %1；可用的命令：%2</translation>
+    </message>
+    <message>
+        <source>--%1 does not go with line %2</source>
+        <translation>--%1 不能与 line %2 一起使用</translation>
+    </message>
+    <message>
+        <source>line %1 talks to no device: --%2 does not go with it</source>
+        <translation>line %1 不与设备通信：--%2 不能与其一起使用</translation>
+    </message>
+    <message>
+        <source>line %1 needs --record URL</source>
+        <translation>line %1 需要 --record URL</translation>
+    </message>
+    <message>
+        <source>line %1 needs --line NAME</source>
+        <translation>line %1 需要 --line NAME</translation>
+    </message>
+    <message>
+        <source>line load needs a PLAN.csv</source>
+        <translation>line load 需要一个 PLAN.csv</translation>
+    </message>
+    <message>
+        <source>line load takes one plan: %1</source>
+        <translation>line load 只接受一个计划：%1</translation>
+    </message>
+    <message>
+        <source>--allow-reuse %1: the keys a device is known by are %2</source>
+        <translation>--allow-reuse %1：用于识别设备的键为 %2</translation>
+    </message>
+    <message>
+        <source>line resolve needs the ROW, a number from 1</source>
+        <translation>line resolve 需要 ROW，即从 1 开始的行号</translation>
+    </message>
+    <message>
+        <source>line resolve needs --as ok (the device holds the row) or --as free (it does not)</source>
+        <translation>line resolve 需要 --as ok（设备已写入该行）或 --as free（设备未写入该行）</translation>
+    </message>
+    <message>
+        <source>line %1 takes no arguments: %2</source>
+        <translation>line %1 不接受参数：%2</translation>
+    </message>
+    <message>
+        <source>no command given; the commands are %1</source>
+        <translation>未指定命令；可用的命令：%1</translation>
+    </message>
+    <message>
+        <source>unknown command %1; the commands are %2</source>
+        <translation>未知命令 %1；可用的命令：%2</translation>
+    </message>
+    <message>
+        <source>--simulate connects COM1 to a simulated device: it does not go with --port</source>
+        <translation>--simulate 将 COM1 连接到模拟设备：不能与 --port 一起使用</translation>
+    </message>
+    <message>
+        <source>--timeout %1: expected milliseconds from 1 to %2</source>
+        <translation>--timeout %1：应为 1 到 %2 毫秒</translation>
+    </message>
+    <message>
+        <source>--retries %1: expected a number from 0 to %2</source>
+        <translation>--retries %1：应为 0 到 %2 之间的数字</translation>
+    </message>
+    <message>
+        <source>read, ports and scan</source>
+        <translation>read、ports 和 scan</translation>
+    </message>
+    <message>
+        <source>read and set-all</source>
+        <translation>read 和 set-all</translation>
+    </message>
+    <message>
+        <source>set and set-all</source>
+        <translation>set 和 set-all</translation>
+    </message>
+    <message>
+        <source>batch and line</source>
+        <translation>batch 和 line</translation>
+    </message>
+    <message>
+        <source>%1 goes with %2, not with %3</source>
+        <translation>%1 只能与 %2 一起使用，不能与 %3 一起使用</translation>
+    </message>
+    <message>
+        <source>read takes --json or --profile, not both</source>
+        <translation>read 只能使用 --json 或 --profile 之一，不能同时使用</translation>
+    </message>
+    <message>
+        <source>plan talks to no device: --%1 does not go with it</source>
+        <translation>plan 不与设备通信：--%1 不能与其一起使用</translation>
+    </message>
+    <message>
+        <source>%1 takes no arguments: %2</source>
+        <translation>%1 不接受参数：%2</translation>
+    </message>
+    <message>
+        <source>ports sends nothing: --timeout and --retries go with the commands that do</source>
+        <translation>ports 不发送任何数据：--timeout 和 --retries 只用于发送数据的命令</translation>
+    </message>
+    <message>
+        <source>set needs at least one KEY=VALUE</source>
+        <translation>set 至少需要一个 KEY=VALUE</translation>
+    </message>
+</context>
+<context>
+    <name>Cli::Line</name>
+    <message>
+        <source>the record has no line yet: load one with velmora-cli line load</source>
+        <translation>记录库中还没有产线：请用 velmora-cli line load 载入</translation>
+    </message>
+    <message>
+        <source>warning: %1</source>
+        <translation>警告：%1</translation>
+    </message>
+    <message>
+        <source>record unreachable since %1; waiting</source>
+        <translation>自 %1 起无法连接记录库；等待中</translation>
+    </message>
+    <message>
+        <source>record reachable again</source>
+        <translation>记录库已恢复连接</translation>
+    </message>
+    <message>
+        <source>line %1, row %2: ok</source>
+        <translation>产线 %1，第 %2 行：成功</translation>
+    </message>
+    <message>
+        <source>line %1, row %2: free for another device</source>
+        <translation>产线 %1，第 %2 行：已释放，可配置给其他设备</translation>
+    </message>
+</context>
+<context>
+    <name>Cli::Ports</name>
+    <message>
+        <source>no serial port found; is the adapter plugged in? (dmesg says what the system made of it)</source>
+        <translation>未找到串口；适配器是否已插上？（dmesg 可显示系统识别的情况）</translation>
+    </message>
+    <message>
+        <source>no USB serial adapter or mapped COM port to scan; --all scans every serial port</source>
+        <translation>没有可扫描的 USB 串口适配器或已映射的 COM 端口；--all 会扫描所有串口</translation>
+    </message>
+</context>
+<context>
+    <name>Cli::Run</name>
+    <message numerus="yes">
+        <source>%n byte(s) came after their deadline and were dropped: is the device slower than --timeout %1?</source>
+        <translation>
+            <numerusform>%n 个字节在超时后到达，已丢弃：设备是否慢于 --timeout %1？</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>cannot start the simulated device: %1</source>
+        <translation>无法启动模拟设备：%1</translation>
+    </message>
+</context>
+<context>
     <name>Client::Values</name>
     <message>
         <source>expected four numbers 0 to 255 joined by dots</source>
