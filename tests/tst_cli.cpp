@@ -24,6 +24,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
+#include <utility>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -60,6 +62,8 @@ private slots:
     void badInput();
     void messages_data();
     void messages();
+    void languages_data();
+    void languages();
     void portsAndScan();
     void scanTakesOneTimeout();
     void lowLatencyRefusedSilently();
@@ -436,6 +440,59 @@ void tst_Cli::messages()
     QCOMPARE(run.err, u"velmora-cli: "_s + err + u"\n"_s);
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(busy.received(), QByteArray());
+}
+
+// A technician's language changes what stderr says and nothing else: not
+// the exit status, not the file:line:column before a plan's problem, not a
+// byte of stdout. @REASON stands for the system's own words.
+void tst_Cli::languages_data()
+{
+    QTest::addColumn<QStringList>("arguments");  // PLAN, LOG stand for files
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("chinese");
+    const auto row = [](const char *name, const QStringList &arguments, int exitCode, const QString &english,
+                        const QString &chinese) { QTest::newRow(name) << arguments << exitCode << english << chinese; };
+    row("a port that is not there", {"--port", "/dev/no-such-line", "read"}, 3,
+        u"cannot open /dev/no-such-line: @REASON; velmora-cli ports lists the serial ports present"_s,
+        u"无法打开 /dev/no-such-line：@REASON；velmora-cli ports 可列出现有的串口"_s);
+    row("a port not of the list", {"--port", "com1", "read"}, 2,
+        u"--port com1: not a port of the list; give COM1 to COM20, a device path (/dev/ttyUSB0) or COMn=DEVICE (COM1?)"_s,
+        u"--port com1：不在端口列表中；请指定 COM1 到 COM20、设备路径（/dev/ttyUSB0）或 COMn=DEVICE（是否为 COM1？）"_s);
+    row("a plan's problem", {"batch", "PLAN", "--log", "LOG", "--no-prompt"}, 2,
+        u"PLAN:2:10: mac=zz: expected six hex pairs joined by ':' or '-'"_s,
+        u"PLAN:2:10: mac=zz: 应为以“:”或“-”分隔的六组十六进制数"_s);
+    row("a plan's CSV", {"plan", "--count", "2", "lip=10.0.0.1"}, 0, {}, {});
+    row("a device's JSON", {"--simulate", "read", "--json"}, 0, {}, {});
+}
+
+void tst_Cli::languages()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, english);
+    QFETCH(QString, chinese);
+    QTemporaryDir folder;
+    const QString plan = folder.filePath(u"plan.csv"_s);
+    QVERIFY(writeFile(plan, "lip,mac\n10.0.0.1,zz\n"));
+    arguments.replaceInStrings(u"PLAN"_s, plan).replaceInStrings(u"LOG"_s, folder.filePath(u"log.csv"_s));
+    std::optional<Run> englishRun;
+    for (const auto &[locale, err] : {std::pair(u"C"_s, english), std::pair(u"zh_CN.UTF-8"_s, chinese)}) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"LC_ALL"_s, locale);
+        const Run run = cli(arguments, environment);
+        QStringList parts = QString(err).replace(u"PLAN"_s, plan).split(u"@REASON"_s);
+        for (QString &part : parts)
+            part = QRegularExpression::escape(part);
+        const QRegularExpression expected(err.isEmpty() ? u"^$"_s : u"^velmora-cli: "_s + parts.join(u".+"_s) + u"\n$"_s);
+        QVERIFY2(expected.match(run.err).hasMatch(), qPrintable(locale + u": "_s + run.err));
+        QCOMPARE(run.exitCode, exitCode);
+        if (englishRun)
+            QCOMPARE(run.out.toUtf8(), englishRun->out.toUtf8());
+        else
+            englishRun = run;
+    }
+    QCOMPARE(englishRun->out.isEmpty(), exitCode != 0);
 }
 
 // Ports named through links, as /dev/serial/by-id/ names them: a device that

@@ -18,6 +18,8 @@
 
 #include <csignal>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include <pthread.h>
@@ -261,6 +263,54 @@ private slots:
         QCOMPARE(run.exitCode, exitCode);
     }
 
+    // What a person reads of a line is in their language; its JSON and the
+    // exit status are the same in every language.
+    void languages_data()
+    {
+        QTest::addColumn<QStringList>("arguments");  // URL stands for the record
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("english");  // stdout and stderr; empty: JSON, the same in both
+        QTest::addColumn<QString>("chinese");
+
+        const QStringList status = {u"line"_s, u"status"_s, u"--record"_s, u"URL"_s, u"--line"_s};
+        QTest::newRow("status") << status + QStringList{u"spoken"_s} << 0
+                                << u"line spoken: 3 rows: 0 ok, 3 free, 0 claimed, 0 being written, 0 failed\n"
+                                   "pace: 0.0 devices/min; 3 left, time left: unknown\n"_s
+                                << u"产线 spoken：共 3 行：成功 0，空闲 3，已领取 0，写入中 0，失败 0\n"
+                                   "节拍：0.0 台/分钟；剩余 3 行，预计剩余时间：未知\n"_s;
+        QTest::newRow("status as JSON") << status + QStringList{u"spoken"_s, u"--json"_s} << 0 << QString() << QString();
+        QTest::newRow("no such line") << status + QStringList{u"nowhere"_s} << 2
+                                      << u"velmora-cli: the record has no line nowhere\n"_s
+                                      << u"velmora-cli: 记录库中没有产线 nowhere\n"_s;
+    }
+
+    void languages()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, english);
+        QFETCH(QString, chinese);
+        if (!m_spokenLineLoaded) {
+            QVERIFY(load(u"spoken"_s, linePlan(3, 210)));
+            m_spokenLineLoaded = true;
+        }
+        arguments.replaceInStrings(u"URL"_s, admin());
+        std::optional<Run> englishRun;
+        for (const auto &[locale, text] : {std::pair(u"C"_s, english), std::pair(u"zh_CN.UTF-8"_s, chinese)}) {
+            QProcessEnvironment withLocale = environment();
+            withLocale.insert(u"LC_ALL"_s, locale);
+            const Run run = cli(arguments, withLocale);
+            QCOMPARE(run.exitCode, exitCode);
+            if (!text.isEmpty())
+                QCOMPARE(run.out + run.err, text);
+            else if (englishRun)
+                QCOMPARE(run.out.toUtf8(), englishRun->out.toUtf8());
+            else
+                QVERIFY2(run.out.startsWith(u'{') && run.err.isEmpty(), qPrintable(run.out + run.err));
+            englishRun = run;
+        }
+    }
+
     void loadRefusesWhatAnotherLineGives()
     {
         QVERIFY(load(u"first"_s, linePlan(5, 30)));
@@ -450,6 +500,7 @@ private:
     PgServer m_server;
     QTemporaryDir m_folder;
     bool m_refusalsReady = false;
+    bool m_spokenLineLoaded = false;
 };
 
 QTEST_GUILESS_MAIN(tst_Line)

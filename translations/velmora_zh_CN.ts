@@ -17,6 +17,13 @@
     </message>
 </context>
 <context>
+    <name>Batch::Log</name>
+    <message>
+        <source>%1: in use by another run (velmora-cli batch or velmora-bench)%2</source>
+        <translation>%1：正被另一次运行（velmora-cli batch 或 velmora-bench）使用%2</translation>
+    </message>
+</context>
+<context>
     <name>Batch::Plan</name>
     <message>
         <source>%1 in the file&apos;s shape</source>
@@ -105,6 +112,59 @@
     <message>
         <source>no rows after the header</source>
         <translation>表头之后没有数据行</translation>
+    </message>
+</context>
+<context>
+    <name>Batch::Progress</name>
+    <message>
+        <source>%1 records %2 of %3 rows as ok: they are not provisioned again</source>
+        <translation>%1 中已记录 %3 行中的 %2 行为成功：这些行不再配置</translation>
+    </message>
+    <message>
+        <source>record unreachable since %1; waiting</source>
+        <translation>自 %1 起无法连接记录库；等待中</translation>
+    </message>
+    <message>
+        <source>record unreachable since %1; waited %2 s so far</source>
+        <translation>自 %1 起无法连接记录库；已等待 %2 秒</translation>
+    </message>
+    <message numerus="yes">
+        <source>record reachable again; %n verdicts from the journal set down</source>
+        <translation>
+            <numerusform>记录库已恢复连接；已将本地日志中的 %n 条结果写入记录库</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>record reachable again</source>
+        <translation>记录库已恢复连接</translation>
+    </message>
+    <message>
+        <source>%1: port lost; waiting for it to come back (%2)</source>
+        <translation>%1：端口已断开；等待其恢复（%2）</translation>
+    </message>
+    <message>
+        <source>%1 is back</source>
+        <translation>%1 已恢复</translation>
+    </message>
+    <message>
+        <source>the device on %1 answers again with the values just written: waiting for another device</source>
+        <translation>%1 上的设备再次应答，且仍是刚写入的值：等待换上下一台设备</translation>
+    </message>
+    <message>
+        <source>stopping once the device being written on %1 is done</source>
+        <translation>等 %1 上正在写入的设备完成后停止</translation>
+    </message>
+    <message>
+        <source>waiting for %1 on %2</source>
+        <translation>等待 %2 上的 %1</translation>
+    </message>
+    <message>
+        <source>waiting for the device on %1 to be unplugged</source>
+        <translation>等待拔下 %1 上的设备</translation>
+    </message>
+    <message>
+        <source>%1 was being written on %2 when the last run stopped: reading its device</source>
+        <translation>上次运行停止时 %1 正在 %2 上写入：正在读取其设备</translation>
     </message>
 </context>
 <context>
@@ -1081,6 +1141,271 @@
     </message>
 </context>
 <context>
+    <name>Cli::Batch</name>
+    <message>
+        <source>record unreachable since %1; waiting up to %2 s (%3)</source>
+        <translation>自 %1 起无法连接记录库；最多等待 %2 秒（%3）</translation>
+    </message>
+    <message>
+        <source>--port %1: that device has a --port already (%2)</source>
+        <translation>--port %1：该设备已由另一个 --port 指定（%2）</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n verdicts from the journal set down: %1</source>
+        <translation>
+            <numerusform>已将本地日志中的 %n 条结果写入记录库：%1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>cannot catch SIGINT and SIGTERM: they stop the batch at once</source>
+        <translation>无法捕获 SIGINT 和 SIGTERM：收到时批量运行将立即停止</translation>
+    </message>
+    <message>
+        <source>%1: the last run stopped while writing a device on %2; run with --port %3 so that it is read first (its row might otherwise go to two devices)</source>
+        <translation>%1：上次运行在 %2 上写入设备时停止；请加上 --port %3 运行，先读取该设备（否则其所在行可能被配置到两台设备）</translation>
+    </message>
+    <message numerus="yes">
+        <source>the record could not be reached: %n verdicts are kept in %1, and the next run of station %2 on line %3 sets them down first</source>
+        <translation>
+            <numerusform>无法连接记录库：%n 条结果保存在 %1 中，产线 %3 上工位 %2 的下一次运行会先将其写入记录库</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>Cli::CommandLine</name>
+    <message>
+        <source>give COM%1 to COM%2, a device path (/dev/ttyUSB0) or COMn=DEVICE</source>
+        <translation>请指定 COM%1 到 COM%2、设备路径（/dev/ttyUSB0）或 COMn=DEVICE</translation>
+    </message>
+    <message>
+        <source>--port %1: %2; %3</source>
+        <translation>--port %1：%2；%3</translation>
+    </message>
+    <message>
+        <source>not a port of the list</source>
+        <translation>不在端口列表中</translation>
+    </message>
+    <message>
+        <source>not a port name</source>
+        <translation>不是端口名称</translation>
+    </message>
+    <message>
+        <source> (%1?)</source>
+        <translation>（是否为 %1？）</translation>
+    </message>
+    <message>
+        <source>plan needs --count N</source>
+        <translation>plan 需要 --count N</translation>
+    </message>
+    <message>
+        <source>--count %1: expected a number from 1 to %2</source>
+        <translation>--count %1：应为 1 到 %2 之间的数字</translation>
+    </message>
+    <message>
+        <source>batch --record takes its plan from the line: %1</source>
+        <translation>batch --record 的计划取自产线：%1</translation>
+    </message>
+    <message>
+        <source>batch takes --log or --record, not both</source>
+        <translation>batch 只能使用 --log 或 --record 之一，不能同时使用</translation>
+    </message>
+    <message>
+        <source>batch --record: the line was checked when it was loaded</source>
+        <translation>batch --record：产线在载入时已检查过</translation>
+    </message>
+    <message>
+        <source>batch --record needs --line NAME</source>
+        <translation>batch --record 需要 --line NAME</translation>
+    </message>
+    <message>
+        <source>--record-wait %1: expected seconds from 0 to %2</source>
+        <translation>--record-wait %1：应为 0 到 %2 秒</translation>
+    </message>
+    <message>
+        <source>batch needs a PLAN.csv</source>
+        <translation>batch 需要一个 PLAN.csv</translation>
+    </message>
+    <message>
+        <source>batch takes one plan: %1</source>
+        <translation>batch 只接受一个计划：%1</translation>
+    </message>
+    <message>
+        <source>batch needs --log LOG.csv, its record, or --record URL --line NAME</source>
+        <translation>batch 需要 --log LOG.csv（其日志），或 --record URL --line NAME</translation>
+    </message>
+    <message>
+        <source>--%1 goes with batch --record</source>
+        <translation>--%1 只能与 batch --record 一起使用</translation>
+    </message>
+    <message>
+        <source>batch takes --auto or --no-prompt, not both</source>
+        <translation>batch 只能使用 --auto 或 --no-prompt 之一，不能同时使用</translation>
+    </message>
+    <message>
+        <source>--port-wait %1: expected seconds from 0 to %2</source>
+        <translation>--port-wait %1：应为 0 到 %2 秒</translation>
+    </message>
+    <message>
+        <source>line needs one of %1</source>
+        <translation>line 需要以下命令之一：%1</translation>
+    </message>
+    <message>
+        <source>unknown line command %1; they are %2</source>
+        <translation>未知的 line 命令 %1；可用的命令：%2</translation>
+    </message>
+    <message>
+        <source>--%1 does not go with line %2</source>
+        <translation>--%1 不能与 line %2 一起使用</translation>
+    </message>
+    <message>
+        <source>line %1 talks to no device: --%2 does not go with it</source>
+        <translation>line %1 不与设备通信：--%2 不能与其一起使用</translation>
+    </message>
+    <message>
+        <source>line %1 needs --record URL</source>
+        <translation>line %1 需要 --record URL</translation>
+    </message>
+    <message>
+        <source>line %1 needs --line NAME</source>
+        <translation>line %1 需要 --line NAME</translation>
+    </message>
+    <message>
+        <source>line load needs a PLAN.csv</source>
+        <translation>line load 需要一个 PLAN.csv</translation>
+    </message>
+    <message>
+        <source>line load takes one plan: %1</source>
+        <translation>line load 只接受一个计划：%1</translation>
+    </message>
+    <message>
+        <source>--allow-reuse %1: the keys a device is known by are %2</source>
+        <translation>--allow-reuse %1：用于识别设备的键为 %2</translation>
+    </message>
+    <message>
+        <source>line resolve needs the ROW, a number from 1</source>
+        <translation>line resolve 需要 ROW，即从 1 开始的行号</translation>
+    </message>
+    <message>
+        <source>line resolve needs --as ok (the device holds the row) or --as free (it does not)</source>
+        <translation>line resolve 需要 --as ok（设备已写入该行）或 --as free（设备未写入该行）</translation>
+    </message>
+    <message>
+        <source>line %1 takes no arguments: %2</source>
+        <translation>line %1 不接受参数：%2</translation>
+    </message>
+    <message>
+        <source>no command given; the commands are %1</source>
+        <translation>未指定命令；可用的命令：%1</translation>
+    </message>
+    <message>
+        <source>unknown command %1; the commands are %2</source>
+        <translation>未知命令 %1；可用的命令：%2</translation>
+    </message>
+    <message>
+        <source>--simulate connects COM1 to a simulated device: it does not go with --port</source>
+        <translation>--simulate 将 COM1 连接到模拟设备：不能与 --port 一起使用</translation>
+    </message>
+    <message>
+        <source>--timeout %1: expected milliseconds from 1 to %2</source>
+        <translation>--timeout %1：应为 1 到 %2 毫秒</translation>
+    </message>
+    <message>
+        <source>--retries %1: expected a number from 0 to %2</source>
+        <translation>--retries %1：应为 0 到 %2 之间的数字</translation>
+    </message>
+    <message>
+        <source>read, ports and scan</source>
+        <translation>read、ports 和 scan</translation>
+    </message>
+    <message>
+        <source>read and set-all</source>
+        <translation>read 和 set-all</translation>
+    </message>
+    <message>
+        <source>set and set-all</source>
+        <translation>set 和 set-all</translation>
+    </message>
+    <message>
+        <source>batch and line</source>
+        <translation>batch 和 line</translation>
+    </message>
+    <message>
+        <source>%1 goes with %2, not with %3</source>
+        <translation>%1 只能与 %2 一起使用，不能与 %3 一起使用</translation>
+    </message>
+    <message>
+        <source>read takes --json or --profile, not both</source>
+        <translation>read 只能使用 --json 或 --profile 之一，不能同时使用</translation>
+    </message>
+    <message>
+        <source>plan talks to no device: --%1 does not go with it</source>
+        <translation>plan 不与设备通信：--%1 不能与其一起使用</translation>
+    </message>
+    <message>
+        <source>%1 takes no arguments: %2</source>
+        <translation>%1 不接受参数：%2</translation>
+    </message>
+    <message>
+        <source>ports sends nothing: --timeout and --retries go with the commands that do</source>
+        <translation>ports 不发送任何数据：--timeout 和 --retries 只用于发送数据的命令</translation>
+    </message>
+    <message>
+        <source>set needs at least one KEY=VALUE</source>
+        <translation>set 至少需要一个 KEY=VALUE</translation>
+    </message>
+</context>
+<context>
+    <name>Cli::Line</name>
+    <message>
+        <source>the record has no line yet: load one with velmora-cli line load</source>
+        <translation>记录库中还没有产线：请用 velmora-cli line load 载入</translation>
+    </message>
+    <message>
+        <source>warning: %1</source>
+        <translation>警告：%1</translation>
+    </message>
+    <message>
+        <source>record unreachable since %1; waiting</source>
+        <translation>自 %1 起无法连接记录库；等待中</translation>
+    </message>
+    <message>
+        <source>record reachable again</source>
+        <translation>记录库已恢复连接</translation>
+    </message>
+    <message>
+        <source>line %1, row %2: ok</source>
+        <translation>产线 %1，第 %2 行：成功</translation>
+    </message>
+    <message>
+        <source>line %1, row %2: free for another device</source>
+        <translation>产线 %1，第 %2 行：已释放，可配置给其他设备</translation>
+    </message>
+</context>
+<context>
+    <name>Cli::Ports</name>
+    <message>
+        <source>no serial port found; is the adapter plugged in? (dmesg says what the system made of it)</source>
+        <translation>未找到串口；适配器是否已插上？（dmesg 可显示系统识别的情况）</translation>
+    </message>
+    <message>
+        <source>no USB serial adapter or mapped COM port to scan; --all scans every serial port</source>
+        <translation>没有可扫描的 USB 串口适配器或已映射的 COM 端口；--all 会扫描所有串口</translation>
+    </message>
+</context>
+<context>
+    <name>Cli::Run</name>
+    <message numerus="yes">
+        <source>%n byte(s) came after their deadline and were dropped: is the device slower than --timeout %1?</source>
+        <translation>
+            <numerusform>%n 个字节在超时后到达，已丢弃：设备是否慢于 --timeout %1？</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>cannot start the simulated device: %1</source>
+        <translation>无法启动模拟设备：%1</translation>
+    </message>
+</context>
+<context>
     <name>Client::Values</name>
     <message>
         <source>expected four numbers 0 to 255 joined by dots</source>
@@ -1132,6 +1457,212 @@
     <message>
         <source>unsupported open mode</source>
         <translation>不支持的打开方式</translation>
+    </message>
+</context>
+<context>
+    <name>Line::Load</name>
+    <message>
+        <source>the record has a line %1 already: give the new one another name</source>
+        <translation>记录库中已有产线 %1：请为新产线另取名称</translation>
+    </message>
+    <message>
+        <source>%1:%2: %3=%4: line %5 gives it already, in row %6 (--allow-reuse %3 allows it)</source>
+        <translation>%1:%2: %3=%4：产线 %5 的第 %6 行已使用该值（--allow-reuse %3 可允许）</translation>
+    </message>
+    <message>
+        <source>%1: %2 more collisions</source>
+        <translation>%1：另有 %2 处重复</translation>
+    </message>
+    <message>
+        <source>line %1: %2 rows loaded from %3</source>
+        <translation>产线 %1：已从 %3 载入 %2 行</translation>
+    </message>
+</context>
+<context>
+    <name>Line::Names</name>
+    <message>
+        <source>%1 %2: a name is 1 to %3 letters, digits and . _ -, beginning with a letter or a digit</source>
+        <translation>%1 %2：名称须为 1 到 %3 个字母、数字或 . _ -，并以字母或数字开头</translation>
+    </message>
+    <message>
+        <source>station (the host name)</source>
+        <translation>工位（主机名）</translation>
+    </message>
+    <message>
+        <source>; give --station NAME</source>
+        <translation>；请指定 --station NAME</translation>
+    </message>
+</context>
+<context>
+    <name>Line::Record</name>
+    <message>
+        <source>cannot reach the record at %1: %2</source>
+        <translation>无法连接 %1 上的记录库：%2</translation>
+    </message>
+    <message>
+        <source>%1 holds no record yet: make it with velmora-cli line init</source>
+        <translation>%1 中还没有记录库：请用 velmora-cli line init 创建</translation>
+    </message>
+    <message>
+        <source>the record is of version %1, older than this program&apos;s %2: bring it up to date with velmora-cli line init</source>
+        <translation>记录库的版本为 %1，低于本程序的 %2：请用 velmora-cli line init 升级</translation>
+    </message>
+    <message>
+        <source>%1: cannot make its folder</source>
+        <translation>%1：无法创建其所在文件夹</translation>
+    </message>
+    <message>
+        <source>%1: in use by another run of this station</source>
+        <translation>%1：正被本工位的另一次运行使用</translation>
+    </message>
+    <message>
+        <source>the record has no line %1</source>
+        <translation>记录库中没有产线 %1</translation>
+    </message>
+    <message>
+        <source>line %1 has the key %2, which this program does not know</source>
+        <translation>产线 %1 含有本程序不认识的键 %2</translation>
+    </message>
+    <message>
+        <source>line %1 has no row %2</source>
+        <translation>产线 %1 没有第 %2 行</translation>
+    </message>
+    <message>
+        <source>station %1 is running on %2: give this one another --station</source>
+        <translation>工位 %1 正在 %2 上运行：请用 --station 为本工位另取名称</translation>
+    </message>
+    <message>
+        <source>%1: station %2 was started again elsewhere</source>
+        <translation>%1：工位 %2 已在别处重新启动</translation>
+    </message>
+    <message>
+        <source>line %1: %2 of %3 rows ok</source>
+        <translation>产线 %1：%3 行中 %2 行成功</translation>
+    </message>
+    <message>
+        <source>%1: station %2 was started again elsewhere while the record could not be reached</source>
+        <translation>%1：无法连接记录库期间，工位 %2 已在别处重新启动</translation>
+    </message>
+    <message>
+        <source>the record is of version %1, newer than this program&apos;s %2: use a newer velmora-cli</source>
+        <translation>记录库的版本为 %1，高于本程序的 %2：请使用更新版本的 velmora-cli</translation>
+    </message>
+    <message>
+        <source>the record is of version %1 already</source>
+        <translation>记录库已是版本 %1</translation>
+    </message>
+    <message>
+        <source>made the record, version %1</source>
+        <translation>已创建记录库，版本 %1</translation>
+    </message>
+    <message>
+        <source>brought the record from version %1 to %2</source>
+        <translation>已将记录库从版本 %1 升级到 %2</translation>
+    </message>
+    <message>
+        <source>1 standby</source>
+        <translation>1 台备用服务器</translation>
+    </message>
+    <message>
+        <source>%1 standbys</source>
+        <translation>%1 台备用服务器</translation>
+    </message>
+    <message>
+        <source>the record&apos;s server has %1 and no synchronous one: a failover may lose rows set down as being written, and their rows could go to two devices; make one synchronous (synchronous_standby_names, synchronous_commit = on; see docs/line.md)</source>
+        <translation>记录库的服务器有 %1，但没有同步备用服务器：故障切换可能丢失已记为写入中的行，这些行可能被配置到两台设备；请将其中一台设为同步（synchronous_standby_names、synchronous_commit = on；见 docs/line.md）</translation>
+    </message>
+</context>
+<context>
+    <name>Line::RecordAddress</name>
+    <message>
+        <source>the password goes in ~/.pgpass, PGPASSFILE or PGPASSWORD, never on the command line</source>
+        <translation>密码应放在 ~/.pgpass、PGPASSFILE 或 PGPASSWORD 中，不能写在命令行上</translation>
+    </message>
+    <message>
+        <source>--record: the address holds a password; %1</source>
+        <translation>--record：地址中含有密码；%1</translation>
+    </message>
+    <message>
+        <source>--record: the address holds %1; %2</source>
+        <translation>--record：地址中含有 %1；%2</translation>
+    </message>
+    <message>
+        <source>--record: %1 holds a &apos;;&apos;, which cannot be passed on</source>
+        <translation>--record：%1 中含有“;”，无法传递</translation>
+    </message>
+</context>
+<context>
+    <name>Line::Status</name>
+    <message>
+        <source>unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>%1 h %2 min</source>
+        <translation>%1 小时 %2 分钟</translation>
+    </message>
+    <message>
+        <source>%1 min %2 s</source>
+        <translation>%1 分钟 %2 秒</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message>
+        <source>line %1: %2 rows: %3 ok, %4 free, %5 claimed, %6 being written, %7 failed</source>
+        <translation>产线 %1：共 %2 行：成功 %3，空闲 %4，已领取 %5，写入中 %6，失败 %7</translation>
+    </message>
+    <message>
+        <source>pace: %1 devices/min; %2 left, time left: %3</source>
+        <translation>节拍：%1 台/分钟；剩余 %2 行，预计剩余时间：%3</translation>
+    </message>
+    <message>
+        <source>%1 %2: %3 ok, %4 failed%5%6</source>
+        <translation>%1 %2：成功 %3，失败 %4%5%6</translation>
+    </message>
+    <message>
+        <source>, %1 being written</source>
+        <translation>，写入中 %1</translation>
+    </message>
+    <message>
+        <source> (station gone)</source>
+        <translation>（工位已离线）</translation>
+    </message>
+    <message>
+        <source>%1 rows in doubt (check the device, then: velmora-cli line resolve ROW --as ok|free):</source>
+        <translation>%1 行待确认（请检查设备，然后执行：velmora-cli line resolve ROW --as ok|free）：</translation>
+    </message>
+    <message>
+        <source>row %1%2: station %3, %4, since %5</source>
+        <translation>第 %1 行%2：工位 %3，%4，自 %5 起</translation>
+    </message>
+    <message>
+        <source> (%1)</source>
+        <translation>（%1）</translation>
+    </message>
+</context>
+<context>
+    <name>Link::PortMap</name>
+    <message>
+        <source>cannot open %1: %2</source>
+        <translation>无法打开 %1：%2</translation>
+    </message>
+    <message>
+        <source>; velmora-cli ports lists the serial ports present</source>
+        <translation>；velmora-cli ports 可列出现有的串口</translation>
+    </message>
+    <message>
+        <source>check the cable, the device&apos;s power and that this is its port (velmora-cli scan finds it)</source>
+        <translation>请检查线缆、设备电源，以及这是否是该设备的端口（velmora-cli scan 可找到它）</translation>
+    </message>
+    <message>
+        <source>--port %1: expected COMn=DEVICE</source>
+        <translation>--port %1：应为 COMn=DEVICE</translation>
+    </message>
+    <message>
+        <source>--port %1: %2 is not a port of the list, COM%3 to COM%4</source>
+        <translation>--port %1：%2 不在端口列表 COM%3 到 COM%4 中</translation>
     </message>
 </context>
 </TS>

@@ -22,6 +22,12 @@
 
 namespace {
 
+// What batch tells a person on stderr; the log and the exit status stay as they are.
+struct BatchText
+{
+    Q_DECLARE_TR_FUNCTIONS(Cli::Batch)
+};
+
 void printLine(const QString &line)
 {
     std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
@@ -55,7 +61,7 @@ int openLine(const Request &request, StopSignals &stopSignals, std::unique_ptr<L
             tryAgain = refusal == Line::Refusal::Unreachable && QDateTime::currentDateTime() < giveUp;
             if (tryAgain) {
                 if (!said)
-                    printError(QStringLiteral("record unreachable since %1; waiting up to %2 s (%3)")
+                    printError(BatchText::tr("record unreachable since %1; waiting up to %2 s (%3)")
                                    .arg(since.toString(QStringLiteral("HH:mm:ss"))).arg(request.recordWaitSeconds).arg(why));
                 QTimer::singleShot(retryMs, &waiting, &QEventLoop::quit);
                 retryMs = std::min(2 * retryMs, settings.lastRetryMs);
@@ -103,7 +109,7 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
         const PortLock::Identity identity = PortLock::identify(device);
         for (size_t i = 0; i < identities.size(); ++i) {
             if (identity.sameDevice(identities[i])) {
-                printError(QStringLiteral("--port %1: that device has a --port already (%2)")
+                printError(BatchText::tr("--port %1: that device has a --port already (%2)")
                                .arg(port, request.ports.at(int(i))));
                 return Exit::UsageError;
             }
@@ -125,8 +131,8 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
         record = std::move(opened);
     }
     if (line && !line->replayed().isEmpty())
-        printError(QStringLiteral("%1 verdicts from the journal set down: %2")
-                       .arg(line->replayed().size()).arg(line->replayed().join(QLatin1String(", "))));
+        printError(BatchText::tr("%n verdicts from the journal set down: %1", nullptr, int(line->replayed().size()))
+                       .arg(line->replayed().join(QLatin1String(", "))));
 
     std::unique_ptr<WireTrace> trace;
     if (request.trace)
@@ -138,7 +144,7 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
     // The devices being written are finished and recorded first.
     int caught = 0;
     if (!catching)
-        printError(QStringLiteral("cannot catch SIGINT and SIGTERM: they stop the batch at once"));
+        printError(BatchText::tr("cannot catch SIGINT and SIGTERM: they stop the batch at once"));
     QObject::connect(&stopSignals, &StopSignals::received, &run, [&run, &caught](int signal) {
         if (caught == 0)
             caught = signal;
@@ -163,7 +169,7 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
     }
     const QStringList unread = run.portsInDoubtWithoutLane();
     if (!unread.isEmpty()) {
-        printError(QStringLiteral("%1: the last run stopped while writing a device on %2; run with --port %3 so "
+        printError(BatchText::tr("%1: the last run stopped while writing a device on %2; run with --port %3 so "
                                   "that it is read first (its row might otherwise go to two devices)")
                        .arg(record->name(), unread.join(QLatin1String(", ")), unread.first()));
         return Exit::UsageError;
@@ -182,9 +188,9 @@ int runBatch(const Request &request, StopSignals &stopSignals, bool catching)
     run.start();
     QCoreApplication::exec();
     if (line && line->journaled() > 0)
-        printError(QStringLiteral("the record could not be reached: %1 verdicts are kept in %2, and the next run "
-                                  "of station %3 on line %4 sets them down first")
-                       .arg(line->journaled()).arg(line->journalPath(), request.station, request.lineName));
+        printError(BatchText::tr("the record could not be reached: %n verdicts are kept in %1, and the next run "
+                                  "of station %2 on line %3 sets them down first", nullptr, line->journaled())
+                       .arg(line->journalPath(), request.station, request.lineName));
     if (caught != 0)
         return StopSignals::exitStatus(caught);
     if (run.logFailed())

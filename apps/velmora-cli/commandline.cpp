@@ -17,6 +17,12 @@ using Client::Writer;
 
 namespace {
 
+// What is wrong with a command line, in its reader's language.
+struct CommandLineText
+{
+    Q_DECLARE_TR_FUNCTIONS(Cli::CommandLine)
+};
+
 constexpr int MaxTimeoutMs = 3600 * 1000;
 constexpr int MaxRetries = 100;
 constexpr int MaxPortWaitSeconds = 24 * 3600;
@@ -217,7 +223,7 @@ bool readFile(const QString &fileName, QByteArray *bytes, QString *error)
 // rather than "No such file or directory".
 bool parsePort(const QString &text, QString *port, QMap<QString, QString> *mappings, QString *error)
 {
-    const QString forms = QStringLiteral("give COM%1 to COM%2, a device path (/dev/ttyUSB0) or COMn=DEVICE")
+    const QString forms = CommandLineText::tr("give COM%1 to COM%2, a device path (/dev/ttyUSB0) or COMn=DEVICE")
                               .arg(PortMap::FirstPort).arg(PortMap::LastPort);
     if (text.contains(QLatin1Char('='))) {
         QString com;
@@ -238,11 +244,11 @@ bool parsePort(const QString &text, QString *port, QMap<QString, QString> *mappi
     else if (PortMap::devicePresent(QLatin1String("/dev/") + text))
         guess = QLatin1String("/dev/") + text;
     const bool listLike = text.startsWith(QLatin1String("COM"), Qt::CaseInsensitive);
-    *error = QStringLiteral("--port %1: %2; %3").arg(Client::shown(text),
-                                                     listLike ? QStringLiteral("not a port of the list") : QStringLiteral("not a port name"),
+    *error = CommandLineText::tr("--port %1: %2; %3").arg(Client::shown(text),
+                                                     listLike ? CommandLineText::tr("not a port of the list") : CommandLineText::tr("not a port name"),
                                                      forms);
     if (!guess.isEmpty())
-        *error += QStringLiteral(" (%1?)").arg(guess);
+        *error += CommandLineText::tr(" (%1?)").arg(guess);
     return false;
 }
 
@@ -256,9 +262,9 @@ CommandLine planCommand(const QCommandLineParser &parser, const Parser &options,
 {
     int count = 0;
     if (!parser.isSet(options.count))
-        return failure(QStringLiteral("plan needs --count N"));
+        return failure(CommandLineText::tr("plan needs --count N"));
     if (!parseCount(parser.value(options.count), 1, Batch::MaxGeneratedRows, &count))
-        return failure(QStringLiteral("--count %1: expected a number from 1 to %2")
+        return failure(CommandLineText::tr("--count %1: expected a number from 1 to %2")
                            .arg(parser.value(options.count)).arg(Batch::MaxGeneratedRows));
     QStringList fixed;
     for (const QString &keys : parser.values(options.fixed))
@@ -293,38 +299,38 @@ CommandLine batchCommand(const QCommandLineParser &parser, const Parser &options
     const bool shared = parser.isSet(options.record);
     if (shared) {
         if (!arguments.isEmpty())
-            return failure(QStringLiteral("batch --record takes its plan from the line: %1").arg(arguments.first()));
+            return failure(CommandLineText::tr("batch --record takes its plan from the line: %1").arg(arguments.first()));
         if (parser.isSet(options.log))
-            return failure(QStringLiteral("batch takes --log or --record, not both"));
+            return failure(CommandLineText::tr("batch takes --log or --record, not both"));
         if (parser.isSet(options.allowDuplicates) || parser.isSet(options.allowOddAddresses))
-            return failure(QStringLiteral("batch --record: the line was checked when it was loaded"));
+            return failure(CommandLineText::tr("batch --record: the line was checked when it was loaded"));
         if (!parser.isSet(options.line))
-            return failure(QStringLiteral("batch --record needs --line NAME"));
+            return failure(CommandLineText::tr("batch --record needs --line NAME"));
         QString error;
         const auto given = parser.isSet(options.station) ? std::optional(parser.value(options.station)) : std::nullopt;
         if (!Line::stationName(given, &request.station, &error))
             return failure(error);
         if (parser.isSet(options.recordWait)
             && !parseCount(parser.value(options.recordWait), 0, Line::MaxRecordWaitSeconds, &request.recordWaitSeconds))
-            return failure(QStringLiteral("--record-wait %1: expected seconds from 0 to %2")
+            return failure(CommandLineText::tr("--record-wait %1: expected seconds from 0 to %2")
                                .arg(parser.value(options.recordWait)).arg(Line::MaxRecordWaitSeconds));
     } else {
         if (arguments.size() != 1)
-            return failure(arguments.isEmpty() ? QStringLiteral("batch needs a PLAN.csv")
-                                               : QStringLiteral("batch takes one plan: %1").arg(arguments.at(1)));
+            return failure(arguments.isEmpty() ? CommandLineText::tr("batch needs a PLAN.csv")
+                                               : CommandLineText::tr("batch takes one plan: %1").arg(arguments.at(1)));
         if (!parser.isSet(options.log))
-            return failure(QStringLiteral("batch needs --log LOG.csv, its record, or --record URL --line NAME"));
+            return failure(CommandLineText::tr("batch needs --log LOG.csv, its record, or --record URL --line NAME"));
         if (parser.isSet(options.station) || parser.isSet(options.recordWait))
-            return failure(QStringLiteral("--%1 goes with batch --record")
+            return failure(CommandLineText::tr("--%1 goes with batch --record")
                                .arg(parser.isSet(options.station) ? QStringLiteral("station") : QStringLiteral("record-wait")));
         request.planFile = arguments.first();
         request.logFile = parser.value(options.log);
     }
     if (parser.isSet(options.autoWait) && parser.isSet(options.noPrompt))
-        return failure(QStringLiteral("batch takes --auto or --no-prompt, not both"));
+        return failure(CommandLineText::tr("batch takes --auto or --no-prompt, not both"));
     if (parser.isSet(options.portWait)
         && !parseCount(parser.value(options.portWait), 0, MaxPortWaitSeconds, &request.portWaitSeconds))
-        return failure(QStringLiteral("--port-wait %1: expected seconds from 0 to %2")
+        return failure(CommandLineText::tr("--port-wait %1: expected seconds from 0 to %2")
                            .arg(parser.value(options.portWait)).arg(MaxPortWaitSeconds));
     request.waiting = parser.isSet(options.autoWait)   ? Batch::Waiting::Auto
                       : parser.isSet(options.noPrompt) ? Batch::Waiting::None
@@ -342,10 +348,10 @@ CommandLine lineCommand(const QCommandLineParser &parser, const Parser &options,
 {
     Request &request = result.request;
     if (arguments.isEmpty())
-        return failure(QStringLiteral("line needs one of %1").arg(LineCommands.join(QLatin1Char(' '))));
+        return failure(CommandLineText::tr("line needs one of %1").arg(LineCommands.join(QLatin1Char(' '))));
     const QString command = arguments.takeFirst();
     if (!LineCommands.contains(command))
-        return failure(QStringLiteral("unknown line command %1; they are %2").arg(command, LineCommands.join(QLatin1Char(' '))));
+        return failure(CommandLineText::tr("unknown line command %1; they are %2").arg(command, LineCommands.join(QLatin1Char(' '))));
     request.lineCommand = Request::LineCommand(LineCommands.indexOf(command));
     const auto bit = [](Request::LineCommand c) { return 1 << c; };
     const struct
@@ -364,25 +370,25 @@ CommandLine lineCommand(const QCommandLineParser &parser, const Parser &options,
     };
     for (const auto &belonging : belongings) {
         if (parser.isSet(belonging.option) && !(belonging.commands & bit(request.lineCommand)))
-            return failure(QStringLiteral("--%1 does not go with line %2").arg(belonging.option.names().first(), command));
+            return failure(CommandLineText::tr("--%1 does not go with line %2").arg(belonging.option.names().first(), command));
     }
     for (const QCommandLineOption *other : {&options.profileFlag, &options.profileFile, &options.verify, &options.count,
                                             &options.fixed, &options.log, &options.autoWait, &options.noPrompt,
                                             &options.portWait, &options.all, &options.recordWait}) {
         if (parser.isSet(*other))
-            return failure(QStringLiteral("--%1 does not go with line %2").arg(other->names().first(), command));
+            return failure(CommandLineText::tr("--%1 does not go with line %2").arg(other->names().first(), command));
     }
     for (const QCommandLineOption *device : {&options.port, &options.timeout, &options.retries, &options.trace,
                                              &options.simulate, &options.station}) {
         if (parser.isSet(*device))
-            return failure(QStringLiteral("line %1 talks to no device: --%2 does not go with it")
+            return failure(CommandLineText::tr("line %1 talks to no device: --%2 does not go with it")
                                .arg(command, device->names().first()));
     }
     if (!parser.isSet(options.record))
-        return failure(QStringLiteral("line %1 needs --record URL").arg(command));
+        return failure(CommandLineText::tr("line %1 needs --record URL").arg(command));
     const bool needsLine = request.lineCommand != Request::LineInit && request.lineCommand != Request::LineStatus;
     if (needsLine && !parser.isSet(options.line))
-        return failure(QStringLiteral("line %1 needs --line NAME").arg(command));
+        return failure(CommandLineText::tr("line %1 needs --line NAME").arg(command));
     QString error;
     if (parser.isSet(options.line) && !Line::checkName(request.lineName, QStringLiteral("--line"), &error))
         return failure(error);
@@ -392,13 +398,13 @@ CommandLine lineCommand(const QCommandLineParser &parser, const Parser &options,
     switch (request.lineCommand) {
     case Request::LineLoad:
         if (arguments.size() != 1)
-            return failure(arguments.isEmpty() ? QStringLiteral("line load needs a PLAN.csv")
-                                               : QStringLiteral("line load takes one plan: %1").arg(arguments.at(1)));
+            return failure(arguments.isEmpty() ? CommandLineText::tr("line load needs a PLAN.csv")
+                                               : CommandLineText::tr("line load takes one plan: %1").arg(arguments.at(1)));
         request.planFile = arguments.takeFirst();
         for (const QString &keys : parser.values(options.allowReuse)) {
             for (const QString &key : keys.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
                 if (!Line::identityKeys().contains(key))
-                    return failure(QStringLiteral("--allow-reuse %1: the keys a device is known by are %2")
+                    return failure(CommandLineText::tr("--allow-reuse %1: the keys a device is known by are %2")
                                        .arg(Client::shown(key), Line::identityKeys().join(QLatin1Char(' '))));
                 request.allowReuse << key;
             }
@@ -410,16 +416,16 @@ CommandLine lineCommand(const QCommandLineParser &parser, const Parser &options,
         bool number = false;
         request.resolveRow = arguments.value(0).toInt(&number);
         if (arguments.size() != 1 || !number || request.resolveRow < 1)
-            return failure(QStringLiteral("line resolve needs the ROW, a number from 1"));
+            return failure(CommandLineText::tr("line resolve needs the ROW, a number from 1"));
         const QString as = parser.value(options.as);
         if (as != QLatin1String("ok") && as != QLatin1String("free"))
-            return failure(QStringLiteral("line resolve needs --as ok (the device holds the row) or --as free (it does not)"));
+            return failure(CommandLineText::tr("line resolve needs --as ok (the device holds the row) or --as free (it does not)"));
         request.resolveAsOk = as == QLatin1String("ok");
         return result;
     }
     default:
         if (!arguments.isEmpty())
-            return failure(QStringLiteral("line %1 takes no arguments: %2").arg(command, arguments.first()));
+            return failure(CommandLineText::tr("line %1 takes no arguments: %2").arg(command, arguments.first()));
         return result;
     }
 }
@@ -456,10 +462,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
 
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return failure(QStringLiteral("no command given; the commands are %1").arg(Commands.join(QLatin1Char(' '))));
+        return failure(CommandLineText::tr("no command given; the commands are %1").arg(Commands.join(QLatin1Char(' '))));
     const QString command = positional.takeFirst();
     if (!Commands.contains(command))
-        return failure(QStringLiteral("unknown command %1; the commands are %2")
+        return failure(CommandLineText::tr("unknown command %1; the commands are %2")
                            .arg(command, Commands.join(QLatin1Char(' '))));
 
     Request &request = result.request;
@@ -469,7 +475,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     request.simulate = parser.isSet(parsed->simulate);
     if (parser.isSet(parsed->port)) {
         if (request.simulate)
-            return failure(QStringLiteral("--simulate connects COM1 to a simulated device: it does not go with --port"));
+            return failure(CommandLineText::tr("--simulate connects COM1 to a simulated device: it does not go with --port"));
         request.ports.clear();  // batch: a lane each
         for (const QString &given : parser.values(parsed->port)) {
             QString port;
@@ -482,11 +488,11 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
     if (parser.isSet(parsed->timeout)
         && !parseCount(parser.value(parsed->timeout), 1, MaxTimeoutMs, &request.timeoutMs))
-        return failure(QStringLiteral("--timeout %1: expected milliseconds from 1 to %2")
+        return failure(CommandLineText::tr("--timeout %1: expected milliseconds from 1 to %2")
                            .arg(parser.value(parsed->timeout)).arg(MaxTimeoutMs));
     if (parser.isSet(parsed->retries)
         && !parseCount(parser.value(parsed->retries), 0, MaxRetries, &request.retries))
-        return failure(QStringLiteral("--retries %1: expected a number from 0 to %2")
+        return failure(CommandLineText::tr("--retries %1: expected a number from 0 to %2")
                            .arg(parser.value(parsed->retries)).arg(MaxRetries));
 
     if (parser.isSet(parsed->record)) {
@@ -508,13 +514,13 @@ CommandLine parseCommandLine(const QStringList &arguments)
         bool given;
         const char *option;
         int commands;
-        const char *names;
+        const char *names;  // commands, as typed; a list of them is said in the reader's language
     } belongings[] = {
-        {json, "--json", bit(Request::Read) | bit(Request::ListPorts) | bit(Request::Scan), "read, ports and scan"},
+        {json, "--json", bit(Request::Read) | bit(Request::ListPorts) | bit(Request::Scan), QT_TRANSLATE_NOOP("Cli::CommandLine", "read, ports and scan")},
         {parser.isSet(parsed->all), "--all", bit(Request::Scan), "scan"},
         {parser.isSet(parsed->portWait), "--port-wait", bit(Request::RunBatch), "batch"},
-        {profile, "--profile", bit(Request::Read) | bit(Request::SetAll), "read and set-all"},
-        {request.verify, "--verify", bit(Request::Set) | bit(Request::SetAll), "set and set-all"},
+        {profile, "--profile", bit(Request::Read) | bit(Request::SetAll), QT_TRANSLATE_NOOP("Cli::CommandLine", "read and set-all")},
+        {request.verify, "--verify", bit(Request::Set) | bit(Request::SetAll), QT_TRANSLATE_NOOP("Cli::CommandLine", "set and set-all")},
         {parser.isSet(parsed->count), "--count", bit(Request::GeneratePlan), "plan"},
         {parser.isSet(parsed->fixed), "--fixed", bit(Request::GeneratePlan), "plan"},
         {parser.isSet(parsed->log), "--log", bit(Request::RunBatch), "batch"},
@@ -522,8 +528,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         {parser.isSet(parsed->noPrompt), "--no-prompt", bit(Request::RunBatch), "batch"},
         {parser.isSet(parsed->allowDuplicates), "--allow-duplicates", bit(Request::RunBatch), "batch"},
         {parser.isSet(parsed->allowOddAddresses), "--allow-odd-addresses", bit(Request::RunBatch), "batch"},
-        {parser.isSet(parsed->record), "--record", bit(Request::RunBatch), "batch and line"},
-        {parser.isSet(parsed->line), "--line", bit(Request::RunBatch), "batch and line"},
+        {parser.isSet(parsed->record), "--record", bit(Request::RunBatch), QT_TRANSLATE_NOOP("Cli::CommandLine", "batch and line")},
+        {parser.isSet(parsed->line), "--line", bit(Request::RunBatch), QT_TRANSLATE_NOOP("Cli::CommandLine", "batch and line")},
         {parser.isSet(parsed->station), "--station", bit(Request::RunBatch), "batch"},
         {parser.isSet(parsed->allowReuse), "--allow-reuse", 0, "line load"},
         {parser.isSet(parsed->watch), "--watch", 0, "line status"},
@@ -532,16 +538,16 @@ CommandLine parseCommandLine(const QStringList &arguments)
     };
     for (const auto &option : belongings) {
         if (option.given && !(option.commands & bit(request.command)))
-            return failure(QStringLiteral("%1 goes with %2, not with %3")
-                               .arg(QLatin1String(option.option), QLatin1String(option.names), command));
+            return failure(CommandLineText::tr("%1 goes with %2, not with %3")
+                               .arg(QLatin1String(option.option), CommandLineText::tr(option.names), command));
     }
     if (json && profile)
-        return failure(QStringLiteral("read takes --json or --profile, not both"));
+        return failure(CommandLineText::tr("read takes --json or --profile, not both"));
     if (request.command == Request::GeneratePlan) {
         for (const QCommandLineOption *option : {&parsed->port, &parsed->timeout, &parsed->retries, &parsed->trace,
                                                  &parsed->simulate}) {
             if (parser.isSet(*option))
-                return failure(QStringLiteral("plan talks to no device: --%1 does not go with it")
+                return failure(CommandLineText::tr("plan talks to no device: --%1 does not go with it")
                                    .arg(option->names().first()));
         }
         return planCommand(parser, *parsed, positional);
@@ -554,9 +560,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
     if (request.command == Request::ListPorts || request.command == Request::Scan) {
         if (!positional.isEmpty())
-            return failure(QStringLiteral("%1 takes no arguments: %2").arg(command, positional.first()));
+            return failure(CommandLineText::tr("%1 takes no arguments: %2").arg(command, positional.first()));
         if (request.command == Request::ListPorts && (parser.isSet(parsed->timeout) || parser.isSet(parsed->retries)))
-            return failure(QStringLiteral("ports sends nothing: --timeout and --retries go with the commands that do"));
+            return failure(CommandLineText::tr("ports sends nothing: --timeout and --retries go with the commands that do"));
         request.format = json ? Request::Json : Request::Report;
         request.scanAll = parser.isSet(parsed->all);
         request.portsGiven = parser.isSet(parsed->port);
@@ -564,11 +570,11 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
     request.format = json ? Request::Json : profile ? Request::Profile : Request::Report;
     if (request.command == Request::Set && positional.isEmpty())
-        return failure(QStringLiteral("set needs at least one KEY=VALUE"));
+        return failure(CommandLineText::tr("set needs at least one KEY=VALUE"));
 
     const bool takesValues = request.command == Request::Set || request.command == Request::SetAll;
     if (!takesValues && !positional.isEmpty())
-        return failure(QStringLiteral("%1 takes no arguments: %2").arg(command, positional.first()));
+        return failure(CommandLineText::tr("%1 takes no arguments: %2").arg(command, positional.first()));
 
     QString error;
     if (request.command == Request::SetAll && parser.isSet(parsed->profileFile)

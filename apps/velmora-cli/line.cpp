@@ -29,6 +29,12 @@ using Line::Refusal;
 
 namespace {
 
+// What the line commands tell a person; their JSON and CSV stay as they are.
+struct LineText
+{
+    Q_DECLARE_TR_FUNCTIONS(Cli::Line)
+};
+
 // line status --watch shows the line again this often.
 constexpr int WatchIntervalMs = 2000;
 
@@ -102,7 +108,7 @@ bool printStatus(QSqlDatabase &db, const Request &request, QString *error)
                                      .toJson(QJsonDocument::Compact))
                + QLatin1Char('\n');
     else if (names.isEmpty())
-        text = QStringLiteral("the record has no line yet: load one with velmora-cli line load\n");
+        text = LineText::tr("the record has no line yet: load one with velmora-cli line load") + QLatin1Char('\n');
     // --watch: each time under the time it was taken.
     if (request.watch && request.format != Request::Json)
         text = QStringLiteral("-- %1\n").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))) + text;
@@ -119,7 +125,7 @@ int status(Line::Connection &connection, const Request &request, StopSignals &st
     }
     const QString standby = Line::standbyWarning(connection.db());
     if (!standby.isEmpty())
-        printError(QStringLiteral("warning: ") + standby);
+        printError(LineText::tr("warning: %1").arg(standby));
     if (!request.watch)
         return Exit::Success;
     int exitStatus = Exit::Success;
@@ -135,14 +141,14 @@ int status(Line::Connection &connection, const Request &request, StopSignals &st
         if (connection.open(&reason) == Refusal::Unreachable) {
             if (unreachableSince.isNull()) {
                 unreachableSince = QDateTime::currentDateTime();
-                printError(QStringLiteral("record unreachable since %1; waiting")
+                printError(LineText::tr("record unreachable since %1; waiting")
                                .arg(unreachableSince.toString(QStringLiteral("HH:mm:ss"))));
             }
             return;
         }
         if (!unreachableSince.isNull()) {
             unreachableSince = QDateTime();
-            printError(QStringLiteral("record reachable again"));
+            printError(LineText::tr("record reachable again"));
         }
         if (!printStatus(connection.db(), request, &error)) {
             printError(error);
@@ -195,9 +201,8 @@ int resolve(Line::Connection &connection, const Request &request)
         printError(error);
         return Exit::UsageError;
     }
-    printOut(QStringLiteral("line %1, row %2: %3\n")
-                 .arg(request.lineName).arg(request.resolveRow)
-                 .arg(request.resolveAsOk ? QStringLiteral("ok") : QStringLiteral("free for another device")));
+    printOut((request.resolveAsOk ? LineText::tr("line %1, row %2: ok") : LineText::tr("line %1, row %2: free for another device"))
+                 .arg(request.lineName).arg(request.resolveRow) + QLatin1Char('\n'));
     return Exit::Success;
 }
 

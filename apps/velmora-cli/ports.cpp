@@ -17,6 +17,12 @@
 
 namespace {
 
+// What ports and scan tell a person on stderr.
+struct PortsText
+{
+    Q_DECLARE_TR_FUNCTIONS(Cli::Ports)
+};
+
 void print(const QByteArray &text)
 {
     std::fputs(text.constData(), stdout);
@@ -85,7 +91,7 @@ int runPorts(const Request &request)
         return Exit::Success;
     }
     if (ports.empty())
-        printError(QStringLiteral("no serial port found; is the adapter plugged in? (dmesg says what the system made of it)"));
+        printError(PortsText::tr("no serial port found; is the adapter plugged in? (dmesg says what the system made of it)"));
     QByteArray text;
     for (const PortList::Port &port : ports)
         text += portLine(port).toLocal8Bit() + '\n';
@@ -111,7 +117,7 @@ int runScan(const Request &request)
             candidates.push_back({PortList::displayName(port), port.device});
     }
     if (candidates.empty()) {
-        printError(QStringLiteral("no USB serial adapter or mapped COM port to scan; --all scans every serial port"));
+        printError(PortsText::tr("no USB serial adapter or mapped COM port to scan; --all scans every serial port"));
         return Exit::NoLine;
     }
     std::unique_ptr<WireTrace> trace;

@@ -17,6 +17,12 @@ using Client::OperationResult;
 
 namespace {
 
+// What a command on one device tells a person on stderr.
+struct RunText
+{
+    Q_DECLARE_TR_FUNCTIONS(Cli::Run)
+};
+
 void print(const QString &text)
 {
     std::fputs(text.toLocal8Bit().constData(), stdout);
@@ -81,8 +87,8 @@ int report(const Request &request, const OperationResult &result)
     for (const QString &note : result.notes)
         printError(note);
     if (result.lateBytes > 0)
-        printError(QStringLiteral("%1 byte(s) came after their deadline and were dropped: is the device slower "
-                                  "than --timeout %2?").arg(result.lateBytes).arg(request.timeoutMs));
+        printError(RunText::tr("%n byte(s) came after their deadline and were dropped: is the device slower "
+                               "than --timeout %1?", nullptr, result.lateBytes).arg(request.timeoutMs));
     return exitCodeOf(result.status);
 }
 
@@ -130,7 +136,7 @@ bool prepareLines(const Request &request, std::unique_ptr<QObject> *simulator)
         QString error;
         *simulator = BuiltInSimulator::start(&error);
         if (!*simulator) {
-            printError(QStringLiteral("cannot start the simulated device: ") + error);
+            printError(RunText::tr("cannot start the simulated device: %1").arg(error));
             return false;
         }
     }

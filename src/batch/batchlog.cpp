@@ -5,6 +5,7 @@
 
 #include "link/portlock.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMetaObject>
 
@@ -15,6 +16,12 @@ using Protocol::BlockField;
 namespace Batch {
 
 namespace {
+
+// Why a log cannot be taken, for a person, in their language; what the log holds never changes.
+struct LogText
+{
+    Q_DECLARE_TR_FUNCTIONS(Batch::Log)
+};
 
 // Room kept for a verdict line beyond what its "writing" line takes: its
 // detail and the ten values read back.
@@ -41,7 +48,7 @@ bool BatchLog::open(const QString &fileName, QStringList *errors, QStringList *w
     case DurableFile::Opened::InUse: {
         // Two runs on one log would provision the same rows twice.
         const QString holder = PortLock::flockHolder(fileName);
-        *errors << QStringLiteral("%1: in use by another run (velmora-cli batch or velmora-bench)%2")
+        *errors << LogText::tr("%1: in use by another run (velmora-cli batch or velmora-bench)%2")
                        .arg(fileName, holder.isEmpty() ? QString() : QStringLiteral(": ") + holder);
         return false;
     }

@@ -85,12 +85,13 @@ void BatchRun::checkNext(Port &port)
     port.state = Port::Checking;
     announce(port, LaneState::Checking);
     QString error;
-    if (!port.lane->open(&error)) {
+    QString logged;  // the log's detail is the same in every language
+    if (!port.lane->open(&error, &logged)) {
         Attempt attempt;
         attempt.row = port.row;
         attempt.port = port.lane->port();
         attempt.result = Result::NoAnswer;
-        attempt.detail = QStringLiteral("after the last run stopped: %1; its device may hold this row").arg(error);
+        attempt.detail = QStringLiteral("after the last run stopped: %1; its device may hold this row").arg(logged);
         QMetaObject::invokeMethod(this, [this, &port, attempt] { checked(port, attempt); }, Qt::QueuedConnection);
         return;
     }

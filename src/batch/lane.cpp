@@ -59,7 +59,7 @@ Lane::Lane(const QString &port, const QString &device, const LineSettings &setti
 
 Lane::~Lane() = default;
 
-bool Lane::open(QString *error)
+bool Lane::open(QString *error, QString *asWritten)
 {
     if (m_session.line().isOpen() || m_session.line().open(m_device)) {
         m_lost = false;
@@ -67,6 +67,8 @@ bool Lane::open(QString *error)
         return true;
     }
     *error = PortMap::cannotOpen(m_port, m_session.line().errorString());
+    if (asWritten)
+        *asWritten = PortMap::cannotOpenAsWritten(m_port, m_session.line().errorString());
     return false;
 }
 

@@ -46,8 +46,9 @@ public:
     ~Lane() override;
 
     const QString &port() const { return m_port; }
-    // Opens the port unless it is open; false with the reason in *error.
-    bool open(QString *error);
+    // Opens the port unless it is open; false with the reason in *error, in
+    // its reader's language, and in *asWritten as a log keeps it.
+    bool open(QString *error, QString *asWritten = nullptr);
 
     using Done = std::function<void()>;
     // One operation at a time; done is called once, never before the call returns.

@@ -9,9 +9,19 @@
 
 namespace Line {
 
+namespace {
+
+// A line's record as a person is told of it, in their language.
+struct RecordText
+{
+    Q_DECLARE_TR_FUNCTIONS(Line::Record)
+};
+
+} // namespace
+
 QString unreachableMessage(const RecordAddress &address, const QString &reason)
 {
-    return QStringLiteral("cannot reach the record at %1: %2").arg(address.shown(), reason.simplified());
+    return RecordText::tr("cannot reach the record at %1: %2").arg(address.shown(), reason.simplified());
 }
 
 Connection::Connection(const RecordAddress &address)
@@ -46,7 +56,7 @@ Refusal checkRecord(QSqlDatabase &db, const RecordAddress &address, QString *err
     if (version < 0)
         return Refusal::Unreachable;
     if (version == 0) {
-        *error = QStringLiteral("%1 holds no record yet: make it with velmora-cli line init").arg(address.shown());
+        *error = RecordText::tr("%1 holds no record yet: make it with velmora-cli line init").arg(address.shown());
         return Refusal::Unusable;
     }
     if (version > SchemaVersion) {
@@ -54,7 +64,7 @@ Refusal checkRecord(QSqlDatabase &db, const RecordAddress &address, QString *err
         return Refusal::Unusable;
     }
     if (version < SchemaVersion) {
-        *error = QStringLiteral("the record is of version %1, older than this program's %2: bring it up to date with "
+        *error = RecordText::tr("the record is of version %1, older than this program's %2: bring it up to date with "
                                 "velmora-cli line init").arg(version).arg(SchemaVersion);
         return Refusal::Unusable;
     }

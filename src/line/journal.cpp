@@ -3,6 +3,7 @@
 #include "blockjson.h"
 #include "statefolder.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QJsonDocument>
@@ -12,6 +13,16 @@
 #include <algorithm>
 
 namespace Line {
+
+namespace {
+
+// A line's record as a person is told of it, in their language.
+struct RecordText
+{
+    Q_DECLARE_TR_FUNCTIONS(Line::Record)
+};
+
+} // namespace
 
 QString Journal::fileName(const QString &recordIdentity, const QString &line, const QString &station)
 {
@@ -25,7 +36,7 @@ QString Journal::fileName(const QString &recordIdentity, const QString &line, co
 bool Journal::open(const QString &fileName, QString *error)
 {
     if (!QDir().mkpath(QFileInfo(fileName).absolutePath())) {
-        *error = QStringLiteral("%1: cannot make its folder").arg(fileName);
+        *error = RecordText::tr("%1: cannot make its folder").arg(fileName);
         return false;
     }
     QString why;
@@ -33,7 +44,7 @@ bool Journal::open(const QString &fileName, QString *error)
     case Batch::DurableFile::Opened::Yes:
         break;
     case Batch::DurableFile::Opened::InUse:
-        *error = QStringLiteral("%1: in use by another run of this station").arg(fileName);
+        *error = RecordText::tr("%1: in use by another run of this station").arg(fileName);
         return false;
     case Batch::DurableFile::Opened::Failed:
         *error = QStringLiteral("%1: %2").arg(fileName, why);

@@ -2,6 +2,7 @@
 
 #include "sql.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlError>
@@ -11,6 +12,12 @@
 namespace Line {
 
 namespace {
+
+// A line's load as a person is told of it; the plan.csv:LINE: before a problem never changes.
+struct LoadText
+{
+    Q_DECLARE_TR_FUNCTIONS(Line::Load)
+};
 
 // Rows go over in slices of this many, each one statement.
 constexpr int RowsAStatement = 5000;
@@ -64,7 +71,7 @@ bool loadLine(QSqlDatabase &db, const LoadRequest &request, QString *done, QStri
              &error))
         return failed(error);
     if (!query.next())
-        return failed(QStringLiteral("the record has a line %1 already: give the new one another name").arg(request.line));
+        return failed(LoadText::tr("the record has a line %1 already: give the new one another name").arg(request.line));
     const int line = query.value(0).toInt();
 
     // A key must hold one device's value unless the plan may repeat it.
@@ -106,20 +113,20 @@ bool loadLine(QSqlDatabase &db, const LoadRequest &request, QString *done, QStri
             return failed(error);
         while (clash.next()) {
             if (++collisions <= MaxCollisionsShown)
-                *errors << QStringLiteral("%1:%2: %3=%4: line %5 gives it already, in row %6 (--allow-reuse %3 allows it)")
+                *errors << LoadText::tr("%1:%2: %3=%4: line %5 gives it already, in row %6 (--allow-reuse %3 allows it)")
                                .arg(request.planFile, clash.value(0).toString(), key, clash.value(1).toString(),
                                     clash.value(2).toString(), clash.value(3).toString());
         }
     }
     if (collisions > 0) {
         if (collisions > MaxCollisionsShown)
-            *errors << QStringLiteral("%1: %2 more collisions").arg(request.planFile).arg(collisions - MaxCollisionsShown);
+            *errors << LoadText::tr("%1: %2 more collisions").arg(request.planFile).arg(collisions - MaxCollisionsShown);
         db.rollback();
         return false;
     }
     if (!db.commit())
         return failed(db.lastError().text());
-    *done = QStringLiteral("line %1: %2 rows loaded from %3").arg(request.line).arg(plan.size()).arg(request.planFile);
+    *done = LoadText::tr("line %1: %2 rows loaded from %3").arg(request.line).arg(plan.size()).arg(request.planFile);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "sql.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlError>
@@ -10,13 +11,23 @@
 
 namespace Line {
 
+namespace {
+
+// A line's record as a person is told of it, in their language.
+struct RecordText
+{
+    Q_DECLARE_TR_FUNCTIONS(Line::Record)
+};
+
+} // namespace
+
 int lineId(QSqlDatabase &db, const QString &name, QString *error)
 {
     QSqlQuery query(db);
     if (!run(query, QStringLiteral("SELECT id FROM velmora.lines WHERE name = ?"), {name}, error))
         return 0;
     if (!query.next()) {
-        *error = QStringLiteral("the record has no line %1").arg(name);
+        *error = RecordText::tr("the record has no line %1").arg(name);
         return 0;
     }
     return query.value(0).toInt();
@@ -29,7 +40,7 @@ bool readLine(QSqlDatabase &db, const QString &name, LineInfo *line, QString *er
              {name}, error))
         return false;
     if (!query.next()) {
-        *error = QStringLiteral("the record has no line %1").arg(name);
+        *error = RecordText::tr("the record has no line %1").arg(name);
         return false;
     }
     line->id = query.value(0).toInt();
@@ -40,7 +51,7 @@ bool readLine(QSqlDatabase &db, const QString &name, LineInfo *line, QString *er
     for (const QString &key : query.value(1).toString().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const Protocol::BlockField *field = Protocol::blockField(key);
         if (!field) {
-            *error = QStringLiteral("line %1 has the key %2, which this program does not know").arg(name, key);
+            *error = RecordText::tr("line %1 has the key %2, which this program does not know").arg(name, key);
             return false;
         }
         plan.fields.push_back(field);
@@ -55,7 +66,7 @@ bool readLine(QSqlDatabase &db, const QString &name, LineInfo *line, QString *er
         row.line = query.value(3).toInt();
         row.id = query.value(1).toString();
         if (row.number != plan.size() + 1) {
-            *error = QStringLiteral("line %1 has no row %2").arg(name).arg(plan.size() + 1);
+            *error = RecordText::tr("line %1 has no row %2").arg(name).arg(plan.size() + 1);
             return false;
         }
         const QJsonObject planned = QJsonDocument::fromJson(query.value(2).toByteArray()).object();

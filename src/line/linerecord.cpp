@@ -13,6 +13,12 @@ namespace Line {
 
 namespace {
 
+// A line's record as a person is told of it, in their language.
+struct RecordText
+{
+    Q_DECLARE_TR_FUNCTIONS(Line::Record)
+};
+
 using Answer = RecordLink::Answer;
 
 // Reading a whole line takes longer than a row's call.
@@ -138,7 +144,7 @@ void LineRecord::open(std::function<void(Refusal, const QString &)> finished)
                 return failedAnswer(db, query);
             if (!query.value(0).toString().isEmpty()) {
                 opened->refusal = Refusal::Unusable;
-                opened->error = QStringLiteral("station %1 is running on %2: give this one another --station")
+                opened->error = RecordText::tr("station %1 is running on %2: give this one another --station")
                                     .arg(settings.station, query.value(0).toString());
                 return doneAnswer();
             }
@@ -336,7 +342,7 @@ void LineRecord::answered(Op op, const Answer &answer)
     }
     if (!answer.ok) {
         if (answer.sqlState == QLatin1String("VL001")) {
-            emit broken(QStringLiteral("%1: station %2 was started again elsewhere").arg(name(), m_settings.station));
+            emit broken(RecordText::tr("%1: station %2 was started again elsewhere").arg(name(), m_settings.station));
             m_stopping = true;
             lost(std::move(op));
             return;
@@ -411,7 +417,7 @@ void LineRecord::runEnded(std::function<void()> then)
         },
         [this, then](const Answer &answer) {
             if (answer.ok)
-                m_summaryNote = QStringLiteral("line %1: %2 of %3 rows ok")
+                m_summaryNote = RecordText::tr("line %1: %2 of %3 rows ok")
                                     .arg(m_settings.line, answer.values.value(0).toString(), answer.values.value(1).toString());
             then();
         });
@@ -444,7 +450,7 @@ void LineRecord::tryAgain()
                 return;
             }
             if (!answer.values.value(0).toBool()) {
-                emit broken(QStringLiteral("%1: station %2 was started again elsewhere while the record could not be reached")
+                emit broken(RecordText::tr("%1: station %2 was started again elsewhere while the record could not be reached")
                                 .arg(name(), m_settings.station));
                 stopWaiting();
                 return;
@@ -499,7 +505,7 @@ void LineRecord::renew()
                 return;
             }
             if (!answer.values.value(0).toBool()) {
-                emit broken(QStringLiteral("%1: station %2 was started again elsewhere").arg(name(), m_settings.station));
+                emit broken(RecordText::tr("%1: station %2 was started again elsewhere").arg(name(), m_settings.station));
                 stopWaiting();
             }
         });

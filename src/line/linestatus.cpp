@@ -2,6 +2,7 @@
 
 #include "sql.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 
 #include <cmath>
@@ -10,18 +11,24 @@ namespace Line {
 
 namespace {
 
+// A line's state as a person reads it, in their language; its JSON never changes.
+struct StatusText
+{
+    Q_DECLARE_TR_FUNCTIONS(Line::Status)
+};
+
 // The pace is taken over this much of the most recent work.
 constexpr int PaceWindowSeconds = 300;
 
 QString duration(qint64 seconds)
 {
     if (seconds < 0)
-        return QStringLiteral("unknown");
+        return StatusText::tr("unknown");
     if (seconds >= 3600)
-        return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds % 3600 / 60);
+        return StatusText::tr("%1 h %2 min").arg(seconds / 3600).arg(seconds % 3600 / 60);
     if (seconds >= 60)
-        return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);
-    return QStringLiteral("%1 s").arg(seconds);
+        return StatusText::tr("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);
+    return StatusText::tr("%1 s").arg(seconds);
 }
 
 } // namespace
@@ -98,24 +105,26 @@ bool readStatus(QSqlDatabase &db, int lineId, const QString &name, LineStatus *s
 
 QString statusText(const LineStatus &status)
 {
-    QString text = QStringLiteral("line %1: %2 rows: %3 ok, %4 free, %5 claimed, %6 being written, %7 failed\n")
+    const QLatin1Char end('\n');
+    const QLatin1String indent("  ");
+    QString text = StatusText::tr("line %1: %2 rows: %3 ok, %4 free, %5 claimed, %6 being written, %7 failed")
                        .arg(status.line).arg(status.rows).arg(status.ok).arg(status.free).arg(status.claimed)
-                       .arg(status.writing - status.inDoubtCount()).arg(status.failed);
-    text += QStringLiteral("pace: %1 devices/min; %2 left, time left: %3\n")
-                .arg(status.perMinute, 0, 'f', 1).arg(status.left()).arg(duration(status.secondsLeft()));
+                       .arg(status.writing - status.inDoubtCount()).arg(status.failed) + end;
+    text += StatusText::tr("pace: %1 devices/min; %2 left, time left: %3")
+                .arg(status.perMinute, 0, 'f', 1).arg(status.left()).arg(duration(status.secondsLeft())) + end;
     for (const LineStatus::Lane &lane : status.lanes)
-        text += QStringLiteral("  %1 %2: %3 ok, %4 failed%5%6\n")
+        text += indent + StatusText::tr("%1 %2: %3 ok, %4 failed%5%6")
                     .arg(lane.station, lane.lane).arg(lane.ok).arg(lane.failed)
-                    .arg(lane.writing > 0 ? QStringLiteral(", %1 being written").arg(lane.writing) : QString(),
-                         lane.live ? QString() : QStringLiteral(" (station gone)"));
+                    .arg(lane.writing > 0 ? StatusText::tr(", %1 being written").arg(lane.writing) : QString(),
+                         lane.live ? QString() : StatusText::tr(" (station gone)")) + end;
     if (!status.inDoubt.empty()) {
-        text += QStringLiteral("%1 rows in doubt (check the device, then: velmora-cli line resolve ROW --as ok|free):\n")
-                    .arg(status.inDoubtCount());
+        text += StatusText::tr("%1 rows in doubt (check the device, then: velmora-cli line resolve ROW --as ok|free):")
+                    .arg(status.inDoubtCount()) + end;
         for (const LineStatus::Doubt &doubt : status.inDoubt)
-            text += QStringLiteral("  row %1%2: station %3, %4, since %5\n")
+            text += indent + StatusText::tr("row %1%2: station %3, %4, since %5")
                         .arg(doubt.row)
-                        .arg(doubt.id.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(doubt.id), doubt.station,
-                             doubt.lane, doubt.since.toLocalTime().toString(Qt::ISODate));
+                        .arg(doubt.id.isEmpty() ? QString() : StatusText::tr(" (%1)").arg(doubt.id), doubt.station,
+                             doubt.lane, doubt.since.toLocalTime().toString(Qt::ISODate)) + end;
     }
     return text;
 }

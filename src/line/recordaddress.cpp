@@ -1,5 +1,6 @@
 #include "recordaddress.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 
@@ -10,6 +11,12 @@
 namespace Line {
 
 namespace {
+
+// What is wrong with a --record, in its reader's language.
+struct AddressText
+{
+    Q_DECLARE_TR_FUNCTIONS(Line::RecordAddress)
+};
 
 // Connecting gives up after this, rather than waiting for TCP's own time-out
 // on a server that does not answer; a query on a connection whose packets
@@ -38,10 +45,10 @@ QString quoted(QString value)
 
 bool RecordAddress::parse(const QString &text, QString *error)
 {
-    const QString passwordHint = QStringLiteral("the password goes in ~/.pgpass, PGPASSFILE or PGPASSWORD, "
+    const QString passwordHint = AddressText::tr("the password goes in ~/.pgpass, PGPASSFILE or PGPASSWORD, "
                                                 "never on the command line");
     if (holdsPassword(text)) {
-        *error = QStringLiteral("--record: the address holds a password; %1").arg(passwordHint);
+        *error = AddressText::tr("--record: the address holds a password; %1").arg(passwordHint);
         return false;
     }
     char *message = nullptr;
@@ -58,13 +65,13 @@ bool RecordAddress::parse(const QString &text, QString *error)
         if (!option->val)
             continue;
         if (qstrcmp(option->dispchar, "*") == 0) {
-            *error = QStringLiteral("--record: the address holds %1; %2").arg(QString::fromUtf8(option->keyword), passwordHint);
+            *error = AddressText::tr("--record: the address holds %1; %2").arg(QString::fromUtf8(option->keyword), passwordHint);
             return false;
         }
         const QString value = QString::fromUtf8(option->val);
         // Qt's driver reads ';' as the separator of its own options.
         if (value.contains(QLatin1Char(';'))) {
-            *error = QStringLiteral("--record: %1 holds a ';', which cannot be passed on").arg(QString::fromUtf8(option->keyword));
+            *error = AddressText::tr("--record: %1 holds a ';', which cannot be passed on").arg(QString::fromUtf8(option->keyword));
             return false;
         }
         m_options.append({QString::fromUtf8(option->keyword), value});

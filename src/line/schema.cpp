@@ -1,5 +1,6 @@
 #include "schema.h"
 
+#include <QCoreApplication>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -8,6 +9,12 @@
 namespace Line {
 
 namespace {
+
+// A line's record as a person is told of it, in their language.
+struct RecordText
+{
+    Q_DECLARE_TR_FUNCTIONS(Line::Record)
+};
 
 // Each version's step from the one before; a later version appends its own.
 // The values of a row are a JSON object of the plan's keys ("lip":
@@ -351,7 +358,7 @@ int schemaVersion(QSqlDatabase &db, QString *error)
 
 QString newerSchemaMessage(int version)
 {
-    return QStringLiteral("the record is of version %1, newer than this program's %2: use a newer velmora-cli")
+    return RecordText::tr("the record is of version %1, newer than this program's %2: use a newer velmora-cli")
         .arg(version).arg(SchemaVersion);
 }
 
@@ -391,9 +398,9 @@ bool initSchema(QSqlDatabase &db, QString *done, QString *error, bool *newer, in
         *error = db.lastError().text();
         return false;
     }
-    *done = version == upTo ? QStringLiteral("the record is of version %1 already").arg(upTo)
-            : version == 0  ? QStringLiteral("made the record, version %1").arg(upTo)
-                            : QStringLiteral("brought the record from version %1 to %2").arg(version).arg(upTo);
+    *done = version == upTo ? RecordText::tr("the record is of version %1 already").arg(upTo)
+            : version == 0  ? RecordText::tr("made the record, version %1").arg(upTo)
+                            : RecordText::tr("brought the record from version %1 to %2").arg(version).arg(upTo);
     return true;
 }
 

@@ -1,9 +1,20 @@
 #include "standbycheck.h"
 
+#include <QCoreApplication>
 #include <QSqlQuery>
 #include <QVariant>
 
 namespace Line {
+
+namespace {
+
+// A line's record as a person is told of it, in their language.
+struct RecordText
+{
+    Q_DECLARE_TR_FUNCTIONS(Line::Record)
+};
+
+} // namespace
 
 QString standbyWarning(QSqlDatabase &db)
 {
@@ -26,10 +37,12 @@ QString standbyWarning(QSqlDatabase &db)
     const bool settingsAllow = !names.isEmpty() && commit != QLatin1String("off") && commit != QLatin1String("local");
     if (settingsAllow && (seen < standbys || synchronous > 0))
         return {};
-    return QStringLiteral("the record's server has %1 standby%2 and no synchronous one: a failover may lose rows set "
+    // English says "1 standby" and "2 standbys"; %n would say "standby(s)".
+    const QString servers = standbys == 1 ? RecordText::tr("1 standby") : RecordText::tr("%1 standbys").arg(standbys);
+    return RecordText::tr("the record's server has %1 and no synchronous one: a failover may lose rows set "
                           "down as being written, and their rows could go to two devices; make one synchronous "
                           "(synchronous_standby_names, synchronous_commit = on; see docs/line.md)")
-        .arg(standbys).arg(standbys == 1 ? QString() : QStringLiteral("s"));
+        .arg(servers);
 }
 
 } // namespace Line

@@ -2,6 +2,7 @@
 
 #include "inprocessport.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
@@ -10,6 +11,27 @@
 namespace PortMap {
 
 namespace {
+
+// What a person is told of a port, in their language.
+struct PortMapText
+{
+    Q_DECLARE_TR_FUNCTIONS(Link::PortMap)
+};
+
+QString asWritten(const char *text, const char * = nullptr, int = -1)
+{
+    return QString::fromLatin1(text);
+}
+
+using Say = QString (*)(const char *, const char *, int);
+
+QString cannotOpenText(const QString &portOrPath, const QString &reason, Say say)
+{
+    QString line = say(QT_TRANSLATE_NOOP("Link::PortMap", "cannot open %1: %2"), nullptr, -1).arg(displayName(portOrPath), reason);
+    if (!devicePresent(resolve(portOrPath)))
+        line += say(QT_TRANSLATE_NOOP("Link::PortMap", "; velmora-cli ports lists the serial ports present"), nullptr, -1);
+    return line;
+}
 
 struct Mapping
 {
@@ -104,15 +126,17 @@ QString displayName(const QString &portOrPath)
 
 QString cannotOpen(const QString &portOrPath, const QString &reason)
 {
-    QString line = QStringLiteral("cannot open %1: %2").arg(displayName(portOrPath), reason);
-    if (!devicePresent(resolve(portOrPath)))
-        line += QLatin1String("; velmora-cli ports lists the serial ports present");
-    return line;
+    return cannotOpenText(portOrPath, reason, &PortMapText::tr);
+}
+
+QString cannotOpenAsWritten(const QString &portOrPath, const QString &reason)
+{
+    return cannotOpenText(portOrPath, reason, &asWritten);
 }
 
 QString noAnswerHint()
 {
-    return QStringLiteral("check the cable, the device's power and that this is its port (velmora-cli scan finds it)");
+    return PortMapText::tr("check the cable, the device's power and that this is its port (velmora-cli scan finds it)");
 }
 
 bool devicePresent(const QString &device)
@@ -146,11 +170,11 @@ bool parseMapping(const QString &text, QString *comName, QString *device, QStrin
     const QString name = text.left(equals);
     const QString path = equals < 0 ? QString() : text.mid(equals + 1);
     if (equals < 0 || path.isEmpty()) {
-        *error = QStringLiteral("--port %1: expected COMn=DEVICE").arg(text);
+        *error = PortMapText::tr("--port %1: expected COMn=DEVICE").arg(text);
         return false;
     }
     if (portNumber(name) == 0) {
-        *error = QStringLiteral("--port %1: %2 is not a port of the list, COM%3 to COM%4")
+        *error = PortMapText::tr("--port %1: %2 is not a port of the list, COM%3 to COM%4")
                      .arg(text, name).arg(FirstPort).arg(LastPort);
         return false;
     }

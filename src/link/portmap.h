@@ -34,8 +34,10 @@ QMap<QString, QString> mappings();
 // A port as it is opened: "COM1 (/dev/ttyS0)", or the path alone.
 QString displayName(const QString &portOrPath);
 // "cannot open COM1 (/dev/ttyS0): REASON", with where to look next for a
-// device that is not there.
+// device that is not there: in its reader's language.
 QString cannotOpen(const QString &portOrPath, const QString &reason);
+// The same as written, whatever the language, for a log.
+QString cannotOpenAsWritten(const QString &portOrPath, const QString &reason);
 
 // What to check when a port is open but no device answers on it.
 QString noAnswerHint();

@@ -15,9 +15,11 @@ struct Run
     QString err;
 };
 
-inline Run cli(const QStringList &arguments)
+inline Run cli(const QStringList &arguments,
+               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(environment);
     QSignalSpy finished(&process, &QProcess::finished);
     process.start(QStringLiteral(VELMORA_CLI_PATH), arguments);
     if (!finished.wait(30000))
