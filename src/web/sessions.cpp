@@ -21,24 +21,35 @@ QByteArray Sessions::randomToken()
 
 QByteArray Sessions::open(const QString &role, bool planner, const QString &connection)
 {
+    const QDateTime now = m_clock();
+    endIdle(now);
     const QByteArray token = randomToken();
-    m_sessions.insert(token, {role, planner, randomToken(), connection, QDateTime::currentDateTimeUtc()});
+    m_sessions.insert(token, {role, planner, randomToken(), connection, now});
     return token;
 }
 
 Session *Sessions::find(const QByteArray &token)
 {
+    const QDateTime now = m_clock();
+    endIdle(now);
     const auto found = m_sessions.find(token);
     if (found == m_sessions.end())
         return nullptr;
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    if (found->lastSeen.secsTo(now) >= m_idleSeconds) {
-        end(*found);
-        m_sessions.erase(found);
-        return nullptr;
-    }
     found->lastSeen = now;
     return &*found;
+}
+
+// A few sessions at most, one per person: looking at each costs nothing.
+void Sessions::endIdle(const QDateTime &now)
+{
+    for (auto session = m_sessions.begin(); session != m_sessions.end();) {
+        if (session->lastSeen.secsTo(now) >= m_idleSeconds) {
+            end(*session);
+            session = m_sessions.erase(session);
+        } else {
+            ++session;
+        }
+    }
 }
 
 void Sessions::close(const QByteArray &token)

@@ -4,13 +4,17 @@
 // the cookie, but cannot read the token). A session ends after 8 hours
 // without a request, or at logout. A planner's session keeps the connection
 // its login made, as that role, for settling rows: the password is used
-// once, to open it, and kept nowhere.
+// once, to open it, and kept nowhere. A session nobody comes back to is
+// ended too, its connection closed, when another is opened or found: a
+// closed browser must not hold a connection of the server's for good.
 #pragma once
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
 #include <QString>
+
+#include <functional>
 
 namespace Web {
 
@@ -28,7 +32,12 @@ class Sessions
 public:
     static constexpr qint64 IdleSeconds = 8 * 3600;
 
-    explicit Sessions(qint64 idleSeconds = IdleSeconds) : m_idleSeconds(idleSeconds) {}
+    using Clock = std::function<QDateTime()>;
+
+    explicit Sessions(qint64 idleSeconds = IdleSeconds, Clock clock = &QDateTime::currentDateTimeUtc)
+        : m_idleSeconds(idleSeconds), m_clock(std::move(clock))
+    {
+    }
     ~Sessions();
     Sessions(const Sessions &) = delete;
     Sessions &operator=(const Sessions &) = delete;
@@ -39,12 +48,16 @@ public:
     Session *find(const QByteArray &token);
     void close(const QByteArray &token);
 
+    int count() const { return int(m_sessions.size()); }
+
     static QByteArray randomToken();
 
 private:
+    void endIdle(const QDateTime &now);
     void end(const Session &session);
 
     const qint64 m_idleSeconds;
+    const Clock m_clock;
     QHash<QByteArray, Session> m_sessions;
 };
 
