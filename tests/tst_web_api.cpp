@@ -186,6 +186,48 @@ private slots:
         QCOMPARE(answer.header("Cache-Control"), QByteArray("no-store"));
     }
 
+    // Pages and messages in the language asked for: the page's switch (a
+    // cookie), else Accept-Language by weight, else English. The status and
+    // the JSON's fields never change with it.
+    void languages_data()
+    {
+        QTest::addColumn<QByteArray>("acceptLanguage");
+        QTest::addColumn<QByteArray>("cookie");
+        QTest::addColumn<bool>("chinese");
+        QTest::newRow("a Chinese browser") << QByteArray("zh-CN,zh;q=0.9,en;q=0.8") << QByteArray() << true;
+        QTest::newRow("by weight") << QByteArray("en;q=0.1, zh;q=0.9") << QByteArray() << true;
+        QTest::newRow("Traditional has none: the next") << QByteArray("zh-TW, zh-Hans;q=0.5") << QByteArray() << true;
+        QTest::newRow("no catalogue") << QByteArray("de, fr;q=0.5") << QByteArray() << false;
+        QTest::newRow("switched to English") << QByteArray("zh-CN") << QByteArray("velmora_lang=en") << false;
+        QTest::newRow("switched to Chinese") << QByteArray("en") << QByteArray("a=b; velmora_lang=zh_CN") << true;
+        QTest::newRow("a switch to nothing") << QByteArray("en") << QByteArray("velmora_lang=../x") << false;
+    }
+    void languages()
+    {
+        QFETCH(QByteArray, acceptLanguage);
+        QFETCH(QByteArray, cookie);
+        QFETCH(bool, chinese);
+        QList<QPair<QByteArray, QByteArray>> headers{{"Accept-Language", acceptLanguage}};
+        if (!cookie.isEmpty())
+            headers.append({"Cookie", cookie});
+        const Answer error = request(m_network, api(u"lines/nope"_s), "GET", {}, headers);
+        QCOMPARE(error.status, 404);
+        QCOMPARE(error.object().keys(), QStringList{u"error"_s});
+        QCOMPARE(error.object().value(u"error"_s).toString(), chinese ? u"没有此产线：nope"_s : u"no such line: nope"_s);
+        QCOMPARE(error.header("Vary"), QByteArray("Accept-Language, Cookie"));
+
+        const Answer page = request(m_network, m_web->base + u"lines/nope"_s, "GET", {}, headers);
+        QCOMPARE(page.status, 200);
+        const QString html = QString::fromUtf8(page.body);
+        QVERIFY2(html.contains(chinese ? u"<html lang=\"zh-CN\">"_s : u"<html lang=\"en\">"_s), page.body.left(200).constData());
+        QVERIFY(html.contains(chinese ? u"<h1>产线 <span"_s : u"<h1>Line <span"_s));
+        QVERIFY2(!html.contains(u"{{"_s), "every text of the page translated");
+        // The page's texts for its script are still JSON.
+        const qsizetype texts = html.indexOf(u"id=\"texts\">"_s) + 11;
+        const QJsonObject json = QJsonDocument::fromJson(html.mid(texts, html.indexOf(u"</script>"_s, texts) - texts).toUtf8()).object();
+        QCOMPARE(json.value(u"live"_s).toString(), chinese ? u"实时"_s : u"live"_s);
+    }
+
     void devicesByKey_data()
     {
         QTest::addColumn<QString>("typed");

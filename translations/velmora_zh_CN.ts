@@ -1665,4 +1665,568 @@
         <translation>--port %1：%2 不在端口列表 COM%3 到 COM%4 中</translation>
     </message>
 </context>
+<context>
+    <name>Web</name>
+    <message>
+        <source>--listen %1: not an address and port such as 127.0.0.1:8080</source>
+        <translation>--listen %1：不是地址和端口，应形如 127.0.0.1:8080</translation>
+    </message>
+    <message>
+        <source>%1 is not the loopback: give --tls-cert and --tls-key, or --insecure-http to serve plain HTTP that anyone on the network can read</source>
+        <translation>%1 不是本机回环地址：请给出 --tls-cert 和 --tls-key，或用 --insecure-http 以明文 HTTP 提供服务（网络上任何人都能读取）</translation>
+    </message>
+    <message>
+        <source>wrong role or password</source>
+        <translation>角色或密码错误</translation>
+    </message>
+    <message>
+        <source>the record cannot be reached</source>
+        <translation>无法连接记录库</translation>
+    </message>
+    <message>
+        <source>%1 is not a role of this record</source>
+        <translation>%1 不是本记录库的角色</translation>
+    </message>
+    <message>
+        <source>%1: a whole number from %2 to %3</source>
+        <translation>%1：应为 %2 到 %3 之间的整数</translation>
+    </message>
+</context>
+<context>
+    <name>Web::Main</name>
+    <message>
+        <source>Serves a line&apos;s record to browsers and to the factory&apos;s systems: every line live, a device&apos;s record by its MAC, LIP, SN or id, and an HTTP API (/api/v1/). The password of --record&apos;s role comes from ~/.pgpass, PGPASSFILE or PGPASSWORD; the role should be a member of velmora_viewer, which can only read.</source>
+        <translation>为浏览器和工厂系统提供产线记录库：实时查看每条产线，按 MAC、LIP、SN 或 id 查找设备记录，并提供 HTTP API（/api/v1/）。--record 角色的密码取自 ~/.pgpass、PGPASSFILE 或 PGPASSWORD；该角色应属于只读的 velmora_viewer。</translation>
+    </message>
+    <message>
+        <source>The record: a libpq URI or key=value string.</source>
+        <translation>记录库：libpq URI 或 key=value 字符串。</translation>
+    </message>
+    <message>
+        <source>The address and port to listen on (default 127.0.0.1:8080; port 0 takes a free one).</source>
+        <translation>监听的地址和端口（默认 127.0.0.1:8080；端口 0 表示任取一个空闲端口）。</translation>
+    </message>
+    <message>
+        <source>Serve HTTPS with this certificate (PEM).</source>
+        <translation>用此证书（PEM）提供 HTTPS。</translation>
+    </message>
+    <message>
+        <source>The certificate&apos;s private key (PEM).</source>
+        <translation>证书的私钥（PEM）。</translation>
+    </message>
+    <message>
+        <source>Serve plain HTTP on an address other than the loopback.</source>
+        <translation>在本机回环以外的地址上提供明文 HTTP。</translation>
+    </message>
+    <message>
+        <source>Viewing needs a login too (any role of the record).</source>
+        <translation>查看也需要登录（记录库的任一角色）。</translation>
+    </message>
+    <message>
+        <source>velmora-web: --record is needed</source>
+        <translation>velmora-web：需要 --record</translation>
+    </message>
+    <message>
+        <source>velmora-web: --tls-cert and --tls-key need a PEM certificate and its key</source>
+        <translation>velmora-web：--tls-cert 和 --tls-key 需要 PEM 证书及其私钥</translation>
+    </message>
+    <message>
+        <source>velmora-web: cannot listen on %1:%2</source>
+        <translation>velmora-web：无法监听 %1:%2</translation>
+    </message>
+    <message>
+        <source>velmora-web: warning: serving plain HTTP beyond the loopback (--insecure-http): logins and the record can be read on the network</source>
+        <translation>velmora-web：警告：在本机回环以外提供明文 HTTP（--insecure-http）：登录信息和记录库内容可在网络上被读取</translation>
+    </message>
+    <message>
+        <source>velmora-web: serving the record at %1 on %2://%3:%4/</source>
+        <translation>velmora-web：在 %2://%3:%4/ 提供记录库 %1</translation>
+    </message>
+</context>
+<context>
+    <name>Web::WebServer</name>
+    <message>
+        <source>the role of --record can change the record: give velmora-web a role that only reads (GRANT velmora_viewer TO ...)</source>
+        <translation>--record 的角色能修改记录库：请给 velmora-web 一个只读角色（GRANT velmora_viewer TO ...）</translation>
+    </message>
+    <message>
+        <source>the record cannot be reached</source>
+        <translation>无法连接记录库</translation>
+    </message>
+    <message>
+        <source>the record could not answer: %1</source>
+        <translation>记录库无法应答：%1</translation>
+    </message>
+    <message>
+        <source>no such page</source>
+        <translation>没有此页面</translation>
+    </message>
+    <message>
+        <source>the address is too long</source>
+        <translation>地址过长</translation>
+    </message>
+    <message>
+        <source>the headers are too large</source>
+        <translation>请求头过大</translation>
+    </message>
+    <message>
+        <source>the request is too large</source>
+        <translation>请求过大</translation>
+    </message>
+    <message>
+        <source>only GET here</source>
+        <translation>此处只接受 GET</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>没有此文件</translation>
+    </message>
+    <message>
+        <source>send JSON (Content-Type: application/json)</source>
+        <translation>请发送 JSON（Content-Type: application/json）</translation>
+    </message>
+    <message>
+        <source>POST to log in</source>
+        <translation>登录请用 POST</translation>
+    </message>
+    <message>
+        <source>POST to log out</source>
+        <translation>退出登录请用 POST</translation>
+    </message>
+    <message>
+        <source>the request lacks this session&apos;s CSRF token</source>
+        <translation>请求缺少本会话的 CSRF 令牌</translation>
+    </message>
+    <message>
+        <source>log in to see the record</source>
+        <translation>请登录后查看记录库</translation>
+    </message>
+    <message>
+        <source>no such line</source>
+        <translation>没有此产线</translation>
+    </message>
+    <message>
+        <source>q: a device&apos;s id, LIP, MAC, SN or its label&apos;s text</source>
+        <translation>q：设备的 id、LIP、MAC、SN 或其标签上的文字</translation>
+    </message>
+    <message>
+        <source>no such line: %1</source>
+        <translation>没有此产线：%1</translation>
+    </message>
+    <message>
+        <source>POST to settle a row</source>
+        <translation>确认行请用 POST</translation>
+    </message>
+    <message>
+        <source>no such route</source>
+        <translation>没有此路径</translation>
+    </message>
+    <message>
+        <source>state: free, claimed, writing, ok or failed</source>
+        <translation>state：free、claimed、writing、ok 或 failed</translation>
+    </message>
+    <message>
+        <source>result: ok, mismatch, refused, no-answer or skipped</source>
+        <translation>result：ok、mismatch、refused、no-answer 或 skipped</translation>
+    </message>
+    <message>
+        <source>since: a time such as 2026-12-09T05:00:00Z</source>
+        <translation>since：时间，形如 2026-12-09T05:00:00Z</translation>
+    </message>
+    <message>
+        <source>after: an attempt&apos;s id, a whole number</source>
+        <translation>after：一次尝试的 id，为整数</translation>
+    </message>
+    <message>
+        <source>too many failed logins: try again in %1 minutes</source>
+        <translation>登录失败次数过多：请 %1 分钟后再试</translation>
+    </message>
+    <message>
+        <source>log in as a planner to settle a row</source>
+        <translation>确认行需以计划员身份登录</translation>
+    </message>
+    <message>
+        <source>%1 is not a planner (velmora_planner)</source>
+        <translation>%1 不是计划员（velmora_planner）</translation>
+    </message>
+    <message>
+        <source>row: a row&apos;s number</source>
+        <translation>row：行号</translation>
+    </message>
+    <message>
+        <source>as: ok (the device holds the row) or free (it does not)</source>
+        <translation>as：ok（设备已写入该行）或 free（未写入）</translation>
+    </message>
+</context>
+<context>
+    <name>WebPage</name>
+    <message>
+        <source>Velmora: a device&apos;s record</source>
+        <translation>Velmora：设备记录</translation>
+    </message>
+    <message>
+        <source>Log in</source>
+        <translation>登录</translation>
+    </message>
+    <message>
+        <source>Log out</source>
+        <translation>退出登录</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>语言</translation>
+    </message>
+    <message>
+        <source>A device&apos;s record</source>
+        <translation>设备记录</translation>
+    </message>
+    <message>
+        <source>MAC, LIP, SN, id, or scan its label</source>
+        <translation>MAC、LIP、SN、id，或扫描设备标签</translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation>查找</translation>
+    </message>
+    <message>
+        <source>No device of any line has that key.</source>
+        <translation>所有产线中都没有该键值的设备。</translation>
+    </message>
+    <message>
+        <source>Line</source>
+        <translation>产线</translation>
+    </message>
+    <message>
+        <source>Row</source>
+        <translation>行</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>工位</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>Values asked</source>
+        <translation>计划值</translation>
+    </message>
+    <message>
+        <source>Every attempt</source>
+        <translation>全部尝试</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>Detail</source>
+        <translation>详情</translation>
+    </message>
+    <message>
+        <source>ms</source>
+        <translation>毫秒</translation>
+    </message>
+    <message>
+        <source>Read back</source>
+        <translation>回读值</translation>
+    </message>
+    <message>
+        <source>Log in with your PostgreSQL role</source>
+        <translation>用您的 PostgreSQL 角色登录</translation>
+    </message>
+    <message>
+        <source>Role</source>
+        <translation>角色</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>密码</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>logged in as %1</source>
+        <translation>已登录：%1</translation>
+    </message>
+    <message>
+        <source>planner</source>
+        <translation>计划员</translation>
+    </message>
+    <message>
+        <source>could not log in</source>
+        <translation>无法登录</translation>
+    </message>
+    <message>
+        <source>row %1</source>
+        <translation>第 %1 行</translation>
+    </message>
+    <message>
+        <source>Velmora: lines</source>
+        <translation>Velmora：产线</translation>
+    </message>
+    <message>
+        <source>MAC, LIP, SN or id</source>
+        <translation>MAC、LIP、SN 或 id</translation>
+    </message>
+    <message>
+        <source>Find a device</source>
+        <translation>查找设备</translation>
+    </message>
+    <message>
+        <source>Lines</source>
+        <translation>产线</translation>
+    </message>
+    <message>
+        <source>connecting…</source>
+        <translation>正在连接…</translation>
+    </message>
+    <message>
+        <source>Rows</source>
+        <translation>行数</translation>
+    </message>
+    <message>
+        <source>Ok %</source>
+        <translation>成功率 %</translation>
+    </message>
+    <message>
+        <source>Devices a minute</source>
+        <translation>每分钟台数</translation>
+    </message>
+    <message>
+        <source>Stations working</source>
+        <translation>工作中的工位</translation>
+    </message>
+    <message>
+        <source>In doubt</source>
+        <translation>待确认</translation>
+    </message>
+    <message>
+        <source>The record has no line yet: load one with velmora-cli line load.</source>
+        <translation>记录库中还没有产线：请用 velmora-cli line load 导入。</translation>
+    </message>
+    <message>
+        <source>live</source>
+        <translation>实时</translation>
+    </message>
+    <message>
+        <source>not live: reconnecting…</source>
+        <translation>连接中断：正在重连…</translation>
+    </message>
+    <message>
+        <source>Velmora: a line</source>
+        <translation>Velmora：产线</translation>
+    </message>
+    <message>
+        <source>time left:</source>
+        <translation>剩余时间：</translation>
+    </message>
+    <message>
+        <source>yield</source>
+        <translation>良率</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <source>Free</source>
+        <translation>空闲</translation>
+    </message>
+    <message>
+        <source>Claimed</source>
+        <translation>已领取</translation>
+    </message>
+    <message>
+        <source>Being written</source>
+        <translation>写入中</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>Devices a minute, last hour</source>
+        <translation>每分钟台数（最近一小时）</translation>
+    </message>
+    <message>
+        <source>Failures by cause</source>
+        <translation>失败原因</translation>
+    </message>
+    <message>
+        <source>Count</source>
+        <translation>次数</translation>
+    </message>
+    <message>
+        <source>Cumulative %</source>
+        <translation>累计 %</translation>
+    </message>
+    <message>
+        <source>Stations</source>
+        <translation>工位</translation>
+    </message>
+    <message>
+        <source>Lanes</source>
+        <translation>通道</translation>
+    </message>
+    <message>
+        <source>Last verdict</source>
+        <translation>最近结果</translation>
+    </message>
+    <message>
+        <source>Rows in doubt</source>
+        <translation>待确认的行</translation>
+    </message>
+    <message>
+        <source>Check the device, then settle the row: ok if the device holds it, free to write it again. Needs a planner&apos;s login.</source>
+        <translation>请检查设备，然后确认该行：设备已写入则选“成功”，需重新写入则选“空闲”。需要计划员登录。</translation>
+    </message>
+    <message>
+        <source>Id</source>
+        <translation>Id</translation>
+    </message>
+    <message>
+        <source>Since</source>
+        <translation>开始时间</translation>
+    </message>
+    <message>
+        <source>id, LIP, MAC or SN</source>
+        <translation>id、LIP、MAC 或 SN</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>搜索</translation>
+    </message>
+    <message>
+        <source>any state</source>
+        <translation>任意状态</translation>
+    </message>
+    <message>
+        <source>free</source>
+        <translation>空闲</translation>
+    </message>
+    <message>
+        <source>claimed</source>
+        <translation>已领取</translation>
+    </message>
+    <message>
+        <source>writing</source>
+        <translation>写入中</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>any result</source>
+        <translation>任意结果</translation>
+    </message>
+    <message>
+        <source>mismatch</source>
+        <translation>不一致</translation>
+    </message>
+    <message>
+        <source>refused</source>
+        <translation>被拒绝</translation>
+    </message>
+    <message>
+        <source>no-answer</source>
+        <translation>无应答</translation>
+    </message>
+    <message>
+        <source>skipped</source>
+        <translation>已跳过</translation>
+    </message>
+    <message>
+        <source>station</source>
+        <translation>工位</translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>显示</translation>
+    </message>
+    <message>
+        <source>CSV (line export)</source>
+        <translation>CSV（line export）</translation>
+    </message>
+    <message>
+        <source>LIP</source>
+        <translation>LIP</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC</translation>
+    </message>
+    <message>
+        <source>SN</source>
+        <translation>SN</translation>
+    </message>
+    <message>
+        <source>Previous</source>
+        <translation>上一页</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>下一页</translation>
+    </message>
+    <message>
+        <source>%1 of %2 ok</source>
+        <translation>%2 行中 %1 行成功</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>%1–%2 of %3</source>
+        <translation>第 %1–%2 条，共 %3 条</translation>
+    </message>
+    <message>
+        <source>Settle row %1 as %2?</source>
+        <translation>将第 %1 行确认为“%2”？</translation>
+    </message>
+    <message>
+        <source>ok devices</source>
+        <translation>成功台数</translation>
+    </message>
+    <message>
+        <source>%1 min ago</source>
+        <translation>%1 分钟前</translation>
+    </message>
+    <message>
+        <source>now</source>
+        <translation>现在</translation>
+    </message>
+    <message>
+        <source>working</source>
+        <translation>工作中</translation>
+    </message>
+    <message>
+        <source>waiting for the record</source>
+        <translation>等待记录库</translation>
+    </message>
+    <message>
+        <source>lease run out</source>
+        <translation>租约已过期</translation>
+    </message>
+    <message>
+        <source>No such line.</source>
+        <translation>没有此产线。</translation>
+    </message>
+</context>
 </TS>

@@ -5,6 +5,7 @@
 #include "line/recordaddress.h"
 #include "shell/exitstatus.h"
 #include "shell/stopsignals.h"
+#include "shell/translations.h"
 #include "web/listenaddress.h"
 #include "web/webserver.h"
 
@@ -25,10 +26,11 @@ void print(FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
-QString tr(const char *text)
+// What velmora-web says on its command line, in the system's language.
+struct MainText
 {
-    return QCoreApplication::translate("velmora-web", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(Web::Main)
+};
 
 } // namespace
 
@@ -37,29 +39,30 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmora-web"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+    Translations::install();
     StopSignals stopSignals;
     stopSignals.install();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        tr("Serves a line's record to browsers and to the factory's systems: every line live, a device's record "
+        MainText::tr("Serves a line's record to browsers and to the factory's systems: every line live, a device's record "
            "by its MAC, LIP, SN or id, and an HTTP API (/api/v1/). The password of --record's role comes from "
            "~/.pgpass, PGPASSFILE or PGPASSWORD; the role should be a member of velmora_viewer, which can only read."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption record(QStringLiteral("record"), tr("The record: a libpq URI or key=value string."),
+    const QCommandLineOption record(QStringLiteral("record"), MainText::tr("The record: a libpq URI or key=value string."),
                                     QStringLiteral("URL"));
     const QCommandLineOption listen(QStringLiteral("listen"),
-                                    tr("The address and port to listen on (default 127.0.0.1:8080; port 0 takes a free one)."),
+                                    MainText::tr("The address and port to listen on (default 127.0.0.1:8080; port 0 takes a free one)."),
                                     QStringLiteral("ADDR:PORT"), QStringLiteral("127.0.0.1:8080"));
-    const QCommandLineOption tlsCert(QStringLiteral("tls-cert"), tr("Serve HTTPS with this certificate (PEM)."),
+    const QCommandLineOption tlsCert(QStringLiteral("tls-cert"), MainText::tr("Serve HTTPS with this certificate (PEM)."),
                                      QStringLiteral("FILE"));
-    const QCommandLineOption tlsKey(QStringLiteral("tls-key"), tr("The certificate's private key (PEM)."),
+    const QCommandLineOption tlsKey(QStringLiteral("tls-key"), MainText::tr("The certificate's private key (PEM)."),
                                     QStringLiteral("FILE"));
     const QCommandLineOption insecure(QStringLiteral("insecure-http"),
-                                      tr("Serve plain HTTP on an address other than the loopback."));
+                                      MainText::tr("Serve plain HTTP on an address other than the loopback."));
     const QCommandLineOption loginToView(QStringLiteral("login-to-view"),
-                                         tr("Viewing needs a login too (any role of the record)."));
+                                         MainText::tr("Viewing needs a login too (any role of the record)."));
     parser.addOptions({record, listen, tlsCert, tlsKey, insecure, loginToView});
     parser.process(app);
 
@@ -67,7 +70,7 @@ int main(int argc, char *argv[])
     Web::ListenAddress where;
     Line::RecordAddress address;
     if (!parser.isSet(record)) {
-        print(stderr, tr("velmora-web: --record is needed"));
+        print(stderr, MainText::tr("velmora-web: --record is needed"));
         return Exit::UsageError;
     }
     if (!address.parse(parser.value(record), &error) || !where.parse(parser.value(listen), &error)) {
@@ -87,7 +90,7 @@ int main(int argc, char *argv[])
         if (key.isNull() && keyFile.seek(0))
             key = QSslKey(&keyFile, QSsl::Ec, QSsl::Pem);
         if (certificate.isNull() || key.isNull()) {
-            print(stderr, tr("velmora-web: --tls-cert and --tls-key need a PEM certificate and its key"));
+            print(stderr, MainText::tr("velmora-web: --tls-cert and --tls-key need a PEM certificate and its key"));
             return Exit::UsageError;
         }
     }
@@ -106,16 +109,16 @@ int main(int argc, char *argv[])
         server.sslSetup(certificate, key);
     const quint16 port = server.listen(where.address, where.port);
     if (port == 0) {
-        print(stderr, tr("velmora-web: cannot listen on %1:%2").arg(where.address.toString()).arg(where.port));
+        print(stderr, MainText::tr("velmora-web: cannot listen on %1:%2").arg(where.address.toString()).arg(where.port));
         return Exit::UsageError;
     }
     const QString host = where.address.protocol() == QAbstractSocket::IPv6Protocol
                              ? QStringLiteral("[%1]").arg(where.address.toString())
                              : where.address.toString();
     if (!where.isLoopback() && !tls)
-        print(stderr, tr("velmora-web: warning: serving plain HTTP beyond the loopback (--insecure-http): "
+        print(stderr, MainText::tr("velmora-web: warning: serving plain HTTP beyond the loopback (--insecure-http): "
                          "logins and the record can be read on the network"));
-    print(stdout, tr("velmora-web: serving the record at %1 on %2://%3:%4/")
+    print(stdout, MainText::tr("velmora-web: serving the record at %1 on %2://%3:%4/")
                       .arg(address.shown(), tls ? QStringLiteral("https") : QStringLiteral("http"), host)
                       .arg(port));
 

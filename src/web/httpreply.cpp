@@ -60,6 +60,8 @@ QByteArray encodeReply(const HttpReply &reply, bool tls, bool headOnly)
     QByteArray out = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reason(reply.status) + "\r\n";
     out += securityHeaders(tls);
     out += reply.cacheable ? QByteArrayLiteral("Cache-Control: no-cache\r\n") : QByteArrayLiteral("Cache-Control: no-store\r\n");
+    // Pages and messages are in the language the request asks for.
+    out += "Vary: Accept-Language, Cookie\r\n";
     if (!reply.type.isEmpty())
         out += "Content-Type: " + reply.type + (reply.type.startsWith("text/") ? "; charset=utf-8" : "") + "\r\n";
     for (const auto &header : reply.headers)

@@ -75,9 +75,13 @@ bool oneOf(const QString &value, std::initializer_list<const char *> allowed)
 WebServer::WebServer(const Line::RecordAddress &address, const Options &options, QObject *parent)
     : QAbstractHttpServer(parent), m_address(address), m_options(options), m_connection(m_address)
 {
+    QCoreApplication::installTranslator(&m_translator);
 }
 
-WebServer::~WebServer() = default;
+WebServer::~WebServer()
+{
+    QCoreApplication::removeTranslator(&m_translator);
+}
 
 Line::Refusal WebServer::open(QString *error)
 {
@@ -154,6 +158,7 @@ bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
     for (const auto &header : request.headers())
         headerBytes += header.first.size() + header.second.size() + 4;
     const bool head = request.method() == QHttpServerRequest::Method::Head;
+    const AnsweringIn answering(m_translator, requestLanguage(request.value("Cookie"), request.value("Accept-Language")));
     if (request.url().toEncoded().size() > MaxUrlBytes)
         reply(socket, errorReply(414, tr("the address is too long")));
     else if (headerBytes > MaxHeaderBytes)
@@ -199,7 +204,8 @@ HttpReply WebServer::page(const QString &name) const
     QFile file(QStringLiteral(":/web/") + name);
     if (!file.open(QIODevice::ReadOnly))
         return errorReply(404, tr("no such page"));
-    return {200, "text/html", file.readAll(), {}, true};
+    return {200, "text/html", translatedPage(file.readAll(), m_translator.language()),
+            {{"Content-Language", languageTag(m_translator.language()).toLatin1()}}, true};
 }
 
 HttpReply WebServer::file(const QString &name) const

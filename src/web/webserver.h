@@ -16,6 +16,7 @@
 #include "eventhub.h"
 #include "httpreply.h"
 #include "loginthrottle.h"
+#include "requestlanguage.h"
 #include "sessions.h"
 
 #include "line/connection.h"
@@ -88,6 +89,7 @@ private:
     Line::Connection m_connection;
     std::unique_ptr<EventHub> m_events;
     Sessions m_sessions;
+    RequestTranslator m_translator;  // each answer in its request's language
     LoginThrottle m_throttle;
     // Where each line's streams are: the last attempt sent in its events,
     // or where they started (readFollowedAttempts).

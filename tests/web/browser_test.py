@@ -44,7 +44,8 @@ def line_status():
     return json.loads(out)
 
 
-def browser():
+def browser(languages=None):
+    """Chromium, asking for pages in languages (as Accept-Language) where given."""
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
     for argument in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
@@ -52,6 +53,9 @@ def browser():
                      "--disable-dev-shm-usage", "--window-size=1280,1600",
                      "--user-data-dir=" + tempfile.mkdtemp(prefix="velmora-chromium-")):
         options.add_argument(argument)
+    if languages:
+        options.add_argument("--accept-lang=" + languages)
+        options.add_experimental_option("prefs", {"intl.accept_languages": languages})
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
     return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 
@@ -169,6 +173,27 @@ def main():
             driver.switch_to.alert.accept()
             wait(driver, lambda: not driver.find_elements(By.CSS_SELECTOR, '#doubts tr[data-row="120"]'))
             assert not line_status()["in_doubt"]
+
+        @check("a Chinese browser gets the page in Chinese; the switch gives English, and keeps it")
+        def chinese():
+            reader = browser("zh-CN,zh")
+            language = lambda: reader.find_element(By.TAG_NAME, "html").get_attribute("lang")
+            try:
+                reader.get(WEB + "/lines/web")
+                wait(reader, lambda: text(reader, "#live") == "实时")
+                assert language() == "zh-CN"
+                assert text(reader, "h1").startswith("产线"), text(reader, "h1")
+                assert text(reader, "#login-button") == "登录"
+                assert text(reader, '#filter select[name="state"] option[value="ok"]') == "成功"
+                click(reader, '#languages button[data-language="en"]')
+                wait(reader, lambda: language() == "en")
+                wait(reader, lambda: text(reader, "#live") == "live")
+                reader.get(WEB + "/")
+                assert language() == "en" and text(reader, "h1") == "Lines"
+                errors = [entry for entry in reader.get_log("browser") if entry["level"] == "SEVERE"]
+                assert not errors, errors
+            finally:
+                reader.quit()
 
     finally:
         for station in stations:

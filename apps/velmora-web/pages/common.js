@@ -101,6 +101,19 @@ const Velmora = (() => {
     return iso ? new Date(iso).toLocaleString() : '';
   }
 
+  // The language switch: remembered in a cookie the server reads, for every page.
+  function setUpLanguages() {
+    const current = document.documentElement.lang.replace('-', '_');
+    for (const button of document.querySelectorAll('#languages button')) {
+      button.setAttribute('aria-pressed', String(button.dataset.language === current));
+      button.addEventListener('click', () => {
+        document.cookie = 'velmora_lang=' + button.dataset.language + '; Path=/; SameSite=Strict; Max-Age=31536000';
+        location.reload();
+      });
+    }
+  }
+
   document.addEventListener('DOMContentLoaded', setUpLogin);
+  document.addEventListener('DOMContentLoaded', setUpLanguages);
   return {say, cell, api, stream, time, session: () => session};
 })();
