@@ -18,7 +18,7 @@
 #                                      and build-windows/velmora-<version>-win64-setup.exe
 #   ./build.sh fuzz [SECONDS]          explore with every fuzz target, at random, for
 #                                      longer (default 600 s each)
-#   ./build.sh screenshot              render docs/window.png, docs/bench.png (and in Chinese), a page
+#   ./build.sh screenshot              render docs/window.png, docs/bench.png and docs/web.png (and both in Chinese), a page
 #                                      of a report and a sheet of labels, headless
 #   ./build.sh bench [velmora-timing options]
 #                                      time velmora-cli set-all --verify and batch
@@ -205,8 +205,9 @@ screenshot)
     pdftoppm -png -r 75 -f 1 -l 1 -singlefile build/report.pdf docs/report
     pdftoppm -png -r 75 -f 1 -l 1 -singlefile build/labels.pdf docs/labels
     # velmora-web's line page in headless Chromium, against the line demo's line.
-    tools/web-screenshot.sh build docs/web.png
-    echo "Wrote docs/window.png, docs/bench.png, docs/bench-zh_CN.png, docs/report.png, docs/labels.png and docs/web.png"
+    tools/web-screenshot.sh build docs/web.png docs/web-zh_CN.png
+    echo "Wrote docs/window.png, docs/bench.png, docs/bench-zh_CN.png, docs/report.png, docs/labels.png," \
+        "docs/web.png and docs/web-zh_CN.png"
     ;;
 bench)
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}

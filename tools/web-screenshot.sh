@@ -2,10 +2,14 @@
 # The README's picture of velmora-web: a line of the line demo's kind half
 # done by three stations, its page in headless Chromium.
 #
-#   tools/web-screenshot.sh BUILD_FOLDER OUT.png
+#   tools/web-screenshot.sh BUILD_FOLDER OUT.png [OUT-zh_CN.png]
+#
+# With a second picture, the same page in Simplified Chinese, as the
+# page's language switch gives it.
 set -uo pipefail
 bin=$(cd "$1" && pwd)/bin
 out=$(realpath "$2")
+out_zh=${3:+$(realpath "$3")}
 here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/tools/throwaway-line.sh"
 throwaway_record || exit 1
@@ -30,9 +34,12 @@ ok() {
 until [ "$(ok)" -ge 150 ]; do
     sleep 0.2
 done
+# Held there while the pictures are taken, so that both show the line half
+# done with its stations working (their leases outlast the pictures).
+kill -STOP "${stations[@]}"
 # Through chromedriver: the page's live stream never ends, so the page is
 # taken once its counts are shown, not when it has "finished loading".
-WEB=$web OUT=$out /usr/bin/python3 - <<'PY'
+WEB=$web OUT=$out OUT_ZH=$out_zh /usr/bin/python3 - <<'PY'
 import os, tempfile
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -46,12 +53,18 @@ for argument in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic"
                  "--user-data-dir=" + tempfile.mkdtemp(prefix="velmora-chromium-")):
     options.add_argument(argument)
 driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-try:
+def picture(out):
     driver.get(os.environ["WEB"] + "lines/demo")
     WebDriverWait(driver, 20).until(lambda d: d.find_element(By.CSS_SELECTOR, '[data-count="ok"]').text
                                     and d.find_elements(By.CSS_SELECTOR, "#rows tbody tr"))
-    driver.save_screenshot(os.environ["OUT"])
+    driver.save_screenshot(out)
+try:
+    picture(os.environ["OUT"])
+    if os.environ["OUT_ZH"]:
+        driver.add_cookie({"name": "velmora_lang", "value": "zh_CN", "path": "/"})
+        picture(os.environ["OUT_ZH"])
 finally:
     driver.quit()
 PY
-[ -s "$out" ] && echo "Wrote $out"
+kill -CONT "${stations[@]}"
+[ -s "$out" ] && echo "Wrote $out $out_zh"

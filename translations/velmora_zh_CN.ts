@@ -2228,5 +2228,17 @@
         <source>No such line.</source>
         <translation>没有此产线。</translation>
     </message>
+    <message>
+        <source>The plan&apos;s rows</source>
+        <translation>计划各行</translation>
+    </message>
+    <message>
+        <source>%1 h %2 min</source>
+        <translation>%1 小时 %2 分</translation>
+    </message>
+    <message>
+        <source>%1 min %2 s</source>
+        <translation>%1 分 %2 秒</translation>
+    </message>
 </context>
 </TS>

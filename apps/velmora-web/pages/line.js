@@ -18,8 +18,8 @@
     document.getElementById('done').textContent = Velmora.say('done', status.ok, status.rows);
     const left = status.seconds_left;
     document.getElementById('time-left').textContent = left < 0 ? Velmora.say('unknown')
-      : left >= 3600 ? Math.floor(left / 3600) + ' h ' + Math.floor(left % 3600 / 60) + ' min'
-      : Math.floor(left / 60) + ' min ' + left % 60 + ' s';
+      : left >= 3600 ? Velmora.say('hoursMinutes', Math.floor(left / 3600), Math.floor(left % 3600 / 60))
+      : Velmora.say('minutesSeconds', Math.floor(left / 60), left % 60);
     const settled = status.ok + status.failed;
     document.getElementById('yield').textContent = settled ? (status.ok * 100 / settled).toFixed(1) + ' %' : '–';
     const counts = Object.assign({}, status, {in_doubt: status.in_doubt.length});
