@@ -365,6 +365,7 @@ void BenchWindow::connectParts()
     });
     connect(m_run, &RunController::recordUnreachable, this, &BenchWindow::showUnreachable);
     connect(m_run, &RunController::recordReachable, this, &BenchWindow::showReachable);
+    connect(m_run, &RunController::recordWarning, this, &BenchWindow::showWarning);
     connect(m_run, &RunController::finished, this, &BenchWindow::runEnded);
     connect(m_run, &RunController::closed, this, [this] { showRecord(false); });
 
@@ -375,6 +376,7 @@ void BenchWindow::connectParts()
         beginRun(std::make_unique<RunSession>(m_line->takeRecord(), waiting(), m_lineSettings));
     });
     connect(m_line, &LineController::message, this, &BenchWindow::showStatus);
+    connect(m_line, &LineController::warning, this, &BenchWindow::showWarning);
     connect(m_line, &LineController::waiting, this, [this](const QString &text) {
         statusBar()->showMessage(text);
         emit recordWaiting(text);
@@ -386,6 +388,12 @@ void BenchWindow::connectParts()
 void BenchWindow::showStatus(const QString &text)
 {
     statusBar()->showMessage(text, StatusMs);
+}
+
+// Until something else is said: it asks the person to act.
+void BenchWindow::showWarning(const QString &text)
+{
+    statusBar()->showMessage(text);
 }
 
 void BenchWindow::saveSettings() const

@@ -124,6 +124,7 @@ private:
     void askToClose();
     void closeAnswered(int button);
     void showStatus(const QString &text);
+    void showWarning(const QString &text);
 
     // The plan
     void choosePlan();
