@@ -396,6 +396,92 @@ private slots:
         checkLine(line, rows, bench, stations, &standby);
     }
 
+    // The record loses a row's "writing" state while the station is cut
+    // off, its device being written: the row is made free again, or given
+    // to another station that wrote and finished it. Back in touch, the
+    // station sets it down again, or finds the row on two devices, says so
+    // and records it; line resolve settles it.
+    void lostWriting_data()
+    {
+        QTest::addColumn<QString>("meanwhile");  // SQL on row 2 of the line
+        QTest::addColumn<bool>("onTwoDevices");
+        QTest::addColumn<int>("subnet");
+        QTest::newRow("row free again") << u"UPDATE velmora.rows SET state = 'free', station = NULL, lane = NULL, "
+                                           "token = NULL WHERE line_id = %1 AND row = 2"_s
+                                        << false << 12;
+        QTest::newRow("row taken by another station")
+            << u"UPDATE velmora.rows SET state = 'ok', result = 'ok', station = 'other', lane = 'COM9', token = 'other-2' "
+               "WHERE line_id = %1 AND row = 2; "
+               "INSERT INTO velmora.attempts (line_id, row, time, station, lane, token, result) VALUES "
+               "(%1, 2, now(), 'other', 'COM9', 'other-2', 'writing'), (%1, 2, now(), 'other', 'COM9', 'other-2', 'ok')"_s
+            << true << 13;
+    }
+
+    void lostWriting()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(bool, onTwoDevices);
+        QFETCH(int, subnet);
+        const QString line = u"lost-writing-%1"_s.arg(subnet);
+        QVERIFY(load(line, 3, subnet));
+        const QString lineId = m_server.query(u"SELECT id FROM velmora.lines WHERE name = '%1'"_s.arg(line));
+        TcpRelay relay(quint16(m_server.port()));
+        DeviceOptions verbose;
+        verbose.verbose = true;
+        Devices bench(1, verbose);
+        // Row 2's device written: its "writing" state was committed before.
+        const QRegularExpression row2(QRegularExpression::escape(u"10.%1.0.3"_s.arg(subnet)) + u"(?![0-9]).*-> ack$"_s);
+        int row2Written = 0;
+        QObject::connect(bench.devices.front().get(), &PtyDevice::logLine, [&](const QString &frame) {
+            if (frame.contains(row2) && ++row2Written == 1)
+                relay.setForwarding(false);
+        });
+        const auto stations = startStations(line, 1, 1, bench, m_server.url(u"bench1"_s, relay.port()));
+        Station &station = *stations.front();
+        QTRY_VERIFY_WITH_TIMEOUT(station.err.contains(u"record unreachable since "_s), 60000);
+        QString error;
+        m_server.query(u"DELETE FROM velmora.attempts WHERE line_id = %1 AND row = 2; "_s.arg(lineId)
+                           + meanwhile.arg(lineId),
+                       &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        relay.setForwarding(true);
+        QTRY_VERIFY_WITH_TIMEOUT(station.finished(), 60000);
+        QVERIFY2(station.process.exitStatus() == QProcess::NormalExit && station.process.exitCode() == 0,
+                 ending(station.err).constData());
+        QVERIFY2(station.err.contains(u"is on two devices"_s) == onTwoDevices, qPrintable(station.err));
+        QCOMPARE(row2Written, 1);
+        const QStringList status = {u"line"_s, u"status"_s, u"--record"_s, admin(), u"--line"_s, line, u"--json"_s};
+        const QJsonArray doubts =
+            QJsonDocument::fromJson(runToEnd(status, environment()).out.toUtf8()).object().value(u"in_doubt"_s).toArray();
+        QCOMPARE(doubts.size(), onTwoDevices ? 1 : 0);
+        const QString okRows = u"SELECT string_agg(row::text, ',' ORDER BY row) FROM velmora.rows "
+                               "WHERE line_id = %1 AND state = 'ok'"_s.arg(lineId);
+        QCOMPARE(m_server.query(okRows), u"1,2,3"_s);
+        if (onTwoDevices) {
+            QCOMPARE(doubts.at(0)[u"row"_s].toInt(), 2);
+            QCOMPARE(doubts.at(0)[u"lane"_s].toString(), bench.devices.front()->slavePath());
+            QCOMPARE(doubts.at(0)[u"other"_s][u"station"_s].toString(), u"other"_s);
+            const QStringList resolve = {u"line"_s, u"resolve"_s, u"2"_s, u"--record"_s, admin(), u"--line"_s, line,
+                                         u"--as"_s};
+            const Run free = runToEnd(resolve + QStringList{u"free"_s}, environment());
+            QVERIFY2(free.exitCode != 0 && free.err.contains(u"it is ok on station other"_s), qPrintable(free.err));
+            const Run ok = runToEnd(resolve + QStringList{u"ok"_s}, environment());
+            QVERIFY2(ok.exitCode == 0, qPrintable(ok.err));
+            QCOMPARE(QJsonDocument::fromJson(runToEnd(status, environment()).out.toUtf8())
+                         .object().value(u"in_doubt"_s).toArray().size(),
+                     0);
+            QCOMPARE(m_server.query(okRows), u"1,2,3"_s);
+        } else {
+            // Set down again under the station's own claim, with its verdict.
+            QCOMPARE(m_server.query(u"SELECT string_agg(result, ',' ORDER BY id) FROM velmora.attempts "
+                                    "WHERE line_id = %1 AND row = 2"_s.arg(lineId)),
+                     u"writing,ok"_s);
+        }
+        const QDir journals(m_folder.filePath(u"state/velmora"_s));
+        for (const QFileInfo &journal : journals.entryInfoList(QDir::Files))
+            QVERIFY2(journal.size() == 0, qPrintable(journal.fileName() + u" holds entries"_s));
+    }
+
     // The standby is asynchronous and falls behind: its replay paused and
     // its stream cut mid-run, the primary crashes after more rows are done
     // and the standby is promoted with what it had. The stations find the
