@@ -181,8 +181,15 @@ void LineRecord::release(int row)
     op.kind = Op::Release;
     op.row = row;
     op.token = m_tokens.take(row);
-    if (!op.token.isEmpty())
-        send(std::move(op));
+    if (op.token.isEmpty())
+        return;
+    // A device read and found without the row: its "writing" state is
+    // nothing to set down again.
+    QString error;
+    if (!m_journal.settle(op.token, &error))
+        m_error = error;
+    m_written.remove(op.token);
+    send(std::move(op));
 }
 
 void LineRecord::setWriting(const Batch::Attempt &attempt, Done done)
