@@ -231,6 +231,14 @@ void BenchWindow::buildControls()
     layout->addLayout(progress);
     layout->addWidget(problemLabel);
     setCentralWidget(central);
+    // Kept in view while progress passes in the status bar's message.
+    recordWarningLabel = new QLabel(statusBar());
+    recordWarningLabel->setObjectName(QStringLiteral("recordWarningLabel"));
+    recordWarningLabel->setWordWrap(true);
+    recordWarningLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    recordWarningLabel->setStyleSheet(QStringLiteral("color: #b00000"));
+    recordWarningLabel->hide();
+    statusBar()->addPermanentWidget(recordWarningLabel, 1);
 
     // Tab from the controls to the lanes, then the table and its problems.
     setTabOrder(stopButton, logButton);
@@ -390,10 +398,12 @@ void BenchWindow::showStatus(const QString &text)
     statusBar()->showMessage(text, StatusMs);
 }
 
-// Until something else is said: it asks the person to act.
+// Until the window closes: it asks the person to act.
 void BenchWindow::showWarning(const QString &text)
 {
-    statusBar()->showMessage(text);
+    const QString shown = recordWarningLabel->text();
+    recordWarningLabel->setText(shown.isEmpty() ? text : shown + QLatin1Char('\n') + text);
+    recordWarningLabel->show();
 }
 
 void BenchWindow::saveSettings() const
