@@ -420,20 +420,33 @@ private slots:
 
     // Ctrl-C while the record cannot be reached: the verdict of the device
     // being written is kept in the journal, and the next run sets it down
-    // before anything else.
+    // before anything else; so it does from a journal of verdicts only, as
+    // older versions wrote it.
+    void journalOutlivesTheRun_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("subnet");
+        QTest::addColumn<bool>("verdictsOnly");
+        QTest::newRow("as written") << u"journal"_s << 4 << false;
+        QTest::newRow("verdicts only") << u"journal-old"_s << 14 << true;
+    }
+
     void journalOutlivesTheRun()
     {
-        QVERIFY(load(u"journal"_s, linePlan(3, 4)));
+        QFETCH(QString, line);
+        QFETCH(int, subnet);
+        QFETCH(bool, verdictsOnly);
+        QVERIFY(load(line, linePlan(3, subnet)));
         DeviceOptions slow;
         slow.delayMs = 1000;  // a device takes 3 s: the server is down before its verdict
         Devices bench(1, slow);
         const QStringList arguments = QStringList{u"batch"_s, u"--record"_s, m_server.url(u"bench1"_s), u"--line"_s,
-                                                  u"journal"_s, u"--station"_s, u"journaling"_s, u"--no-prompt"_s,
+                                                  line, u"--station"_s, u"journaling-%1"_s.arg(subnet), u"--no-prompt"_s,
                                                   u"--timeout"_s, u"5000"_s}
                                       + bench.ports(0, 1);
         Station first(arguments, environment());
         QTRY_COMPARE_WITH_TIMEOUT(m_server.query(u"SELECT count(*) FROM velmora.rows r JOIN velmora.lines l ON l.id = r.line_id "
-                                                 "WHERE l.name = 'journal' AND r.state = 'writing'"_s),
+                                                 "WHERE l.name = '%1' AND r.state = 'writing'"_s.arg(line)),
                                   u"1"_s, 30000);
         QVERIFY(m_server.stop(true));
         QTRY_VERIFY_WITH_TIMEOUT(first.err.contains(u"record unreachable since "_s), 30000);
@@ -443,6 +456,20 @@ private slots:
         QCOMPARE(first.process.exitCode(), 130);
         QVERIFY2(first.err.contains(u"the record could not be reached: 1 verdicts are kept in "_s), ending(first.err).constData());
 
+        if (verdictsOnly) {
+            const QDir journals(m_folder.filePath(u"state/velmora"_s));
+            const QStringList found = journals.entryList({u"journal-%1-*"_s.arg(line)}, QDir::Files);
+            QCOMPARE(found.size(), 1);
+            QFile journal(journals.filePath(found.front()));
+            QVERIFY(journal.open(QIODevice::ReadWrite));
+            QByteArray verdicts;
+            for (const QByteArray &entry : journal.readAll().split('\n')) {
+                if (!entry.isEmpty() && !entry.contains(R"("result":"writing")"))
+                    verdicts += entry + '\n';
+            }
+            QCOMPARE(verdicts.count('\n'), 1);
+            QVERIFY(journal.resize(0) && journal.write(verdicts) == verdicts.size());
+        }
         QString error;
         QVERIFY2(m_server.start(&error), qPrintable(error));
         Station second(arguments, environment());
@@ -450,7 +477,7 @@ private slots:
         QVERIFY2(second.process.exitCode() == 0, ending(second.err).constData());
         QVERIFY2(second.err.startsWith(u"velmora-cli: 1 verdicts from the journal set down: row 1 (D-1) on "_s),
                  ending(second.err).constData());
-        checkLine(u"journal"_s, 3, bench);
+        checkLine(line, 3, bench);
     }
 
     // A link once destroyed has ended its thread whole, the destructors of

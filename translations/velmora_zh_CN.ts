@@ -1571,6 +1571,10 @@
         <source>the record&apos;s server has %1 and no synchronous one: a failover may lose rows set down as being written, and their rows could go to two devices; make one synchronous (synchronous_standby_names, synchronous_commit = on; see docs/line.md)</source>
         <translation>记录库的服务器有 %1，但没有同步备用服务器：故障切换可能丢失已记为写入中的行，这些行可能被配置到两台设备；请将其中一台设为同步（synchronous_standby_names、synchronous_commit = on；见 docs/line.md）</translation>
     </message>
+    <message>
+        <source>%1 is on two devices: the record lost its writing on %2 at %3, and gave it to station %4, %5 at %6. Check both devices, clear one of them, then: velmora-cli line resolve %7 --as ok|free</source>
+        <translation>%1 已写入两台设备：记录库丢失了它 %3 在 %2 上的写入记录，并把它交给了工位 %4 的 %5（%6 写入）。请检查这两台设备，清除其中一台，然后执行：velmora-cli line resolve %7 --as ok|free</translation>
+    </message>
 </context>
 <context>
     <name>Line::RecordAddress</name>
@@ -1640,6 +1644,10 @@
     <message>
         <source> (%1)</source>
         <translation>（%1）</translation>
+    </message>
+    <message>
+        <source>row %1%2: on two devices: station %3, %4 at %5 (the record lost it), and station %6, %7 at %8</source>
+        <translation>第 %1 行%2：在两台设备上：工位 %3，%4，%5 写入（记录库已丢失），以及工位 %6，%7，%8 写入</translation>
     </message>
 </context>
 <context>

@@ -88,6 +88,8 @@ int openLine(const Request &request, StopSignals &stopSignals, std::unique_ptr<L
             printError(error);
         return status;
     }
+    for (const QString &warning : opened->warnings())
+        printError(warning);
     *line = std::move(opened);
     return Exit::Success;
 }

@@ -39,6 +39,7 @@ ProgressLines::ProgressLines(const BatchRun &run, const Record &record, QObject 
         emit line(journaled > 0 ? ProgressText::tr("record reachable again; %n verdicts from the journal set down", nullptr, journaled)
                                 : ProgressText::tr("record reachable again"));
     });
+    connect(&record, &Record::warning, this, &ProgressLines::line);
     connect(&run, &BatchRun::attemptFinished, this, [this](const Attempt &attempt, int done) {
         emit line(attemptLine(m_plan, attempt, done));
     });

@@ -103,6 +103,8 @@ signals:
     void unreachable(const QDateTime &since);
     // Reachable again; journaled verdicts, if any, were set down.
     void reachable(int journaled);
+    // What a person must act on, said as it is found (a row on two devices).
+    void warning(const QString &text);
     // The record can be used no longer (another run took this station's
     // place): the run stops.
     void broken(const QString &why);

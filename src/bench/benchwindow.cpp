@@ -231,6 +231,14 @@ void BenchWindow::buildControls()
     layout->addLayout(progress);
     layout->addWidget(problemLabel);
     setCentralWidget(central);
+    // Kept in view while progress passes in the status bar's message.
+    recordWarningLabel = new QLabel(statusBar());
+    recordWarningLabel->setObjectName(QStringLiteral("recordWarningLabel"));
+    recordWarningLabel->setWordWrap(true);
+    recordWarningLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    recordWarningLabel->setStyleSheet(QStringLiteral("color: #b00000"));
+    recordWarningLabel->hide();
+    statusBar()->addPermanentWidget(recordWarningLabel, 1);
 
     // Tab from the controls to the lanes, then the table and its problems.
     setTabOrder(stopButton, logButton);
@@ -365,6 +373,7 @@ void BenchWindow::connectParts()
     });
     connect(m_run, &RunController::recordUnreachable, this, &BenchWindow::showUnreachable);
     connect(m_run, &RunController::recordReachable, this, &BenchWindow::showReachable);
+    connect(m_run, &RunController::recordWarning, this, &BenchWindow::showWarning);
     connect(m_run, &RunController::finished, this, &BenchWindow::runEnded);
     connect(m_run, &RunController::closed, this, [this] { showRecord(false); });
 
@@ -375,6 +384,7 @@ void BenchWindow::connectParts()
         beginRun(std::make_unique<RunSession>(m_line->takeRecord(), waiting(), m_lineSettings));
     });
     connect(m_line, &LineController::message, this, &BenchWindow::showStatus);
+    connect(m_line, &LineController::warning, this, &BenchWindow::showWarning);
     connect(m_line, &LineController::waiting, this, [this](const QString &text) {
         statusBar()->showMessage(text);
         emit recordWaiting(text);
@@ -386,6 +396,14 @@ void BenchWindow::connectParts()
 void BenchWindow::showStatus(const QString &text)
 {
     statusBar()->showMessage(text, StatusMs);
+}
+
+// Until the window closes: it asks the person to act.
+void BenchWindow::showWarning(const QString &text)
+{
+    const QString shown = recordWarningLabel->text();
+    recordWarningLabel->setText(shown.isEmpty() ? text : shown + QLatin1Char('\n') + text);
+    recordWarningLabel->show();
 }
 
 void BenchWindow::saveSettings() const

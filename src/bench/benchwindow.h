@@ -124,6 +124,7 @@ private:
     void askToClose();
     void closeAnswered(int button);
     void showStatus(const QString &text);
+    void showWarning(const QString &text);
 
     // The plan
     void choosePlan();
@@ -184,6 +185,7 @@ private:
     QProgressBar *progressBar = nullptr;
     QLabel *countsLabel = nullptr;
     QLabel *problemLabel = nullptr;  // what went wrong in the run that is no device's result
+    QLabel *recordWarningLabel = nullptr;  // in the status bar: rows the record found on two devices
     QLabel *logLabel = nullptr;
     QPushButton *logButton = nullptr;
     QMessageBox *closeQuestion = nullptr;  // open while a close during a run is asked

@@ -150,6 +150,8 @@ void LineController::openRecord()
         if (!opened->replayed().isEmpty())
             emit message(tr("%n verdict(s) from the journal set down: %1", nullptr, int(opened->replayed().size()))
                              .arg(opened->replayed().join(QLatin1String(", "))));
+        if (!opened->warnings().isEmpty())
+            emit warning(opened->warnings().join(QLatin1Char('\n')));
         m_opened.reset(opened);
         emit recordOpened();
     });

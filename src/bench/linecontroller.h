@@ -66,6 +66,8 @@ signals:
     void recordOpened();
     // For the status bar.
     void message(const QString &text);
+    // What the person must act on, kept in view: rows on two devices.
+    void warning(const QString &text);
     // open() waits for the record (setRecordWait()); said once.
     void waiting(const QString &text);
     void unreachable(const QDateTime &since);

@@ -65,6 +65,7 @@ bool RunController::open(std::unique_ptr<RunSession> session, Batch::Waiting wai
     connect(&run, &Batch::BatchRun::finished, this, &RunController::finish);
     connect(&m_session->record(), &Batch::Record::unreachable, this, &RunController::recordUnreachable);
     connect(&m_session->record(), &Batch::Record::reachable, this, &RunController::recordReachable);
+    connect(&m_session->record(), &Batch::Record::warning, this, &RunController::recordWarning);
     run.setLaneAsk([this](const QString &port, int row, Answered answered) {
         emit laneAsking(port, tr("Connect %1, then Next").arg(deviceName(row)), answered);
     });

@@ -70,6 +70,8 @@ signals:
     void problem(const QString &line);
     void recordUnreachable(const QDateTime &since);
     void recordReachable();
+    // What the person must act on, kept in view: a row on two devices.
+    void recordWarning(const QString &text);
     // The run has ended; status as velmora-cli batch would exit.
     void finished(int status);
     // Its ports and log are let go: the record says what it holds now.

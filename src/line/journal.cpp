@@ -60,7 +60,7 @@ bool Journal::open(const QString &fileName, QString *error)
         const QJsonObject object = QJsonDocument::fromJson(line).object();
         const QString token = object.value(QLatin1String("token")).toString();
         if (token.isEmpty())
-            continue;  // a line cut off by a crash: its verdict's lane had not gone on
+            continue;  // a line cut off by a crash: its lane had not gone on
         if (object.value(QLatin1String("settled")).toBool()) {
             m_pending.erase(std::remove_if(m_pending.begin(), m_pending.end(),
                                            [&](const Entry &entry) { return entry.token == token; }),
@@ -76,6 +76,7 @@ bool Journal::open(const QString &fileName, QString *error)
         entry.attempt.ms = object.value(QLatin1String("ms")).toInteger();
         entry.attempt.readBack = blockFromJson(QJsonDocument(object.value(QLatin1String("read_back")).toObject()).toJson());
         entry.time = QDateTime::fromString(object.value(QLatin1String("time")).toString(), Qt::ISODateWithMs);
+        entry.station = object.value(QLatin1String("station")).toString();
         m_pending.push_back(entry);
     }
     return true;
@@ -105,6 +106,8 @@ bool Journal::add(const Entry &entry, QString *error)
                        {QStringLiteral("detail"), entry.attempt.detail},
                        {QStringLiteral("ms"), entry.attempt.ms},
                        {QStringLiteral("time"), entry.time.toUTC().toString(Qt::ISODateWithMs)}};
+    if (!entry.station.isEmpty())
+        object.insert(QStringLiteral("station"), entry.station);
     if (entry.attempt.readBack)
         object.insert(QStringLiteral("read_back"), QJsonDocument::fromJson(blockJson(*entry.attempt.readBack)).object());
     if (!write(QJsonDocument(object).toJson(QJsonDocument::Compact), error))
@@ -113,16 +116,21 @@ bool Journal::add(const Entry &entry, QString *error)
     return true;
 }
 
+int Journal::verdicts() const
+{
+    return int(std::count_if(m_pending.begin(), m_pending.end(), [](const Entry &entry) { return entry.isVerdict(); }));
+}
+
 bool Journal::settle(const QString &token, QString *error)
 {
-    const auto found = std::find_if(m_pending.begin(), m_pending.end(), [&](const Entry &entry) { return entry.token == token; });
-    if (found == m_pending.end())
+    const auto ofToken = [&](const Entry &entry) { return entry.token == token; };
+    if (std::none_of(m_pending.begin(), m_pending.end(), ofToken))
         return true;
     if (!write(QJsonDocument(QJsonObject{{QStringLiteral("token"), token}, {QStringLiteral("settled"), true}})
                    .toJson(QJsonDocument::Compact),
                error))
         return false;
-    m_pending.erase(found);
+    m_pending.erase(std::remove_if(m_pending.begin(), m_pending.end(), ofToken), m_pending.end());
     // Nothing left to set down: the next run finds an empty journal.
     if (m_pending.empty() && !m_file.truncate(error))
         return false;

@@ -24,21 +24,6 @@ using Answer = RecordLink::Answer;
 // Reading a whole line takes longer than a row's call.
 constexpr int OpenDeadlineMs = 60000;
 
-// In the link's thread: a verdict, "yes" or "lost".
-Answer sendVerdict(QSqlDatabase &db, const QString &token, const Batch::Attempt &attempt, const QDateTime &time)
-{
-    QSqlQuery query(db);
-    QString error;
-    if (!run(query, QStringLiteral("SELECT velmora.set_verdict(?, ?, ?, ?, CAST(? AS timestamptz), CAST(? AS jsonb))"),
-             {token, Batch::resultName(attempt.result), attempt.detail, int(attempt.ms),
-              time.toUTC().toString(Qt::ISODateWithMs),
-              attempt.readBack ? QString::fromUtf8(blockJson(*attempt.readBack)) : QVariant(QMetaType::fromType<QString>())},
-             &error)
-        || !query.next())
-        return failedAnswer(db, query);
-    return doneAnswer({query.value(0).toString()});
-}
-
 // In the link's thread: the station's lease renewed, true, or false when
 // another run has taken its name.
 Answer renewLease(QSqlDatabase &db, const QString &station, const QString &instance, int leaseMs)
@@ -98,34 +83,25 @@ void LineRecord::open(std::function<void(Refusal, const QString &)> finished)
         QSet<int> ok;
         std::vector<Batch::InDoubt> inDoubt;
         QHash<int, QString> tokens;
-        QStringList settled;
-        QStringList replayed;
+        bool checked = false;  // the journal against the record
     };
     auto opened = std::make_shared<Opened>();
-    const std::vector<Journal::Entry> journaled = m_journal.pending();
+    auto checks = std::make_shared<std::vector<WriteCheck>>(toCheck());
+    auto outcomes = std::make_shared<std::vector<WriteChecked>>();
     const Settings settings = m_settings;
     const QString instance = m_instance;
     m_link->post(
-        [opened, journaled, address = m_address, settings, instance](QSqlDatabase &db) -> Answer {
+        [opened, checks, outcomes, address = m_address, settings, instance](QSqlDatabase &db) -> Answer {
             Answer usable = readUsableLine(db, address, settings.line, &opened->line, &opened->refusal, &opened->error);
             if (!usable.ok || opened->refusal != Refusal::None)
                 return usable;
             QString error;
-            // The journal first: what the last run could not set down.
-            for (const Journal::Entry &entry : journaled) {
-                Answer verdict = sendVerdict(db, entry.token, entry.attempt, entry.time);
-                if (!verdict.ok)
-                    return verdict;
-                opened->settled << entry.token;
-                const QString row = entry.attempt.row >= 1 && entry.attempt.row <= opened->line.plan.size()
-                                        ? opened->line.plan.rowName(entry.attempt.row)
-                                        : QStringLiteral("row %1").arg(entry.attempt.row);
-                opened->replayed << (verdict.values.value(0).toString() == QLatin1String("yes")
-                                         ? QStringLiteral("%1 on %2: %3").arg(row, entry.attempt.port,
-                                                                               Batch::resultName(entry.attempt.result))
-                                         : QStringLiteral("%1 on %2: settled by someone else meanwhile; %3 not taken")
-                                               .arg(row, entry.attempt.port, Batch::resultName(entry.attempt.result)));
-            }
+            // The journal first: what the last run could not set down, or was
+            // told the record had.
+            Answer checked = checkWrites(db, opened->line.id, settings.station, *checks, outcomes.get());
+            if (!checked.ok)
+                return checked;
+            opened->checked = true;
             // The station's name: a run of it that was killed on this computer
             // leaves it at once, and so does this very process's earlier try,
             // whose start was committed but whose answer the record lost.
@@ -165,16 +141,17 @@ void LineRecord::open(std::function<void(Refusal, const QString &)> finished)
             }
             return doneAnswer();
         },
-        [this, opened, finished](const Answer &answer) {
+        [this, opened, checks, outcomes, finished](const Answer &answer) {
             if (!answer.ok) {
                 finished(answer.connectionLost ? Refusal::Unreachable : Refusal::Unusable,
                          answer.connectionLost ? unreachableMessage(m_address, answer.error) : answer.error);
                 return;
             }
-            QString error;
-            for (const QString &token : std::as_const(opened->settled))
-                m_journal.settle(token, &error);
-            m_replayed = opened->replayed;
+            if (opened->checked) {
+                m_line = opened->line;  // its rows' names
+                m_replayed.clear();
+                m_warnings = takeChecked(*checks, *outcomes, &m_replayed);
+            }
             if (opened->refusal == Refusal::None) {
                 m_line = std::move(opened->line);
                 m_okRows = std::move(opened->ok);
@@ -204,8 +181,15 @@ void LineRecord::release(int row)
     op.kind = Op::Release;
     op.row = row;
     op.token = m_tokens.take(row);
-    if (!op.token.isEmpty())
-        send(std::move(op));
+    if (op.token.isEmpty())
+        return;
+    // A device read and found without the row: its "writing" state is
+    // nothing to set down again.
+    QString error;
+    if (!m_journal.settle(op.token, &error))
+        m_error = error;
+    m_written.remove(op.token);
+    send(std::move(op));
 }
 
 void LineRecord::setWriting(const Batch::Attempt &attempt, Done done)
@@ -271,7 +255,7 @@ void LineRecord::lost(Op op)
 void LineRecord::journal(const Op &op)
 {
     QString error;
-    const bool kept = m_journal.add({op.token, op.attempt, op.time}, &error);
+    const bool kept = m_journal.add({op.token, op.attempt, op.time, m_settings.station}, &error);
     if (!kept)
         m_error = error;
     QMetaObject::invokeMethod(this, [done = op.done, kept] { done(kept ? Stored::Yes : Stored::Failed); },
@@ -381,12 +365,42 @@ void LineRecord::answered(Op op, const Answer &answer)
     }
     case Op::Release:
         return;
-    case Op::Begin:
-        op.done(answer.values.value(0).toBool() ? Stored::Yes : Stored::RowLost);
+    case Op::Begin: {
+        if (!answer.values.value(0).toBool()) {
+            op.done(Stored::RowLost);
+            return;
+        }
+        // On the disk before the device is written: a record that loses it
+        // in a failover is told again.
+        Journal::Entry writing{op.token, op.attempt, QDateTime::currentDateTimeUtc(), m_settings.station};
+        writing.attempt.result = Batch::Result::Writing;
+        writing.attempt.detail.clear();
+        writing.attempt.readBack.reset();
+        QString error;
+        if (!m_journal.add(writing, &error)) {
+            m_error = error;
+            op.done(Stored::Failed);
+            return;
+        }
+        m_written[op.token].writing = writing;
+        op.done(Stored::Yes);
         return;
-    case Op::Verdict:
-        op.done(answer.values.value(0).toString() == QLatin1String("yes") ? Stored::Yes : Stored::RowLost);
+    }
+    case Op::Verdict: {
+        const bool yes = answer.values.value(0).toString() == QLatin1String("yes");
+        QString error;
+        if (!m_journal.settle(op.token, &error))
+            m_error = error;
+        const auto written = m_written.find(op.token);
+        if (written != m_written.end() && yes) {
+            written->verdict = Journal::Entry{op.token, op.attempt, op.time, m_settings.station};
+            written->verdictSetDown = true;
+        } else if (written != m_written.end()) {
+            m_written.erase(written);
+        }
+        op.done(yes ? Stored::Yes : Stored::RowLost);
         return;
+    }
     }
 }
 
@@ -464,8 +478,8 @@ void LineRecord::becomeReachable()
     m_reachable = true;
     m_stillWaitingTimer.stop();
     m_renewTimer.start();
-    const int journaled = int(m_journal.pending().size());
-    replayJournal();
+    const int journaled = m_journal.verdicts();
+    checkWritten();
     std::deque<Op> held;
     held.swap(m_held);
     for (Op &op : held)
@@ -473,22 +487,93 @@ void LineRecord::becomeReachable()
     emit reachable(journaled);
 }
 
-// The link takes jobs in turn: these are set down before what waited.
-void LineRecord::replayJournal()
+// The link takes jobs in turn: this is done before what waited.
+void LineRecord::checkWritten()
 {
+    auto checks = std::make_shared<std::vector<WriteCheck>>(toCheck());
+    if (checks->empty())
+        return;
+    auto outcomes = std::make_shared<std::vector<WriteChecked>>();
+    const int lineId = m_line.id;
+    const QString station = m_settings.station;
+    m_link->post(
+        [checks, outcomes, lineId, station](QSqlDatabase &db) {
+            return checkWrites(db, lineId, station, *checks, outcomes.get());
+        },
+        [this, checks, outcomes](const Answer &answer) {
+            if (!answer.ok) {
+                if (answer.connectionLost)
+                    becomeUnreachable();  // checked again the next time
+                return;
+            }
+            QStringList replayed;
+            for (const QString &warning : takeChecked(*checks, *outcomes, &replayed))
+                emit this->warning(warning);
+        });
+}
+
+std::vector<WriteCheck> LineRecord::toCheck() const
+{
+    QHash<QString, WriteCheck> checks = m_written;
     for (const Journal::Entry &entry : m_journal.pending()) {
-        m_link->post([entry](QSqlDatabase &db) { return sendVerdict(db, entry.token, entry.attempt, entry.time); },
-                     [this, token = entry.token](const Answer &answer) {
-                         if (!answer.ok) {
-                             if (answer.connectionLost)
-                                 becomeUnreachable();  // kept for the next time
-                             return;
-                         }
-                         QString error;
-                         if (!m_journal.settle(token, &error))
-                             m_error = error;
-                     });
+        WriteCheck &check = checks[entry.token];
+        if (entry.isVerdict()) {
+            check.verdict = entry;
+            check.verdictSetDown = false;
+        } else if (!check.writing) {
+            check.writing = entry;
+        }
     }
+    return {checks.cbegin(), checks.cend()};
+}
+
+QStringList LineRecord::takeChecked(const std::vector<WriteCheck> &checks, const std::vector<WriteChecked> &outcomes,
+                                    QStringList *replayed)
+{
+    QStringList warnings;
+    QString error;
+    for (size_t i = 0; i < checks.size(); ++i) {
+        const WriteCheck &check = checks[i];
+        const WriteChecked &outcome = outcomes[i];
+        const QString token = check.token();
+        const Journal::Entry &entry = check.entry();
+        const int row = entry.attempt.row;
+        const QString rowName = row >= 1 && row <= m_line.plan.size() ? m_line.plan.rowName(row)
+                                                                      : QStringLiteral("row %1").arg(row);
+        const bool done = outcome.outcome == WriteChecked::Doubt || outcome.outcome == WriteChecked::Gone
+                          || (check.verdict && !check.verdictSetDown);
+        if (check.verdict && !check.verdictSetDown && outcome.outcome != WriteChecked::Doubt) {
+            const QString result = Batch::resultName(check.verdict->attempt.result);
+            *replayed << (outcome.verdict == QLatin1String("lost")
+                              ? QStringLiteral("%1 on %2: settled by someone else meanwhile; %3 not taken")
+                                    .arg(rowName, entry.attempt.port, result)
+                              : QStringLiteral("%1 on %2: %3").arg(rowName, entry.attempt.port, result));
+        }
+        if (done && !m_journal.settle(token, &error))
+            m_error = error;
+        if (outcome.outcome == WriteChecked::Doubt && !m_doubtsTold.contains(token)) {
+            m_doubtsTold.insert(token);
+            warnings << RecordText::tr("%1 is on two devices: the record lost its writing on %2 at %3, and gave it to "
+                                       "station %4, %5 at %6. Check both devices, clear one of them, then: "
+                                       "velmora-cli line resolve %7 --as ok|free")
+                            .arg(rowName, entry.attempt.port, entry.time.toLocalTime().toString(Qt::ISODate),
+                                 outcome.otherStation, outcome.otherLane,
+                                 outcome.otherAt.toLocalTime().toString(Qt::ISODate))
+                            .arg(row);
+        }
+        if (outcome.outcome == WriteChecked::Doubt || outcome.outcome == WriteChecked::Gone
+            || outcome.verdict == QLatin1String("lost")) {
+            m_written.remove(token);
+        } else if (check.writing) {
+            WriteCheck &kept = m_written[token];
+            kept.writing = check.writing;
+            if (check.verdict) {
+                kept.verdict = check.verdict;
+                kept.verdictSetDown = true;
+            }
+        }
+    }
+    return warnings;
 }
 
 void LineRecord::renew()

@@ -3,17 +3,23 @@
 // station renews while it lives, the "writing" state committed before a
 // device is written and the verdict after it is read back.
 //
-// When the record cannot be reached, nothing more is written: lanes wait
-// for a row or for their "writing" state, the verdicts of devices already
-// being written go to the station's journal on the local disk, and the
-// record is tried again, less often the longer it stays away, until it is
-// back; then the journal is set down first, and the lanes go on.
+// Each "writing" state the record commits goes to the station's journal on
+// the local disk before the device is written. When the record cannot be
+// reached, nothing more is written: lanes wait for a row or for their
+// "writing" state, the verdicts of devices already being written go to the
+// journal, and the record is tried again, less often the longer it stays
+// away, until it is back. Then, before anything else, what this run was
+// told the record holds is checked against it (a failover to a standby
+// that was behind loses commits): set down again, or, where another
+// station has written the row meanwhile, the row is in doubt on both
+// devices, recorded so and said at once (warning()).
 #pragma once
 
 #include "connection.h"
 #include "journal.h"
 #include "lineplan.h"
 #include "recordlink.h"
+#include "writecheck.h"
 
 #include "batch/record.h"
 
@@ -52,17 +58,20 @@ public:
     LineRecord(const RecordAddress &address, const Settings &settings, QObject *parent = nullptr);
     ~LineRecord() override;
 
-    // Opens the journal and sets its verdicts down, takes the station's
+    // Opens the journal and checks what it holds against the record, takes the station's
     // name, and reads the line; done once, with Refusal::None when the
     // record is ready.
     void open(std::function<void(Refusal, const QString &error)> done);
     const LineInfo &line() const { return m_line; }
     const Settings &settings() const { return m_settings; }
     // Verdicts kept in the journal that the record does not have yet.
-    int journaled() const { return int(m_journal.pending().size()); }
+    int journaled() const { return m_journal.verdicts(); }
     QString journalPath() const { return m_journal.path(); }
-    // What was said of each verdict set down from the journal ("row 12: ok").
+    // What was said of each verdict set down from the journal ("row 12: ok"),
+    // and of each row found on two devices.
     const QStringList &replayed() const { return m_replayed; }
+    // What a person must act on, found in the journal: rows on two devices.
+    const QStringList &warnings() const { return m_warnings; }
 
     // Record
     const Batch::Plan &plan() const override { return m_line.plan; }
@@ -100,7 +109,11 @@ private:
     void becomeUnreachable();
     void tryAgain();
     void becomeReachable();
-    void replayJournal();
+    void checkWritten();
+    std::vector<WriteCheck> toCheck() const;
+    // The checks' outcomes taken in; what a person must be told of them.
+    QStringList takeChecked(const std::vector<WriteCheck> &checks, const std::vector<WriteChecked> &outcomes,
+                            QStringList *replayed);
     void renew();
 
     const RecordAddress m_address;
@@ -112,8 +125,13 @@ private:
     QSet<int> m_okRows;
     std::vector<Batch::InDoubt> m_inDoubt;
     QHash<int, QString> m_tokens;  // by row: the claim this station holds
+    // By claim: each "writing" state of this run the record committed, and
+    // its verdict once set down, checked again after each outage.
+    QHash<QString, WriteCheck> m_written;
+    QSet<QString> m_doubtsTold;  // claims whose row was said to be on two devices
     QString m_error;
     QStringList m_replayed;
+    QStringList m_warnings;
     QString m_summaryNote;
 
     bool m_opened = false;

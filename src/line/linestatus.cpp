@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QJsonArray>
+#include <QSet>
 
 #include <cmath>
 
@@ -80,16 +81,33 @@ bool readStatus(QSqlDatabase &db, int lineId, const QString &name, LineStatus *s
         LineStatus::Lane &lane = status->lanes.back();
         (state == QLatin1String("ok") ? lane.ok : state == QLatin1String("writing") ? lane.writing : lane.failed) += count;
     }
+    // Rows written by a station that is gone, and rows on two devices.
     if (!run(query,
-             QStringLiteral("SELECT r.row, r.id, r.station, r.lane, r.changed_at FROM velmora.rows r "
-                            "LEFT JOIN velmora.stations s ON s.name = r.station "
-                            "WHERE r.line_id = ? AND r.state = 'writing' AND coalesce(s.lease_until <= now(), true) "
-                            "ORDER BY r.row"),
-             {lineId}, error))
+             QStringLiteral("WITH r AS (SELECT r.*, r.state = 'writing' AND coalesce(s.lease_until <= now(), true) AS stale "
+                            "FROM velmora.rows r LEFT JOIN velmora.stations s ON s.name = r.station WHERE r.line_id = ?), "
+                            "d AS (SELECT * FROM velmora.doubts WHERE line_id = ? AND settled_at IS NULL) "
+                            "SELECT r.row, r.id, r.station, r.lane, r.changed_at, NULL, NULL, NULL, r.state, r.stale FROM r "
+                            "WHERE r.stale AND NOT EXISTS (SELECT 1 FROM d WHERE d.row = r.row) "
+                            "UNION ALL "
+                            "SELECT d.row, r.id, d.station, d.lane, d.written_at, d.other_station, d.other_lane, d.other_at, "
+                            "r.state, r.stale FROM d JOIN r ON r.row = d.row "
+                            "ORDER BY 1, 5"),
+             {lineId, lineId}, error))
         return false;
-    while (query.next())
-        status->inDoubt.push_back({query.value(0).toInt(), query.value(1).toString(), query.value(2).toString(),
-                                   query.value(3).toString(), query.value(4).toDateTime()});
+    QSet<int> counted;
+    while (query.next()) {
+        const int row = query.value(0).toInt();
+        status->inDoubt.push_back({row, query.value(1).toString(), query.value(2).toString(), query.value(3).toString(),
+                                   query.value(4).toDateTime(), query.value(5).toString(), query.value(6).toString(),
+                                   query.value(7).toDateTime()});
+        if (counted.contains(row))
+            continue;
+        counted.insert(row);
+        if (query.value(9).toBool())
+            ++status->writingInDoubt;
+        else if (query.value(8).toString() == QLatin1String("failed"))
+            ++status->failedInDoubt;
+    }
     // The pace over the window, or since the first device in it.
     if (!run(query,
              QStringLiteral("SELECT count(*), extract(epoch FROM now() - min(time)) FROM velmora.attempts "
@@ -109,7 +127,7 @@ QString statusText(const LineStatus &status)
     const QLatin1String indent("  ");
     QString text = StatusText::tr("line %1: %2 rows: %3 ok, %4 free, %5 claimed, %6 being written, %7 failed")
                        .arg(status.line).arg(status.rows).arg(status.ok).arg(status.free).arg(status.claimed)
-                       .arg(status.writing - status.inDoubtCount()).arg(status.failed) + end;
+                       .arg(status.writing - status.writingInDoubt).arg(status.failed) + end;
     text += StatusText::tr("pace: %1 devices/min; %2 left, time left: %3")
                 .arg(status.perMinute, 0, 'f', 1).arg(status.left()).arg(duration(status.secondsLeft())) + end;
     for (const LineStatus::Lane &lane : status.lanes)
@@ -120,11 +138,21 @@ QString statusText(const LineStatus &status)
     if (!status.inDoubt.empty()) {
         text += StatusText::tr("%1 rows in doubt (check the device, then: velmora-cli line resolve ROW --as ok|free):")
                     .arg(status.inDoubtCount()) + end;
-        for (const LineStatus::Doubt &doubt : status.inDoubt)
-            text += indent + StatusText::tr("row %1%2: station %3, %4, since %5")
-                        .arg(doubt.row)
-                        .arg(doubt.id.isEmpty() ? QString() : StatusText::tr(" (%1)").arg(doubt.id), doubt.station,
-                             doubt.lane, doubt.since.toLocalTime().toString(Qt::ISODate)) + end;
+        for (const LineStatus::Doubt &doubt : status.inDoubt) {
+            const QString id = doubt.id.isEmpty() ? QString() : StatusText::tr(" (%1)").arg(doubt.id);
+            text += indent
+                    + (doubt.onTwoDevices()
+                           ? StatusText::tr("row %1%2: on two devices: station %3, %4 at %5 (the record lost it), "
+                                            "and station %6, %7 at %8")
+                                 .arg(doubt.row)
+                                 .arg(id, doubt.station, doubt.lane, doubt.since.toLocalTime().toString(Qt::ISODate),
+                                      doubt.otherStation, doubt.otherLane,
+                                      doubt.otherSince.toLocalTime().toString(Qt::ISODate))
+                           : StatusText::tr("row %1%2: station %3, %4, since %5")
+                                 .arg(doubt.row)
+                                 .arg(id, doubt.station, doubt.lane, doubt.since.toLocalTime().toString(Qt::ISODate)))
+                    + end;
+        }
     }
     return text;
 }
@@ -137,16 +165,24 @@ QJsonObject statusJson(const LineStatus &status)
                                  {QStringLiteral("ok"), lane.ok}, {QStringLiteral("failed"), lane.failed},
                                  {QStringLiteral("writing"), lane.writing}, {QStringLiteral("live"), lane.live}});
     QJsonArray doubts;
-    for (const LineStatus::Doubt &doubt : status.inDoubt)
-        doubts.append(QJsonObject{{QStringLiteral("row"), doubt.row}, {QStringLiteral("id"), doubt.id},
-                                  {QStringLiteral("station"), doubt.station}, {QStringLiteral("lane"), doubt.lane},
-                                  {QStringLiteral("since"), doubt.since.toUTC().toString(Qt::ISODateWithMs)}});
+    for (const LineStatus::Doubt &doubt : status.inDoubt) {
+        QJsonObject object{{QStringLiteral("row"), doubt.row}, {QStringLiteral("id"), doubt.id},
+                           {QStringLiteral("station"), doubt.station}, {QStringLiteral("lane"), doubt.lane},
+                           {QStringLiteral("since"), doubt.since.toUTC().toString(Qt::ISODateWithMs)},
+                           {QStringLiteral("on_two_devices"), doubt.onTwoDevices()}};
+        if (doubt.onTwoDevices())
+            object.insert(QStringLiteral("other"),
+                          QJsonObject{{QStringLiteral("station"), doubt.otherStation},
+                                      {QStringLiteral("lane"), doubt.otherLane},
+                                      {QStringLiteral("since"), doubt.otherSince.toUTC().toString(Qt::ISODateWithMs)}});
+        doubts.append(object);
+    }
     return {{QStringLiteral("line"), status.line},
             {QStringLiteral("rows"), status.rows},
             {QStringLiteral("ok"), status.ok},
             {QStringLiteral("free"), status.free},
             {QStringLiteral("claimed"), status.claimed},
-            {QStringLiteral("writing"), status.writing - status.inDoubtCount()},
+            {QStringLiteral("writing"), status.writing - status.writingInDoubt},
             {QStringLiteral("failed"), status.failed},
             {QStringLiteral("left"), status.left()},
             {QStringLiteral("devices_per_minute"), std::round(status.perMinute * 10) / 10},

@@ -2,7 +2,8 @@
 // lane has done, the pace in devices a minute over the last minutes, the
 // time that leaves, and the rows in doubt: set down as being written by a
 // station that is gone, so that only its device can tell whether it holds
-// the row (line resolve settles them).
+// the row, or written on two devices, the record having lost the first
+// writing in a failover (line resolve settles them).
 #pragma once
 
 #include <QDateTime>
@@ -39,11 +40,20 @@ struct LineStatus
         QString station;
         QString lane;
         QDateTime since;
+        // On two devices: the station the record gave the row to after
+        // losing this one's writing.
+        QString otherStation;
+        QString otherLane;
+        QDateTime otherSince;
+        bool onTwoDevices() const { return otherSince.isValid(); }
     };
     std::vector<Doubt> inDoubt;
+    // Rows in doubt among those being written (by a station that is gone),
+    // and among those failed (their device may hold them all the same).
+    int writingInDoubt = 0, failedInDoubt = 0;
 
     double perMinute = 0;  // ok devices a minute, over the last minutes
-    int left() const { return free + claimed + writing + failed - inDoubtCount(); }
+    int left() const { return free + claimed + writing + failed - writingInDoubt - failedInDoubt; }
     qint64 secondsLeft() const;  // -1 when there is no pace to tell by
 };
 

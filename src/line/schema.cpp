@@ -329,6 +329,183 @@ ALTER TABLE velmora.attempts ADD COLUMN xact xid8 NOT NULL DEFAULT '0';
 ALTER TABLE velmora.attempts ALTER COLUMN xact SET DEFAULT pg_current_xact_id();
 CREATE INDEX attempts_in_commit_order ON velmora.attempts (line_id, xact, id);
 )sql",
+    // 4: rows in doubt on two devices. A station keeps each "writing" state
+    // it was told of, and each verdict, and checks them after the record
+    // comes back: a failover to a standby that was behind can have lost
+    // them, and given the row to another station meanwhile. What it cannot
+    // set down again is kept here until a person settles it; no station
+    // claims such a row meanwhile.
+    R"sql(
+CREATE TABLE velmora.doubts (
+    id bigserial PRIMARY KEY,
+    line_id integer NOT NULL,
+    row integer NOT NULL,
+    station text NOT NULL,
+    lane text NOT NULL,
+    token text NOT NULL UNIQUE,
+    written_at timestamptz NOT NULL,
+    result text,
+    other_station text NOT NULL,
+    other_lane text NOT NULL,
+    other_at timestamptz NOT NULL,
+    found_at timestamptz NOT NULL DEFAULT now(),
+    settled_at timestamptz,
+    settled_as text,
+    settled_by text,
+    FOREIGN KEY (line_id, row) REFERENCES velmora.rows ON DELETE CASCADE
+);
+CREATE INDEX doubts_open ON velmora.doubts (line_id, row) WHERE settled_at IS NULL;
+GRANT SELECT ON velmora.doubts TO velmora_station, velmora_viewer;
+
+CREATE OR REPLACE FUNCTION velmora.claim(p_line integer, p_station text, p_instance text, p_lane text,
+                              OUT claimed integer, OUT claim_token text, OUT waiting bigint)
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = velmora, pg_temp AS $$
+DECLARE
+    started timestamptz;
+BEGIN
+    PERFORM set_config('synchronous_commit', 'off', true);
+    SELECT run_started INTO started FROM stations WHERE name = p_station AND instance = p_instance;
+    IF NOT FOUND THEN
+        RAISE EXCEPTION 'station % was started again elsewhere', p_station USING ERRCODE = 'VL001';
+    END IF;
+    SELECT r.row, r.token INTO claimed, claim_token FROM rows r
+    WHERE r.line_id = p_line AND r.state = 'claimed' AND r.station = p_station AND r.lane = p_lane
+    ORDER BY r.row LIMIT 1;
+    IF NOT FOUND THEN
+        SELECT r.row INTO claimed FROM rows r
+        WHERE r.line_id = p_line
+          AND (r.state = 'free'
+               OR (r.state = 'failed' AND r.changed_at < started)
+               OR (r.state = 'claimed' AND r.station <> p_station
+                   AND NOT EXISTS (SELECT 1 FROM stations s WHERE s.name = r.station AND s.lease_until > now())))
+          AND NOT EXISTS (SELECT 1 FROM doubts d WHERE d.line_id = r.line_id AND d.row = r.row AND d.settled_at IS NULL)
+        ORDER BY r.row LIMIT 1 FOR UPDATE SKIP LOCKED;
+        IF FOUND THEN
+            UPDATE rows SET state = 'claimed', station = p_station, lane = p_lane, token = gen_random_uuid()::text,
+                            changed_at = now()
+            WHERE line_id = p_line AND row = claimed RETURNING token INTO claim_token;
+            PERFORM pg_notify('velmora_line_' || p_line, claimed::text);
+        END IF;
+    END IF;
+    SELECT count(*) INTO waiting FROM rows r WHERE r.line_id = p_line AND r.state = 'claimed' AND r.station <> p_station;
+END $$;
+
+-- A "writing" state (and the verdict after it, p_result, where there was
+-- one) that the station was told of and the record no longer has. Set down
+-- again where the row is still the claim's, or free, or claimed with
+-- nothing written yet; where another device has been written with the row
+-- meanwhile, the row is in doubt on both. outcome: 'held' (nothing was
+-- lost), 'restored', 'doubt', or 'gone' (no such row).
+CREATE FUNCTION velmora.restore_writing(p_line integer, p_row integer, p_token text, p_station text, p_lane text,
+                                        p_time timestamptz, p_result text,
+                                        OUT outcome text, OUT other_station text, OUT other_lane text,
+                                        OUT other_at timestamptz)
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = velmora, pg_temp AS $$
+DECLARE
+    held rows;
+BEGIN
+    SELECT * INTO held FROM rows WHERE line_id = p_line AND row = p_row FOR UPDATE;
+    IF NOT FOUND THEN
+        outcome := 'gone';
+        RETURN;
+    END IF;
+    SELECT d.other_station, d.other_lane, d.other_at INTO other_station, other_lane, other_at
+    FROM doubts d WHERE d.token = p_token;
+    IF FOUND THEN
+        UPDATE doubts SET result = coalesce(p_result, result) WHERE token = p_token;
+        outcome := 'doubt';
+        RETURN;
+    END IF;
+    IF (held.token = p_token AND held.state <> 'claimed')
+       OR EXISTS (SELECT 1 FROM attempts WHERE token = p_token AND result <> 'writing') THEN
+        outcome := 'held';
+        RETURN;
+    END IF;
+    IF held.token IS DISTINCT FROM p_token
+       AND (held.state = 'ok' OR EXISTS (SELECT 1 FROM attempts a WHERE a.line_id = p_line AND a.row = p_row
+                                         AND a.token = held.token AND a.result = 'writing')) THEN
+        other_station := coalesce(held.station, '');
+        other_lane := coalesce(held.lane, '');
+        SELECT min(a.time) INTO other_at FROM attempts a
+        WHERE a.line_id = p_line AND a.row = p_row AND a.token = held.token AND a.result = 'writing';
+        other_at := coalesce(other_at, held.changed_at);
+        INSERT INTO doubts (line_id, row, station, lane, token, written_at, result, other_station, other_lane, other_at)
+        VALUES (p_line, p_row, p_station, p_lane, p_token, p_time, p_result, other_station, other_lane, other_at);
+        PERFORM pg_notify('velmora_line_' || p_line, p_row::text);
+        outcome := 'doubt';
+        RETURN;
+    END IF;
+    UPDATE rows SET state = 'writing', result = NULL, station = p_station, lane = p_lane, token = p_token,
+                    changed_at = now()
+    WHERE line_id = p_line AND row = p_row;
+    IF NOT EXISTS (SELECT 1 FROM attempts a WHERE a.line_id = p_line AND a.row = p_row AND a.token = p_token) THEN
+        INSERT INTO attempts (line_id, row, time, station, lane, token, result)
+        VALUES (p_line, p_row, p_time, p_station, p_lane, p_token, 'writing');
+    END IF;
+    PERFORM pg_notify('velmora_line_' || p_line, p_row::text);
+    outcome := 'restored';
+END $$;
+
+-- A row in doubt settled by a person who has checked its devices: one
+-- written by a station that is gone, or one written on two devices. ok: a
+-- device holds the row (and the other of two has been cleared); free: none
+-- does, and the row goes to another device.
+CREATE OR REPLACE FUNCTION velmora.resolve(p_line integer, p_row integer, p_as text) RETURNS text
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = velmora, pg_temp AS $$
+DECLARE
+    doubtful rows;
+    lost doubts;
+    live boolean;
+    settling text;
+BEGIN
+    SELECT * INTO doubtful FROM rows WHERE line_id = p_line AND row = p_row FOR UPDATE;
+    IF NOT FOUND THEN
+        RETURN 'no such row';
+    END IF;
+    SELECT * INTO lost FROM doubts WHERE line_id = p_line AND row = p_row AND settled_at IS NULL ORDER BY id LIMIT 1;
+    IF doubtful.state <> 'writing' AND lost.id IS NULL THEN
+        RETURN format('it is %s, not in doubt', doubtful.state);
+    END IF;
+    IF doubtful.state IN ('claimed', 'writing') THEN
+        SELECT lease_until > now() INTO live FROM stations WHERE name = doubtful.station;
+        IF live THEN
+            RETURN format('station %s is writing it now', doubtful.station);
+        END IF;
+    END IF;
+    IF doubtful.state = 'ok' AND p_as <> 'ok' THEN
+        RETURN format('it is ok on station %s, %s: clear the other device, then settle it as ok',
+                      doubtful.station, doubtful.lane);
+    END IF;
+    UPDATE doubts SET settled_at = now(), settled_as = p_as, settled_by = session_user
+    WHERE line_id = p_line AND row = p_row AND settled_at IS NULL;
+    IF doubtful.state = 'ok' THEN
+        PERFORM pg_notify('velmora_line_' || p_line, p_row::text);
+        RETURN '';
+    END IF;
+    -- The verdict goes to a claim that has none yet.
+    settling := CASE WHEN doubtful.state = 'writing' THEN doubtful.token ELSE lost.token END;
+    UPDATE rows SET state = CASE WHEN p_as = 'ok' THEN 'ok' ELSE 'free' END,
+                    result = CASE WHEN p_as = 'ok' THEN 'ok' ELSE NULL END,
+                    station = CASE WHEN p_as = 'ok' THEN coalesce(station, lost.station) END,
+                    lane = CASE WHEN p_as = 'ok' THEN coalesce(lane, lost.lane) END,
+                    token = CASE WHEN p_as = 'ok' THEN coalesce(token, settling) END,
+                    changed_at = now()
+    WHERE line_id = p_line AND row = p_row;
+    INSERT INTO attempts (line_id, row, time, station, lane, token, result, detail)
+    VALUES (p_line, p_row, clock_timestamp(),
+            CASE WHEN settling = lost.token THEN lost.station ELSE doubtful.station END,
+            CASE WHEN settling = lost.token THEN lost.lane ELSE doubtful.lane END, settling,
+            CASE WHEN p_as = 'ok' THEN 'ok' ELSE 'mismatch' END,
+            format('settled by %s: %s', session_user,
+                   CASE WHEN p_as = 'ok' THEN 'the device holds this row' ELSE 'the device does not hold this row' END));
+    PERFORM pg_notify('velmora_line_' || p_line, p_row::text);
+    RETURN '';
+END $$;
+
+REVOKE ALL ON FUNCTION velmora.restore_writing(integer, integer, text, text, text, timestamptz, text) FROM PUBLIC;
+GRANT EXECUTE ON FUNCTION velmora.restore_writing(integer, integer, text, text, text, timestamptz, text)
+    TO velmora_station;
+)sql",
 };
 
 constexpr int MigrationCount = int(sizeof Migrations / sizeof *Migrations);

@@ -19,7 +19,7 @@ class QSqlDatabase;
 
 namespace Line {
 
-constexpr int SchemaVersion = 3;
+constexpr int SchemaVersion = 4;
 
 // 0 where there is no record yet; -1 with the reason where it cannot be read.
 int schemaVersion(QSqlDatabase &db, QString *error);
