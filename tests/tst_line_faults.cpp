@@ -482,9 +482,9 @@ private slots:
             QVERIFY2(journal.size() == 0, qPrintable(journal.fileName() + u" holds entries"_s));
     }
 
-    // The standby is asynchronous and falls behind: its replay paused and
-    // its stream cut mid-run, the primary crashes after more rows are done
-    // and the standby is promoted with what it had. The stations find the
+    // The standby is asynchronous and falls behind: its stream cut mid-run,
+    // the primary crashes after more rows are done and the standby is
+    // promoted with what it had. The stations find the
     // "writing" states and verdicts the record lost: each row is set down
     // again or, where another station wrote it meanwhile, in doubt on both
     // devices; no LIP is on two devices without line status saying so.
@@ -518,21 +518,22 @@ private slots:
         const auto stations = startStations(line, 2, 2, bench, both, &primary);
         const QString okCount = u"SELECT count(*) FROM velmora.rows WHERE state = 'ok'"_s;
         QTRY_VERIFY_WITH_TIMEOUT(primary.query(okCount).toInt() >= 10, 60000);
-        // Behind from here: nothing more is received, nor replayed (a
-        // promotion replays what was received, paused or not).
+        // Behind from here: nothing more is received, and a promotion
+        // replays only what was received.
         standby.query(u"ALTER SYSTEM SET primary_conninfo = ''"_s, &error);
         standby.query(u"SELECT pg_reload_conf()"_s, &error);
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QTRY_COMPARE_WITH_TIMEOUT(standby.query(u"SELECT count(*) FROM pg_stat_wal_receiver"_s), u"0"_s, 30000);
-        standby.query(u"SELECT pg_wal_replay_pause()"_s, &error);
-        QVERIFY2(error.isEmpty(), qPrintable(error));
-        const int okBehind = standby.query(okCount).toInt();
-        QTRY_VERIFY_WITH_TIMEOUT(primary.query(okCount).toInt() >= okBehind + 12, 60000);
+        // The standby may still be replaying what it received.
+        QTRY_VERIFY_WITH_TIMEOUT(primary.query(okCount).toInt() >= standby.query(okCount).toInt() + 12, 60000);
         QVERIFY(std::all_of(stations.begin(), stations.end(), [](const auto &station) { return !station->finished(); }));
-        const int okLost = primary.query(okCount).toInt() - okBehind;
+        const int okBefore = primary.query(okCount).toInt();
         QVERIFY(aside([&primary] { return primary.stop(true); }));
         QVERIFY2(aside([&standby, &error] { return standby.promote(&error); }), qPrintable(error));
-        QCOMPARE(standby.query(okCount, &error).toInt(), okBehind);
+        const int okBehind = standby.query(okCount, &error).toInt();
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QVERIFY2(okBehind < okBefore, qPrintable(u"%1 ok rows on the standby, %2 on the primary"_s.arg(okBehind).arg(okBefore)));
+        const int okLost = okBefore - okBehind;
 
         for (const auto &station : stations) {
             QTRY_VERIFY_WITH_TIMEOUT(station->finished(), 180000);

@@ -25,8 +25,10 @@ struct Station
     }
     bool finished() const { return process.state() == QProcess::NotRunning; }
 
-    QProcess process;
+    // err first: a process still running when a test fails is killed in
+    // QProcess's destructor, and its last output still lands in err.
     QString err;
+    QProcess process;
 };
 
 struct Run
