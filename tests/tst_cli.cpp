@@ -462,7 +462,12 @@ void tst_Cli::languages_data()
     row("a plan's problem", {"batch", "PLAN", "--log", "LOG", "--no-prompt"}, 2,
         u"PLAN:2:10: mac=zz: expected six hex pairs joined by ':' or '-'"_s,
         u"PLAN:2:10: mac=zz: 应为以“:”或“-”分隔的六组十六进制数"_s);
+    row("a port held by another program", {"--port", "HELD", "read"}, 3, u"cannot open HELD: in use by tst_cli @REASON"_s,
+        u"无法打开 HELD：正被 tst_cli @REASON 占用"_s);
+    row("a device's refusal", {"--port", "REFUSING", "set", "port=8900"}, 1, u"PORT refused: 31 03"_s,
+        u"PORT 被拒绝：31 03"_s);
     row("a plan's CSV", {"plan", "--count", "2", "lip=10.0.0.1"}, 0, {}, {});
+    row("a held port's problem in JSON", {"ports", "--json", "--port", "HELD"}, 0, {}, {});
     row("a device's JSON", {"--simulate", "read", "--json"}, 0, {}, {});
 }
 
@@ -475,13 +480,21 @@ void tst_Cli::languages()
     QTemporaryDir folder;
     const QString plan = folder.filePath(u"plan.csv"_s);
     QVERIFY(writeFile(plan, "lip,mac\n10.0.0.1,zz\n"));
+    PtyPair held;
+    QSerialPort holder(held.slavePath());
+    QString error;
+    QVERIFY2(SerialLine::open(holder, &error), qPrintable(error));
+    DeviceOptions refusing;
+    refusing.fail = true;
+    Device device(refusing);
     arguments.replaceInStrings(u"PLAN"_s, plan).replaceInStrings(u"LOG"_s, folder.filePath(u"log.csv"_s));
+    arguments.replaceInStrings(u"HELD"_s, held.slavePath()).replaceInStrings(u"REFUSING"_s, device.path());
     std::optional<Run> englishRun;
     for (const auto &[locale, err] : {std::pair(u"C"_s, english), std::pair(u"zh_CN.UTF-8"_s, chinese)}) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(u"LC_ALL"_s, locale);
         const Run run = cli(arguments, environment);
-        QStringList parts = QString(err).replace(u"PLAN"_s, plan).split(u"@REASON"_s);
+        QStringList parts = QString(err).replace(u"PLAN"_s, plan).replace(u"HELD"_s, held.slavePath()).split(u"@REASON"_s);
         for (QString &part : parts)
             part = QRegularExpression::escape(part);
         const QRegularExpression expected(err.isEmpty() ? u"^$"_s : u"^velmora-cli: "_s + parts.join(u".+"_s) + u"\n$"_s);

@@ -2,6 +2,85 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>Batch::BatchRun</name>
+    <message>
+        <source>%1 on %2: %3</source>
+        <translation>%1（%2）：%3</translation>
+    </message>
+    <message>
+        <source>Connect %1 to %2, then press Enter; s skips, q stops</source>
+        <translation>将 %1 连接到 %2，然后按 Enter；s 跳过，q 停止</translation>
+    </message>
+    <message>
+        <source>%1; no more devices on it</source>
+        <translation>%1；该端口不再配置设备</translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2; nothing was sent for %3 on %4</source>
+        <translation>无法写入 %1：%2；未向 %4 上的 %3 发送任何内容</translation>
+    </message>
+    <message>
+        <source>%1: not back after %2 s</source>
+        <translation>%1：%2 秒后仍未恢复</translation>
+    </message>
+    <message>
+        <source>%1: no answer to %2 rows in a row; %3</source>
+        <translation>%1：连续 %2 行无应答；%3</translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2; not recorded: %3</source>
+        <translation>无法写入 %1：%2；未记录：%3</translation>
+    </message>
+    <message>
+        <source>%1: %2 was settled elsewhere while it was written; not recorded: %3</source>
+        <translation>%1：%2 在写入期间已由别处判定；未记录：%3</translation>
+    </message>
+    <message>
+        <source>%1 ok</source>
+        <translation>%1 成功</translation>
+    </message>
+    <message>
+        <source>%1 mismatch</source>
+        <translation>%1 不一致</translation>
+    </message>
+    <message>
+        <source>%1 refused</source>
+        <translation>%1 被拒绝</translation>
+    </message>
+    <message>
+        <source>%1 no answer</source>
+        <translation>%1 无应答</translation>
+    </message>
+    <message>
+        <source>%1 skipped</source>
+        <translation>%1 已跳过</translation>
+    </message>
+    <message>
+        <source>%1 left</source>
+        <translation>%1 剩余</translation>
+    </message>
+    <message>
+        <source>%1 row here: %2</source>
+        <translation>本工位 %1 行：%2</translation>
+    </message>
+    <message>
+        <source>%1 rows here: %2</source>
+        <translation>本工位 %1 行：%2</translation>
+    </message>
+    <message>
+        <source>%1 row: %2</source>
+        <translation>%1 行：%2</translation>
+    </message>
+    <message>
+        <source>%1 rows: %2</source>
+        <translation>%1 行：%2</translation>
+    </message>
+    <message>
+        <source>%1; read again after the last run stopped: %2</source>
+        <translation>%1；上次运行中断后重新回读：%2</translation>
+    </message>
+</context>
+<context>
     <name>Batch::Csv</name>
     <message>
         <source>the quote opened here is never closed</source>
@@ -1651,6 +1730,121 @@
     </message>
 </context>
 <context>
+    <name>Link::Phrases</name>
+    <message>
+        <source>not a serial port</source>
+        <translation>不是串口</translation>
+    </message>
+    <message>
+        <source>a folder, not a serial port</source>
+        <translation>是文件夹，不是串口</translation>
+    </message>
+    <message>
+        <source>a file, not a serial port</source>
+        <translation>是文件，不是串口</translation>
+    </message>
+    <message>
+        <source>no such device (not plugged in?)</source>
+        <translation>没有此设备（未插入？）</translation>
+    </message>
+    <message>
+        <source>no such serial port (not plugged in?)</source>
+        <translation>没有此串口（未插入？）</translation>
+    </message>
+    <message>
+        <source>in use by %1</source>
+        <translation>正被 %1 占用</translation>
+    </message>
+    <message>
+        <source>another program</source>
+        <translation>另一个程序</translation>
+    </message>
+    <message>
+        <source>serial ports belong to the group dialout: sudo adduser &quot;$USER&quot; dialout, then log in again</source>
+        <translation>串口属于 dialout 组：执行 sudo adduser &quot;$USER&quot; dialout，然后重新登录</translation>
+    </message>
+    <message>
+        <source>cannot open: %1</source>
+        <translation>无法打开：%1</translation>
+    </message>
+    <message>
+        <source>no answer</source>
+        <translation>无应答</translation>
+    </message>
+    <message>
+        <source>verify: %1 of %2 values differ</source>
+        <translation>校验：%2 个值中有 %1 个不一致</translation>
+    </message>
+    <message>
+        <source>%1 refused: %2</source>
+        <translation>%1 被拒绝：%2</translation>
+    </message>
+    <message>
+        <source>no clean answer to %1 after %2 frame(s): %3</source>
+        <translation>发送 %2 帧后 %1 仍无完整应答：%3</translation>
+    </message>
+    <message>
+        <source>more bytes came than a refusal has (a late answer on the line?)</source>
+        <translation>收到的字节多于拒绝应答的长度（线路上有迟到的应答？）</translation>
+    </message>
+    <message>
+        <source>more bytes came than a block has (a late answer on the line?)</source>
+        <translation>收到的字节多于参数块的长度（线路上有迟到的应答？）</translation>
+    </message>
+    <message>
+        <source>the block holds values no device has (read out of place?)</source>
+        <translation>参数块中的值不可能来自设备（读取错位？）</translation>
+    </message>
+    <message>
+        <source>line failed during %1: %2</source>
+        <translation>%1 期间线路故障：%2</translation>
+    </message>
+    <message>
+        <source>no answer to %1 after %2 frame(s)</source>
+        <translation>发送 %2 帧后 %1 无应答</translation>
+    </message>
+    <message>
+        <source>the line is not open</source>
+        <translation>线路未打开</translation>
+    </message>
+    <message>
+        <source>the line did not go quiet for %1 ms: something else is sending on it</source>
+        <translation>线路 %1 毫秒内未静默：有其他设备在发送</translation>
+    </message>
+    <message>
+        <source>the line hung up</source>
+        <translation>线路已挂断</translation>
+    </message>
+    <message>
+        <source>%1: wrote %2, device has %3</source>
+        <translation>%1：写入 %2，设备中为 %3</translation>
+    </message>
+    <message>
+        <source>%1 byte(s) came after their deadline and were dropped</source>
+        <translation>%1 个字节超时到达，已丢弃</translation>
+    </message>
+    <message>
+        <source>port lost</source>
+        <translation>端口已断开</translation>
+    </message>
+    <message>
+        <source>after the last run stopped: %1</source>
+        <translation>上次运行中断后：%1</translation>
+    </message>
+    <message>
+        <source>its device may hold this row</source>
+        <translation>其设备可能已写入此行</translation>
+    </message>
+    <message>
+        <source>its device holds this row</source>
+        <translation>其设备已写入此行</translation>
+    </message>
+    <message>
+        <source>not written: %1</source>
+        <translation>未写入：%1</translation>
+    </message>
+</context>
+<context>
     <name>Link::PortMap</name>
     <message>
         <source>cannot open %1: %2</source>
@@ -1671,6 +1865,17 @@
     <message>
         <source>--port %1: %2 is not a port of the list, COM%3 to COM%4</source>
         <translation>--port %1：%2 不在端口列表 COM%3 到 COM%4 中</translation>
+    </message>
+</context>
+<context>
+    <name>TerminalPrompt</name>
+    <message>
+        <source>answer Enter, s or q</source>
+        <translation>请输入 Enter、s 或 q</translation>
+    </message>
+    <message>
+        <source>stdin has ended: stopping</source>
+        <translation>标准输入已结束：停止</translation>
     </message>
 </context>
 <context>

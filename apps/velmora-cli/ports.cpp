@@ -3,6 +3,7 @@
 #include "run.h"
 
 #include "client/portscan.h"
+#include "link/phrases.h"
 #include "link/portlist.h"
 #include "link/portlock.h"
 #include "link/portmap.h"
@@ -61,7 +62,7 @@ QString portLine(const PortList::Port &port)
         parts << about.join(QLatin1String(", "));
     QString line = parts.join(QLatin1String("  "));
     if (!port.problem.isEmpty())
-        line += QLatin1String(": ") + port.problem;
+        line += QLatin1String(": ") + Phrases::said(port.problem);
     return line;
 }
 
@@ -146,7 +147,7 @@ int runScan(const Request &request)
             line += QStringLiteral("LIP %1, MAC %2, SN %3").arg(lip, mac).arg(outcome.block->serialNumber);
         } else {
             object.insert(QStringLiteral("problem"), outcome.problem);
-            line += outcome.problem;
+            line += Phrases::said(outcome.problem);
         }
         array << object;
         text += line.toLocal8Bit() + '\n';

@@ -3,6 +3,7 @@
 #include "client/devicesession.h"
 #include "client/formats.h"
 #include "client/profile.h"
+#include "link/phrases.h"
 #include "link/portmap.h"
 #include "link/portsettings.h"
 #include "link/wiretrace.h"
@@ -65,7 +66,7 @@ int exitCodeOf(OperationResult::Status status)
 
 int report(const Request &request, const OperationResult &result)
 {
-    QString error = result.error;
+    QString error = Phrases::said(result.error);
     if (result.status == OperationResult::NoAnswer)
         error = PortMap::displayName(request.port) + QLatin1String(": ") + error + QLatin1String("; ") + PortMap::noAnswerHint();
     if (request.command == Request::Read) {
@@ -85,7 +86,7 @@ int report(const Request &request, const OperationResult &result)
     if (result.status != OperationResult::Done)
         printError(error);
     for (const QString &note : result.notes)
-        printError(note);
+        printError(Phrases::said(note));
     if (result.lateBytes > 0)
         printError(RunText::tr("%n byte(s) came after their deadline and were dropped: is the device slower "
                                "than --timeout %1?", nullptr, result.lateBytes).arg(request.timeoutMs));

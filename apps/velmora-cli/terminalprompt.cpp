@@ -51,7 +51,7 @@ void TerminalPrompt::readInput(const QByteArray &bytes)
         if (line.isEmpty() || line == "s" || line == "q") {
             answer(line.isEmpty() ? Answer::Go : line == "s" ? Answer::Skip : Answer::Stop);
         } else {
-            printError(QStringLiteral("answer Enter, s or q"));
+            printError(tr("answer Enter, s or q"));
             m_shown = false;
             showFirst();
         }
@@ -62,7 +62,7 @@ void TerminalPrompt::stopAsking()
 {
     if (m_questions.empty())
         return;
-    printError(QStringLiteral("stdin has ended: stopping"));
+    printError(tr("stdin has ended: stopping"));
     answer(Answer::Stop);
 }
 

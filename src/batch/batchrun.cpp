@@ -2,6 +2,7 @@
 
 #include "logformat.h"
 
+#include "link/phrases.h"
 #include "link/portmap.h"
 
 #include <QDateTime>
@@ -91,7 +92,8 @@ void BatchRun::checkNext(Port &port)
         attempt.row = port.row;
         attempt.port = port.lane->port();
         attempt.result = Result::NoAnswer;
-        attempt.detail = QStringLiteral("after the last run stopped: %1; its device may hold this row").arg(logged);
+        attempt.detail = Phrases::kept(Phrases::Phrase::AfterLastRun)
+                             .arg(logged + QLatin1String("; ") + Phrases::kept(Phrases::Phrase::DeviceMayHold));
         QMetaObject::invokeMethod(this, [this, &port, attempt] { checked(port, attempt); }, Qt::QueuedConnection);
         return;
     }
@@ -101,7 +103,7 @@ void BatchRun::checkNext(Port &port)
 void BatchRun::checked(Port &port, const Attempt &attempt)
 {
     record(port, attempt, [this, &port, attempt] {
-        m_checkedRows << QStringLiteral("%1 on %2: %3").arg(m_plan.rowName(attempt.row), attempt.port,
+        m_checkedRows << tr("%1 on %2: %3").arg(m_plan.rowName(attempt.row), attempt.port,
                                                               resultName(attempt.result));
         // Not on that device after all: the row is another device's to get.
         // On a shared record that may be another station's, whose verdict is
@@ -231,7 +233,7 @@ void BatchRun::ask(Port &port)
     if (m_laneAsk)
         m_laneAsk(port.lane->port(), row, answered);
     else
-        m_ask(QStringLiteral("Connect %1 to %2, then press Enter; s skips, q stops").arg(m_plan.deviceName(row), port.lane->port()),
+        m_ask(tr("Connect %1 to %2, then press Enter; s skips, q stops").arg(m_plan.deviceName(row), port.lane->port()),
               answered);
 }
 
@@ -254,7 +256,7 @@ void BatchRun::begin(Port &port)
             return;
         }
         // Nothing more can be written on this port: its row goes to the others.
-        emit problem(error + QLatin1String("; no more devices on it"));
+        emit problem(tr("%1; no more devices on it").arg(error));
         giveBack(port);
         port.state = Port::Closed;
         announce(port, LaneState::Closed);
@@ -286,7 +288,7 @@ void BatchRun::written(Port &port, Record::Stored stored)
         const QString row = m_plan.rowName(port.row);
         giveBack(port);
         port.state = Port::Idle;
-        logFailed(QStringLiteral("cannot write %1: %2; nothing was sent for %3 on %4")
+        logFailed(tr("cannot write %1: %2; nothing was sent for %3 on %4")
                       .arg(m_record.name(), m_record.errorString(), row, port.lane->port()));
         return;
     }
@@ -304,14 +306,14 @@ void BatchRun::awaitPort(Port &port, const QString &error)
         if (back)
             emit portBack(port.lane->port());
         else
-            emit problem(QStringLiteral("%1: not back after %2 s").arg(port.lane->port()).arg(m_settings.portWaitMs / 1000));
+            emit problem(tr("%1: not back after %2 s").arg(port.lane->port()).arg(m_settings.portWaitMs / 1000));
         begin(port);
     });
 }
 
 void BatchRun::closeLane(Port &port, const QString &why)
 {
-    emit problem(why + QLatin1String("; no more devices on it"));
+    emit problem(tr("%1; no more devices on it").arg(why));
     port.state = Port::Closed;
     announce(port, LaneState::Closed);
     wakeIdlePorts();
@@ -330,7 +332,7 @@ void BatchRun::provisioned(Port &port, const Attempt &attempt)
     record(port, attempt, [this, &port] {
         // A fixture whose lane never answers is not worth a time-out on every row left.
         if (m_waiting == Waiting::None && port.lane->unansweredRows() >= UnansweredRowsToStop && !m_stopping) {
-            closeLane(port, QStringLiteral("%1: no answer to %2 rows in a row; %3")
+            closeLane(port, tr("%1: no answer to %2 rows in a row; %3")
                                 .arg(PortMap::displayName(port.lane->port())).arg(UnansweredRowsToStop)
                                 .arg(PortMap::noAnswerHint()));
             return;
@@ -365,9 +367,9 @@ void BatchRun::record(Port &port, const Attempt &attempt, std::function<void()> 
         emit attemptFinished(attempt, int(m_record.okRows().size()) + m_recorded);
         const QString line = logLine(m_plan, attempt, QDateTime::currentDateTimeUtc());
         if (stored == Record::Stored::Failed)
-            logFailed(QStringLiteral("cannot write %1: %2; not recorded: %3").arg(m_record.name(), m_record.errorString(), line));
+            logFailed(tr("cannot write %1: %2; not recorded: %3").arg(m_record.name(), m_record.errorString(), line));
         else if (stored == Record::Stored::RowLost)
-            emit problem(QStringLiteral("%1: %2 was settled elsewhere while it was written; not recorded: %3")
+            emit problem(tr("%1: %2 was settled elsewhere while it was written; not recorded: %3")
                              .arg(m_record.name(), m_plan.rowName(attempt.row), line));
         then();
     });
@@ -398,21 +400,20 @@ QString BatchRun::summary() const
     const int others = count(Result::Mismatch) + count(Result::Refused) + count(Result::NoAnswer);
     const int total = shared ? ok + others + count(Result::Skipped) : m_plan.size();
     const int left = total - ok - others - count(Result::Skipped);
-    QStringList parts = {QStringLiteral("%1 ok").arg(ok), QStringLiteral("%1 mismatch").arg(count(Result::Mismatch))};
+    QStringList parts = {tr("%1 ok").arg(ok), tr("%1 mismatch").arg(count(Result::Mismatch))};
     if (count(Result::Refused) > 0)
-        parts << QStringLiteral("%1 refused").arg(count(Result::Refused));
-    parts << QStringLiteral("%1 no answer").arg(count(Result::NoAnswer))
-          << QStringLiteral("%1 skipped").arg(count(Result::Skipped));
+        parts << tr("%1 refused").arg(count(Result::Refused));
+    parts << tr("%1 no answer").arg(count(Result::NoAnswer))
+          << tr("%1 skipped").arg(count(Result::Skipped));
     if (left > 0)
-        parts << QStringLiteral("%1 left").arg(left);
-    QString summary = QStringLiteral("%1 %2%3: %4")
-                          .arg(total)
-                          .arg(total == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
-                               shared ? QStringLiteral(" here") : QString(), parts.join(QLatin1String(", ")));
+        parts << tr("%1 left").arg(left);
+    const char *const head = shared ? (total == 1 ? QT_TR_NOOP("%1 row here: %2") : QT_TR_NOOP("%1 rows here: %2"))
+                                    : (total == 1 ? QT_TR_NOOP("%1 row: %2") : QT_TR_NOOP("%1 rows: %2"));
+    QString summary = tr(head).arg(total).arg(parts.join(QLatin1String(", ")));
     if (!m_record.summaryNote().isEmpty())
         summary += QLatin1String("; ") + m_record.summaryNote();
     if (!m_checkedRows.isEmpty())
-        summary += QLatin1String("; read again after the last run stopped: ") + m_checkedRows.join(QLatin1String(", "));
+        summary = tr("%1; read again after the last run stopped: %2").arg(summary, m_checkedRows.join(QLatin1String(", ")));
     return summary;
 }
 

@@ -1,11 +1,14 @@
 #include "lane.h"
 
 #include "link/portmap.h"
+#include "link/phrases.h"
 #include "link/wiretrace.h"
 
 #include <utility>
 
 using Client::OperationResult;
+using Phrases::kept;
+using Phrases::Phrase;
 
 namespace Batch {
 
@@ -37,11 +40,14 @@ QString detailOf(const OperationResult &result)
         parts << result.error;
     parts << result.notes;
     if (result.lateBytes > 0)
-        parts << QStringLiteral("%1 byte(s) came after their deadline and were dropped").arg(result.lateBytes);
+        parts << kept(Phrase::BytesLate).arg(result.lateBytes);
     return parts.join(QLatin1String("; "));
 }
 
-const QString AfterStop = QStringLiteral("after the last run stopped: ");
+QString afterLastRun(const QString &found)
+{
+    return kept(Phrase::AfterLastRun).arg(found);
+}
 
 } // namespace
 
@@ -77,7 +83,7 @@ Attempt Lane::attemptEnded(Attempt attempt, const OperationResult &result)
 {
     m_lost = result.status == OperationResult::LineFailed;
     if (m_lost)
-        attempt.detail = QLatin1String("port lost; ") + attempt.detail;
+        attempt.detail = kept(Phrase::PortLost) + QLatin1String("; ") + attempt.detail;
     m_unansweredRows = result.status == OperationResult::NoAnswer ? m_unansweredRows + 1 : 0;
     return attempt;
 }
@@ -117,13 +123,13 @@ void Lane::check(const PlanRow &row, std::function<void(const Attempt &)> done)
         if (result.status == OperationResult::Done) {
             const QStringList differences = values.differences(*result.device);
             attempt.result = differences.isEmpty() ? Result::Ok : Result::Mismatch;
-            attempt.detail = AfterStop + (differences.isEmpty() ? QStringLiteral("its device holds this row")
-                                                                : QStringLiteral("not written: ")
-                                                                      + differences.join(QLatin1String("; ")));
+            attempt.detail = afterLastRun(differences.isEmpty() ? kept(Phrase::DeviceHolds)
+                                                                : kept(Phrase::NotWritten)
+                                                                      .arg(differences.join(QLatin1String("; "))));
             attempt.readBack = result.device;
         } else {
             attempt.result = resultOf(result.status);
-            attempt.detail = AfterStop + detailOf(result) + QLatin1String("; its device may hold this row");
+            attempt.detail = afterLastRun(detailOf(result) + QLatin1String("; ") + kept(Phrase::DeviceMayHold));
         }
         m_lastHeld = attempt.readBack;
         done(attempt);

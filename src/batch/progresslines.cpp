@@ -1,5 +1,7 @@
 #include "progresslines.h"
 
+#include "link/phrases.h"
+
 #include <QCoreApplication>
 
 #include <utility>
@@ -44,7 +46,7 @@ ProgressLines::ProgressLines(const BatchRun &run, const Record &record, QObject 
         emit line(attemptLine(m_plan, attempt, done));
     });
     connect(&run, &BatchRun::portLost, this, [this](const QString &port, const QString &error) {
-        emit line(ProgressText::tr("%1: port lost; waiting for it to come back (%2)").arg(port, error));
+        emit line(ProgressText::tr("%1: port lost; waiting for it to come back (%2)").arg(port, Phrases::said(error)));
     });
     connect(&run, &BatchRun::portBack, this, [this](const QString &port) {
         emit line(ProgressText::tr("%1 is back").arg(port));
@@ -67,7 +69,7 @@ QString ProgressLines::attemptLine(const Plan &plan, const Attempt &attempt, int
     if (attempt.result != Result::Skipped)
         outcome += QStringLiteral(" %1 ms").arg(attempt.ms);
     if (!attempt.detail.isEmpty())
-        outcome += QLatin1String(": ") + attempt.detail;
+        outcome += QLatin1String(": ") + Phrases::said(attempt.detail);
     return QStringLiteral("[%1/%2] %3 on %4: %5")
         .arg(done)
         .arg(plan.size())

@@ -1,6 +1,7 @@
 #include "lanepanel.h"
 
 #include "enterclicks.h"
+#include "link/phrases.h"
 #include "link/portmap.h"
 #include "link/portsettings.h"
 #include "link/serialdevice.h"
@@ -171,7 +172,7 @@ bool LanePanel::addLane(const QString &port, QString *error)
     added->canonical = canonicalOf(added->device);
     QString why;
     if (!SerialDevice::isSerialPort(added->device, &why)) {
-        *error = QStringLiteral("%1: %2").arg(PortMap::displayName(port), why);
+        *error = QStringLiteral("%1: %2").arg(PortMap::displayName(port), Phrases::said(why));
         return false;
     }
     for (const auto &lane : m_lanes) {

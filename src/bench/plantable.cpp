@@ -3,6 +3,7 @@
 #include "batch/csv.h"
 #include "client/profile.h"
 #include "line/linewatcher.h"
+#include "link/phrases.h"
 
 #include <QBrush>
 #include <QCoreApplication>
@@ -501,7 +502,7 @@ QVariant PlanTable::resultData(int row, int role) const
         if (outcome.earlier)
             return tr("ok (earlier run)");
         return outcome.detail.isEmpty() ? resultText(*outcome.result)
-                                        : QStringLiteral("%1: %2").arg(resultText(*outcome.result), outcome.detail);
+                                        : QStringLiteral("%1: %2").arg(resultText(*outcome.result), Phrases::said(outcome.detail));
     case Qt::ToolTipRole:
         if (!outcome.result)
             return {};
@@ -511,11 +512,11 @@ QVariant PlanTable::resultData(int row, int role) const
             return tr("%1 on %2 of station %3 at %4 in %5 ms%6")
                 .arg(resultText(*outcome.result), outcome.port, outcome.station, outcome.time.toString(Qt::ISODate))
                 .arg(outcome.ms)
-                .arg(outcome.detail.isEmpty() ? QString() : QLatin1String("\n") + outcome.detail);
+                .arg(outcome.detail.isEmpty() ? QString() : QLatin1String("\n") + Phrases::said(outcome.detail));
         return tr("%1 on %2 in %3 ms%4")
             .arg(resultText(*outcome.result), outcome.port)
             .arg(outcome.ms)
-            .arg(outcome.detail.isEmpty() ? QString() : QLatin1String("\n") + outcome.detail);
+            .arg(outcome.detail.isEmpty() ? QString() : QLatin1String("\n") + Phrases::said(outcome.detail));
     case SortRole: {
         // Failures first, then what is left, then what is done.
         if (!outcome.busyOn.isEmpty())
@@ -577,7 +578,7 @@ QVariant PlanTable::holdsData(int row, int role) const
             lines << QStringLiteral("%1 = %2").arg(value.key, value.text);
         QString text = lines.join(QLatin1Char('\n'));
         if (outcome.result == Batch::Result::Mismatch)
-            text = outcome.detail.split(QLatin1String("; ")).join(QLatin1Char('\n')) + QLatin1String("\n\n") + text;
+            text = Phrases::said(outcome.detail).split(QLatin1String("; ")).join(QLatin1Char('\n')) + QLatin1String("\n\n") + text;
         return text;
     }
     QStringList shown;

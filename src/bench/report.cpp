@@ -1,6 +1,7 @@
 #include "report.h"
 
 #include "batch/csv.h"
+#include "link/phrases.h"
 #include "plantable.h"
 
 #include <QCoreApplication>
@@ -31,7 +32,7 @@ QString resultOf(const Batch::LogRecord &row)
         return QCoreApplication::translate("Bench::Report", "not done");
     if (*row.result == Batch::Result::Writing)
         return QCoreApplication::translate("Bench::Report", "in doubt: the run stopped while writing it");
-    return row.detail.isEmpty() ? resultText(*row.result) : QStringLiteral("%1: %2").arg(resultText(*row.result), row.detail);
+    return row.detail.isEmpty() ? resultText(*row.result) : QStringLiteral("%1: %2").arg(resultText(*row.result), Phrases::said(row.detail));
 }
 
 } // namespace

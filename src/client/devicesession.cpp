@@ -1,5 +1,7 @@
 #include "devicesession.h"
 
+#include "link/phrases.h"
+
 #include <utility>
 
 using Protocol::Command;
@@ -108,7 +110,7 @@ void DeviceSession::verifyThenFinish(const ValueSet &written)
         if (m_result.differences.isEmpty())
             finish(OperationResult::Done);
         else
-            finish(OperationResult::Mismatch, QStringLiteral("verify: %1 of %2 values differ")
+            finish(OperationResult::Mismatch, Phrases::kept(Phrases::Phrase::ValuesDiffer)
                                                   .arg(m_result.differences.size())
                                                   .arg(written.values().size()));
     });
@@ -136,27 +138,27 @@ void DeviceSession::send(Command command, const QByteArray &payload, Next next, 
             next();
             return;
         case ReplyAssembler::Verdict::Refused:
-            failed(OperationResult::Refused, QStringLiteral("%1 refused: %2")
+            failed(OperationResult::Refused, Phrases::kept(Phrases::Phrase::Refused)
                                                  .arg(name, QString::fromLatin1(reply.verdict.bytes.toHex(' '))));
             return;
         case ReplyAssembler::Verdict::Garbled:
             failed(OperationResult::NoAnswer,
-                   QStringLiteral("no clean answer to %1 after %2 frame(s): %3")
+                   Phrases::kept(Phrases::Phrase::NoCleanAnswer)
                        .arg(name)
                        .arg(reply.frames)
-                       .arg(command != Command::Read ? QStringLiteral("more bytes came than a refusal has (a late answer on the line?)")
+                       .arg(command != Command::Read ? Phrases::kept(Phrases::Phrase::LateRefusal)
                             : ReplyAssembler::isPlausible(reply.verdict.bytes)
-                                ? QStringLiteral("more bytes came than a block has (a late answer on the line?)")
-                                : QStringLiteral("the block holds values no device has (read out of place?)")));
+                                ? Phrases::kept(Phrases::Phrase::LateBlock)
+                                : Phrases::kept(Phrases::Phrase::ImplausibleBlock)));
             return;
         case ReplyAssembler::Verdict::NoAnswer:
         case ReplyAssembler::Verdict::Pending:
             break;
         }
         if (!reply.lineError.isEmpty())
-            failed(OperationResult::LineFailed, QStringLiteral("line failed during %1: %2").arg(name, reply.lineError));
+            failed(OperationResult::LineFailed, Phrases::kept(Phrases::Phrase::LineFailedDuring).arg(name, reply.lineError));
         else
-            failed(OperationResult::NoAnswer, QStringLiteral("no answer to %1 after %2 frame(s)")
+            failed(OperationResult::NoAnswer, Phrases::kept(Phrases::Phrase::NoAnswerAfter)
                                                   .arg(name).arg(reply.frames));
     }, check);
 }

@@ -1,6 +1,7 @@
 #include "linetransport.h"
 
 #include "link/inprocessport.h"
+#include "link/phrases.h"
 #include "link/serialline.h"
 #include "link/wiretrace.h"
 
@@ -55,7 +56,7 @@ void LineTransport::exchange(const QByteArray &frame, ReplyAssembler::Awaiting a
 void LineTransport::send()
 {
     if (!m_lineError.isEmpty() || !isOpen()) {
-        failLater(m_lineError.isEmpty() ? QStringLiteral("the line is not open") : m_lineError);
+        failLater(m_lineError.isEmpty() ? Phrases::kept(Phrases::Phrase::LineNotOpen) : m_lineError);
         return;
     }
     if (m_unsettled || m_check == Check::Strict) {
@@ -79,7 +80,7 @@ void LineTransport::drain()
     } else if (now() >= m_drainUntilMs) {
         m_draining = false;
         finish({{ReplyAssembler::Verdict::NoAnswer, {}}, m_frames,
-                QStringLiteral("the line did not go quiet for %1 ms: something else is sending on it")
+                Phrases::kept(Phrases::Phrase::LineNotQuiet)
                     .arg(ReplyAssembler::QuietGapMs), std::exchange(m_lateBytes, 0)});
     } else {
         m_timer.start(int(qMin(quietAtMs, m_drainUntilMs) - now()));
@@ -193,7 +194,7 @@ void LineTransport::lineFailed(QSerialPort::SerialPortError error)
          && error != QSerialPort::WriteError)
         || !isOpen())
         return;
-    m_lineError = error == QSerialPort::ReadError ? QStringLiteral("the line hung up") : m_port->errorString();
+    m_lineError = error == QSerialPort::ReadError ? Phrases::kept(Phrases::Phrase::LineHungUp) : m_port->errorString();
     m_port->close();
     m_timer.stop();
     m_awaitingReply = false;

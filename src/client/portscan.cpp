@@ -1,5 +1,7 @@
 #include "portscan.h"
 
+#include "link/phrases.h"
+
 namespace Client {
 
 PortScan::PortScan(QObject *parent) : QObject(parent) {}
@@ -18,7 +20,7 @@ void PortScan::start(const std::vector<Candidate> &candidates, int timeoutMs, Wi
         session->line().setRetries(0);  // a device that is there answers the first READ
         session->line().setTrace(trace);
         if (!session->line().open(candidates[i].device)) {
-            m_outcomes[i].problem = QStringLiteral("cannot open: ") + session->line().errorString();
+            m_outcomes[i].problem = Phrases::kept(Phrases::Phrase::CannotOpen).arg(session->line().errorString());
             --m_waiting;
         } else {
             session->read([this, i](const OperationResult &result) { done(i, result); });
@@ -37,7 +39,7 @@ void PortScan::done(size_t index, const OperationResult &result)
         outcome.block = result.device;
         break;
     case OperationResult::NoAnswer:
-        outcome.problem = QStringLiteral("no answer");
+        outcome.problem = Phrases::kept(Phrases::Phrase::NoAnswer);
         break;
     default:
         outcome.problem = result.error;

@@ -1,5 +1,7 @@
 #include "values.h"
 
+#include "link/phrases.h"
+
 #include <QCoreApplication>
 #include <QTextBoundaryFinder>
 
@@ -176,7 +178,7 @@ QStringList ValueSet::differences(const Protocol::ParameterBlock &device) const
         const QString held = valueText(*value.field, device);
         const QString wrote = valueText(*value.field, value.bytes);
         if (held != wrote)
-            lines << QStringLiteral("%1: wrote %2, device has %3")
+            lines << Phrases::kept(Phrases::Phrase::WroteDeviceHas)
                          .arg(QLatin1String(value.field->key), wrote, held);
     }
     return lines;

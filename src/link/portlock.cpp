@@ -1,5 +1,7 @@
 #include "portlock.h"
 
+#include "phrases.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
@@ -122,7 +124,7 @@ QString holderOf(const QString &path)
 #else
     Q_UNUSED(path);
 #endif
-    return QStringLiteral("another program");
+    return Phrases::kept(Phrases::Phrase::AnotherProgram);
 }
 
 void clearOrphanedLock(const QString &path)
@@ -145,7 +147,7 @@ void clearOrphanedLock(const QString &path)
 
 QString inUse(const QString &path)
 {
-    return QStringLiteral("in use by %1").arg(holderOf(path));
+    return Phrases::kept(Phrases::Phrase::InUseBy).arg(holderOf(path));
 }
 
 } // namespace PortLock

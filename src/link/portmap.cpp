@@ -1,6 +1,7 @@
 #include "portmap.h"
 
 #include "inprocessport.h"
+#include "phrases.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -126,7 +127,7 @@ QString displayName(const QString &portOrPath)
 
 QString cannotOpen(const QString &portOrPath, const QString &reason)
 {
-    return cannotOpenText(portOrPath, reason, &PortMapText::tr);
+    return cannotOpenText(portOrPath, Phrases::said(reason), &PortMapText::tr);
 }
 
 QString cannotOpenAsWritten(const QString &portOrPath, const QString &reason)

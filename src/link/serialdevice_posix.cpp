@@ -4,6 +4,7 @@
 #include "serialdevice.h"
 
 #include "inprocessport.h"
+#include "phrases.h"
 
 #include <QFile>
 
@@ -19,13 +20,13 @@ bool isSerialPort(const QString &device, QString *why)
         return true;
     struct stat found = {};
     if (::stat(QFile::encodeName(device).constData(), &found) != 0) {
-        *why = errno == ENOENT ? QStringLiteral("no such device (not plugged in?)")
+        *why = errno == ENOENT ? Phrases::kept(Phrases::Phrase::NoSuchDevice)
                                : QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
     if (!S_ISCHR(found.st_mode)) {
-        *why = S_ISDIR(found.st_mode) ? QStringLiteral("a folder, not a serial port")
-                                      : QStringLiteral("a file, not a serial port");
+        *why = S_ISDIR(found.st_mode) ? Phrases::kept(Phrases::Phrase::FolderNotPort)
+                                      : Phrases::kept(Phrases::Phrase::FileNotPort);
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 #include "serialdevice.h"
 
 #include "portmap.h"
+#include "phrases.h"
 
 namespace SerialDevice {
 
@@ -9,7 +10,7 @@ bool isSerialPort(const QString &device, QString *why)
 {
     if (PortMap::devicePresent(device))
         return true;
-    *why = QStringLiteral("no such serial port (not plugged in?)");
+    *why = Phrases::kept(Phrases::Phrase::NoSuchSerialPort);
     return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include "inprocessport.h"
 #include "lowlatency.h"
+#include "phrases.h"
 #include "portlock.h"
 #include "wiretrace.h"
 
@@ -31,7 +32,7 @@ QString notAPort(const QString &path)
     struct stat status{};
     if (::stat(QFile::encodeName(path).constData(), &status) != 0)
         return systemError(errno);
-    return S_ISCHR(status.st_mode) ? QString() : QStringLiteral("not a serial port");
+    return S_ISCHR(status.st_mode) ? QString() : Phrases::kept(Phrases::Phrase::NotASerialPort);
 }
 #endif
 
@@ -47,7 +48,7 @@ QString explained(const QSerialPort &port, const QString &path)
                                           && ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0))
         return systemError(EACCES) + QLatin1String("; ") + permissionHint();
     if (reason == systemError(ENOTTY) || reason == systemError(EINVAL))
-        return QStringLiteral("not a serial port");
+        return Phrases::kept(Phrases::Phrase::NotASerialPort);
 #else
     Q_UNUSED(path);
 #endif
@@ -77,7 +78,7 @@ QString systemPath(const QSerialPort &port)
 
 QString permissionHint()
 {
-    return QStringLiteral("serial ports belong to the group dialout: sudo adduser \"$USER\" dialout, then log in again");
+    return Phrases::kept(Phrases::Phrase::GroupDialout);
 }
 
 void dropInput(QSerialPort &port)
