@@ -1,8 +1,11 @@
 // velmora-bench in its user's language: the catalogue's Chinese under zh_CN,
 // English under C, with every label and button wide enough for its text; and
-// what a program reads back the same in both.
+// what a program reads back the same in both. The dialogs fit too.
 #include "benchparts.h"
+#include "bench/labeldialog.h"
 #include "bench/laneview.h"
+#include "bench/newplandialog.h"
+#include "bench/openlinedialog.h"
 #include "clirun.h"
 #include "files.h"
 #include "shell/translations.h"
@@ -15,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -121,6 +126,30 @@ private slots:
         QVERIFY2(clipped(window).isEmpty(), qPrintable(clipped(window).join(QLatin1Char('\n'))));
         window.stop();
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
+    }
+
+    void dialogsFit_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("C") << "";
+        QTest::newRow("zh_CN") << "zh_CN";
+    }
+
+    // Each dialog at the size it opens with.
+    void dialogsFit()
+    {
+        QFETCH(QString, language);
+        QCOMPARE(Translations::install(language), language.isEmpty() ? u"en"_s : language);
+        std::vector<std::unique_ptr<QDialog>> dialogs;
+        dialogs.push_back(std::make_unique<Bench::NewPlanDialog>());
+        dialogs.push_back(std::make_unique<Bench::OpenLineDialog>());
+        dialogs.push_back(std::make_unique<Bench::LabelDialog>(3, 1, true, true));
+        for (const auto &dialog : dialogs) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+            QVERIFY2(clipped(*dialog).isEmpty(),
+                     qPrintable(dialog->windowTitle() + u'\n' + clipped(*dialog).join(QLatin1Char('\n'))));
+        }
     }
 
 private:
