@@ -192,6 +192,49 @@
         <source>no rows after the header</source>
         <translation>表头之后没有数据行</translation>
     </message>
+    <message>
+        <source>row %1</source>
+        <translation>第 %1 行</translation>
+    </message>
+    <message>
+        <source>row %1 (%2)</source>
+        <translation>第 %1 行（%2）</translation>
+    </message>
+    <message>
+        <source>device %1 of %2</source>
+        <translation>第 %1 台设备（共 %2 台）</translation>
+    </message>
+    <message>
+        <source>%1 (id %2)</source>
+        <translation>%1（编号 %2）</translation>
+    </message>
+</context>
+<context>
+    <name>Batch::PlanGenerator</name>
+    <message>
+        <source>--count %1: expected a number from 1 to %2</source>
+        <translation>--count %1：应为 1 到 %2 之间的数</translation>
+    </message>
+    <message>
+        <source>%1: %2 is given twice</source>
+        <translation>%1：%2 重复给出</translation>
+    </message>
+    <message>
+        <source>plan needs at least one KEY=VALUE</source>
+        <translation>plan 至少需要一个 KEY=VALUE</translation>
+    </message>
+    <message>
+        <source>--fixed %1: no %1=VALUE is given</source>
+        <translation>--fixed %1：未给出 %1=VALUE</translation>
+    </message>
+    <message>
+        <source>id=%1: an id that is not fixed ends in a number to count up, like A-01</source>
+        <translation>id=%1：非固定的编号须以可递增的数字结尾，如 A-01</translation>
+    </message>
+    <message>
+        <source>%1=%2: row %3 would step past %4</source>
+        <translation>%1=%2：第 %3 行将超出 %4</translation>
+    </message>
 </context>
 <context>
     <name>Batch::Progress</name>

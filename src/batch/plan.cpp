@@ -246,14 +246,14 @@ void checkSubnet(const ReadRow &row, Problems &problems)
 QString Plan::rowName(int number) const
 {
     const QString id = row(number).id;
-    return id.isEmpty() ? QStringLiteral("row %1").arg(number) : QStringLiteral("row %1 (%2)").arg(number).arg(id);
+    return id.isEmpty() ? PlanText::tr("row %1").arg(number) : PlanText::tr("row %1 (%2)").arg(number).arg(id);
 }
 
 QString Plan::deviceName(int number) const
 {
     const QString id = row(number).id;
-    const QString device = QStringLiteral("device %1 of %2").arg(number).arg(size());
-    return id.isEmpty() ? device : QStringLiteral("%1 (id %2)").arg(device, id);
+    const QString device = PlanText::tr("device %1 of %2").arg(number).arg(size());
+    return id.isEmpty() ? device : PlanText::tr("%1 (id %2)").arg(device, id);
 }
 
 bool readPlan(const QByteArray &bytes, const QString &fileName, const PlanChecks &checks, Plan *plan,

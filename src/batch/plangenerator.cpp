@@ -3,6 +3,7 @@
 #include "client/values.h"
 #include "csv.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -14,6 +15,12 @@ using Protocol::BlockField;
 namespace Batch {
 
 namespace {
+
+// What velmora-cli plan tells a person of its arguments.
+struct GeneratorText
+{
+    Q_DECLARE_TR_FUNCTIONS(Batch::PlanGenerator)
+};
 
 struct Column
 {
@@ -82,7 +89,7 @@ bool generatePlan(const QStringList &assignments, const QStringList &fixedKeys, 
                   QString *error)
 {
     if (count < 1 || count > MaxGeneratedRows) {
-        *error = QStringLiteral("--count %1: expected a number from 1 to %2").arg(count).arg(MaxGeneratedRows);
+        *error = GeneratorText::tr("--count %1: expected a number from 1 to %2").arg(count).arg(MaxGeneratedRows);
         return false;
     }
     std::vector<Column> columns;
@@ -92,20 +99,20 @@ bool generatePlan(const QStringList &assignments, const QStringList &fixedKeys, 
             return false;
         for (const Column &other : columns) {
             if (other.key == column.key) {
-                *error = QStringLiteral("%1: %2 is given twice").arg(assignment.trimmed(), column.key);
+                *error = GeneratorText::tr("%1: %2 is given twice").arg(assignment.trimmed(), column.key);
                 return false;
             }
         }
         columns.push_back(column);
     }
     if (columns.empty()) {
-        *error = QStringLiteral("plan needs at least one KEY=VALUE");
+        *error = GeneratorText::tr("plan needs at least one KEY=VALUE");
         return false;
     }
     for (const QString &key : fixedKeys) {
         auto fixed = std::find_if(columns.begin(), columns.end(), [&](const Column &c) { return c.key == key; });
         if (fixed == columns.end()) {
-            *error = QStringLiteral("--fixed %1: no %1=VALUE is given").arg(key);
+            *error = GeneratorText::tr("--fixed %1: no %1=VALUE is given").arg(key);
             return false;
         }
         fixed->fixed = true;
@@ -115,14 +122,14 @@ bool generatePlan(const QStringList &assignments, const QStringList &fixedKeys, 
         if (column.fixed || count < 2)
             continue;
         if (!column.field && column.idDigits == 0) {
-            *error = QStringLiteral("id=%1: an id that is not fixed ends in a number to count up, like A-01")
+            *error = GeneratorText::tr("id=%1: an id that is not fixed ends in a number to count up, like A-01")
                          .arg(column.idPrefix);
             return false;
         }
         const quint64 maximum = column.field ? maximumOf(*column.field) : 999'999'999'999'999'999ull;
         if (maximum - column.first < quint64(count - 1)) {
             const QString first = cell(column, 0);
-            *error = QStringLiteral("%1=%2: row %3 would step past %4")
+            *error = GeneratorText::tr("%1=%2: row %3 would step past %4")
                          .arg(column.key, first, QString::number(maximum - column.first + 2),
                               column.field ? Client::valueText(*column.field, bytesOf(maximum, column.field->width))
                                            : QString::number(maximum));
