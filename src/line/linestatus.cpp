@@ -43,6 +43,14 @@ qint64 LineStatus::secondsLeft() const
     return qint64(std::ceil(left() / perMinute * 60));
 }
 
+int LineStatus::inDoubtCount() const
+{
+    QSet<int> doubted;
+    for (const Doubt &doubt : inDoubt)
+        doubted.insert(doubt.row);
+    return int(doubted.size());
+}
+
 bool readStatus(QSqlDatabase &db, int lineId, const QString &name, LineStatus *status, QString *error)
 {
     *status = {};

@@ -20,7 +20,7 @@ struct LineStatus
     QString line;
     int rows = 0;
     int free = 0, claimed = 0, writing = 0, ok = 0, failed = 0;
-    int inDoubtCount() const { return int(inDoubt.size()); }
+    int inDoubtCount() const;  // rows, however many entries each has
 
     struct Lane
     {
