@@ -91,14 +91,16 @@ bool readStatus(QSqlDatabase &db, int lineId, const QString &name, LineStatus *s
     }
     // Rows written by a station that is gone, and rows on two devices.
     if (!run(query,
-             QStringLiteral("WITH r AS (SELECT r.*, r.state = 'writing' AND coalesce(s.lease_until <= now(), true) AS stale "
-                            "FROM velmora.rows r LEFT JOIN velmora.stations s ON s.name = r.station WHERE r.line_id = ?), "
-                            "d AS (SELECT * FROM velmora.doubts WHERE line_id = ? AND settled_at IS NULL) "
-                            "SELECT r.row, r.id, r.station, r.lane, r.changed_at, NULL, NULL, NULL, r.state, r.stale FROM r "
-                            "WHERE r.stale AND NOT EXISTS (SELECT 1 FROM d WHERE d.row = r.row) "
+             QStringLiteral("WITH d AS (SELECT * FROM velmora.doubts WHERE line_id = ? AND settled_at IS NULL) "
+                            "SELECT r.row, r.id, r.station, r.lane, r.changed_at, NULL, NULL, NULL, r.state, true "
+                            "FROM velmora.rows r LEFT JOIN velmora.stations s ON s.name = r.station "
+                            "WHERE r.line_id = ? AND r.state = 'writing' AND coalesce(s.lease_until <= now(), true) "
+                            "AND NOT EXISTS (SELECT 1 FROM d WHERE d.row = r.row) "
                             "UNION ALL "
                             "SELECT d.row, r.id, d.station, d.lane, d.written_at, d.other_station, d.other_lane, d.other_at, "
-                            "r.state, r.stale FROM d JOIN r ON r.row = d.row "
+                            "r.state, r.state = 'writing' AND coalesce(s.lease_until <= now(), true) "
+                            "FROM d JOIN velmora.rows r ON r.line_id = d.line_id AND r.row = d.row "
+                            "LEFT JOIN velmora.stations s ON s.name = r.station "
                             "ORDER BY 1, 5"),
              {lineId, lineId}, error))
         return false;
