@@ -363,13 +363,11 @@ private slots:
     {
         PgServer primary;
         PgServer standby;
+        startWithStandby(primary, standby, u"standby1"_s);
+        if (QTest::currentTestFailed())
+            return;
         QString error;
-        QVERIFY2(primary.start(&error), qPrintable(error));
-        QCOMPARE(runToEnd({u"line"_s, u"init"_s, u"--record"_s, admin(primary)}, environment(&primary)).exitCode, 0);
-        QVERIFY2(primary.addRole(u"bench1"_s, {u"velmora_station"_s}, &error), qPrintable(error));
-        QVERIFY2(standby.startStandby(primary, u"standby1"_s, &error), qPrintable(error));
         const QStringList status = {u"line"_s, u"status"_s, u"--record"_s, admin(primary)};
-        QTRY_COMPARE_WITH_TIMEOUT(primary.query(u"SELECT count(*) FROM pg_stat_replication"_s), u"1"_s, 30000);
         const Run asynchronous = runToEnd(status, environment(&primary));
         QVERIFY2(asynchronous.err.contains(u"warning: the record's server has 1 standby and no synchronous one"_s),
                  qPrintable(asynchronous.err));
@@ -492,12 +490,10 @@ private slots:
     {
         PgServer primary;
         PgServer standby;
+        startWithStandby(primary, standby, u"standby2"_s);
+        if (QTest::currentTestFailed())
+            return;
         QString error;
-        QVERIFY2(primary.start(&error), qPrintable(error));
-        QCOMPARE(runToEnd({u"line"_s, u"init"_s, u"--record"_s, admin(primary)}, environment(&primary)).exitCode, 0);
-        QVERIFY2(primary.addRole(u"bench1"_s, {u"velmora_station"_s}, &error), qPrintable(error));
-        QVERIFY2(standby.startStandby(primary, u"standby2"_s, &error), qPrintable(error));
-        QTRY_COMPARE_WITH_TIMEOUT(primary.query(u"SELECT count(*) FROM pg_stat_replication"_s), u"1"_s, 30000);
         const QString line = u"behind"_s;
         const int rows = 80;
         QVERIFY(load(line, rows, 11, &primary));
@@ -580,6 +576,18 @@ private slots:
     void cleanupTestCase() { m_server.stop(); }
 
 private:
+    // A primary holding a record with the station role bench1, and a
+    // standby streaming from it under name.
+    void startWithStandby(PgServer &primary, PgServer &standby, const QString &name)
+    {
+        QString error;
+        QVERIFY2(primary.start(&error), qPrintable(error));
+        QCOMPARE(runToEnd({u"line"_s, u"init"_s, u"--record"_s, admin(primary)}, environment(&primary)).exitCode, 0);
+        QVERIFY2(primary.addRole(u"bench1"_s, {u"velmora_station"_s}, &error), qPrintable(error));
+        QVERIFY2(standby.startStandby(primary, name, &error), qPrintable(error));
+        QTRY_COMPARE_WITH_TIMEOUT(primary.query(u"SELECT count(*) FROM pg_stat_replication"_s), u"1"_s, 30000);
+    }
+
     PgServer m_server;
     QTemporaryDir m_folder;
 };
