@@ -104,7 +104,7 @@ void BatchRun::checked(Port &port, const Attempt &attempt)
 {
     record(port, attempt, [this, &port, attempt] {
         m_checkedRows << tr("%1 on %2: %3").arg(m_plan.rowName(attempt.row), attempt.port,
-                                                              resultName(attempt.result));
+                                                resultName(attempt.result));
         // Not on that device after all: the row is another device's to get.
         // On a shared record that may be another station's, whose verdict is
         // the row's: this run does not fail for it.

@@ -1,7 +1,7 @@
 #include "lane.h"
 
-#include "link/portmap.h"
 #include "link/phrases.h"
+#include "link/portmap.h"
 #include "link/wiretrace.h"
 
 #include <utility>
