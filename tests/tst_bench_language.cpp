@@ -8,6 +8,7 @@
 #include "bench/openlinedialog.h"
 #include "clirun.h"
 #include "files.h"
+#include "link/phrases.h"
 #include "shell/translations.h"
 
 #include <QAbstractButton>
@@ -150,6 +151,28 @@ private slots:
             QVERIFY2(clipped(*dialog).isEmpty(),
                      qPrintable(dialog->windowTitle() + u'\n' + clipped(*dialog).join(QLatin1Char('\n'))));
         }
+    }
+
+    // A lane's outcome, kept in English in the log and the record, in the
+    // reader's language in the plan table and the report: nested and joined.
+    void keptTextsSaid_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("said");
+        const QString kept = u"after the last run stopped: port lost; line failed during READ: the line hung up; "
+                             "its device may hold this row"_s;
+        QTest::newRow("C") << "" << kept;
+        QTest::newRow("zh_CN") << "zh_CN" << u"上次运行中断后：端口已断开；READ 期间线路故障：线路已挂断；其设备可能已写入此行"_s;
+    }
+
+    void keptTextsSaid()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, said);
+        Translations::install(language);
+        QCOMPARE(Phrases::said(u"after the last run stopped: port lost; line failed during READ: the line hung up; "
+                               "its device may hold this row"_s),
+                 said);
     }
 
 private:

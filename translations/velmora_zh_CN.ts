@@ -1886,6 +1886,10 @@
         <source>not written: %1</source>
         <translation>未写入：%1</translation>
     </message>
+    <message>
+        <source>; </source>
+        <translation>；</translation>
+    </message>
 </context>
 <context>
     <name>Link::PortMap</name>

@@ -577,8 +577,12 @@ QVariant PlanTable::holdsData(int row, int role) const
         for (const Batch::LogValue &value : outcome.held)
             lines << QStringLiteral("%1 = %2").arg(value.key, value.text);
         QString text = lines.join(QLatin1Char('\n'));
-        if (outcome.result == Batch::Result::Mismatch)
-            text = Phrases::said(outcome.detail).split(QLatin1String("; ")).join(QLatin1Char('\n')) + QLatin1String("\n\n") + text;
+        if (outcome.result == Batch::Result::Mismatch) {
+            QStringList differences = outcome.detail.split(QLatin1String("; "));
+            for (QString &difference : differences)
+                difference = Phrases::said(difference);
+            text = differences.join(QLatin1Char('\n')) + QLatin1String("\n\n") + text;
+        }
         return text;
     }
     QStringList shown;

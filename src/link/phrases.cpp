@@ -44,7 +44,8 @@ constexpr std::array<const char *, 28> Sources = {
 };
 static_assert(Sources.size() == size_t(Phrase::NotWritten) + 1, "a source for every phrase");
 
-const QLatin1String Joint("; ");
+// What joins the phrases of a kept text.
+const char *const Joint = QT_TRANSLATE_NOOP("Link::Phrases", "; ");
 
 struct Pattern
 {
@@ -99,10 +100,10 @@ QString kept(Phrase phrase)
 
 QString said(const QString &keptText)
 {
-    QStringList parts = keptText.split(Joint);
+    QStringList parts = keptText.split(QLatin1String(Joint));
     for (QString &part : parts)
         part = saidPart(part);
-    return parts.join(Joint);
+    return parts.join(QCoreApplication::translate("Link::Phrases", Joint));
 }
 
 } // namespace Phrases
