@@ -226,6 +226,9 @@ private slots:
         const qsizetype texts = html.indexOf(u"id=\"texts\">"_s) + 11;
         const QJsonObject json = QJsonDocument::fromJson(html.mid(texts, html.indexOf(u"</script>"_s, texts) - texts).toUtf8()).object();
         QCOMPARE(json.value(u"live"_s).toString(), chinese ? u"实时"_s : u"live"_s);
+        // And the phrases of the devices' outcomes the record keeps in English.
+        QCOMPARE(json.value(u"@phrases"_s)[u"line failed during %1: %2"_s].toString(),
+                 chinese ? u"%1 期间线路故障：%2"_s : QString());
     }
 
     void devicesByKey_data()

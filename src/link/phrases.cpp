@@ -106,4 +106,17 @@ QString said(const QString &keptText)
     return parts.join(QCoreApplication::translate("Link::Phrases", Joint));
 }
 
+QStringList sources()
+{
+    QStringList all;
+    for (const char *source : Sources)
+        all << QString::fromLatin1(source);
+    return all;
+}
+
+const char *joint()
+{
+    return Joint;
+}
+
 } // namespace Phrases

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace Phrases {
 
@@ -48,5 +49,10 @@ QString kept(Phrase phrase);
 
 // A kept text in the reader's language.
 QString said(const QString &keptText);
+
+// Every phrase as kept, and what joins them: for a reader that says kept
+// texts itself (velmora-web's pages), with their translations.
+QStringList sources();
+const char *joint();
 
 } // namespace Phrases

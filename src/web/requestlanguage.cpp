@@ -1,5 +1,6 @@
 #include "requestlanguage.h"
 
+#include "link/phrases.h"
 #include "shell/translations.h"
 
 #include <QCoreApplication>
@@ -129,6 +130,18 @@ QByteArray translatedPage(const QByteArray &html, const QString &language)
         done = match.capturedEnd();
     }
     out += QStringView(page).mid(done);
+    // And the phrases of the record's kept texts (a device's outcome), for
+    // the script to say them in the page's language.
+    const qsizetype object = jsonStart < 0 ? -1 : out.indexOf(QLatin1Char('{'), out.indexOf(QLatin1String("<script type=\"application/json\"")));
+    if (object >= 0 && language != English) {
+        QStringList phrases;
+        for (const QString &source : Phrases::sources())
+            phrases << QStringLiteral("\"%1\": \"%2\"").arg(
+                jsonEscaped(source), jsonEscaped(QCoreApplication::translate("Link::Phrases", source.toLatin1().constData())));
+        out.insert(object + 1, QStringLiteral("\"@phrases\": {%1}, \"@joint\": \"%2\",\n")
+                                   .arg(phrases.join(QLatin1String(", ")),
+                                        jsonEscaped(QCoreApplication::translate("Link::Phrases", Phrases::joint()))));
+    }
     return out.toUtf8();
 }
 

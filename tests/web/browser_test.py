@@ -174,7 +174,7 @@ def main():
             wait(driver, lambda: not driver.find_elements(By.CSS_SELECTOR, '#doubts tr[data-row="120"]'))
             assert not line_status()["in_doubt"]
 
-        @check("a Chinese browser gets the page in Chinese; the switch gives English, and keeps it")
+        @check("a Chinese browser gets the page, and the devices' outcomes, in Chinese; the switch gives English")
         def chinese():
             reader = browser("zh-CN,zh")
             language = lambda: reader.find_element(By.TAG_NAME, "html").get_attribute("lang")
@@ -185,6 +185,9 @@ def main():
                 assert text(reader, "h1").startswith("产线"), text(reader, "h1")
                 assert text(reader, "#login-button") == "登录"
                 assert text(reader, '#filter select[name="state"] option[value="ok"]') == "成功"
+                kept = "port lost; line failed during READ: the line hung up"
+                said = reader.execute_script("return Velmora.said(arguments[0]);", kept)
+                assert said == "端口已断开；READ 期间线路故障：线路已挂断", said
                 click(reader, '#languages button[data-language="en"]')
                 wait(reader, lambda: language() == "en")
                 wait(reader, lambda: text(reader, "#live") == "live")

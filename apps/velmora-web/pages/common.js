@@ -8,6 +8,23 @@ const Velmora = (() => {
   const say = (key, ...values) =>
     values.reduce((text, value, i) => text.replace('%' + (i + 1), String(value)), texts[key] || key);
 
+  // A device's outcome, which the record keeps in English, in the page's
+  // language: its phrases found, nested or joined by "; ", and each said.
+  const phrases = Object.entries(texts['@phrases'] || {}).map(([source, translated]) => ({
+    match: new RegExp('^' + source.replace(/[.*+?^${}()|[\]\\]/g, '\\$&').replace(/%[1-9]/g, '(.+?)') + '$', 's'),
+    translated,
+  }));
+  function said(text) {
+    if (!phrases.length || typeof text !== 'string') return text;
+    return text.split('; ').map(part => {
+      for (const phrase of phrases) {
+        const found = phrase.match.exec(part);
+        if (found) return phrase.translated.replace(/%([1-9])/g, (placeholder, n) => said(found[Number(n)] || ''));
+      }
+      return part;
+    }).join(texts['@joint']);
+  }
+
   // A value of the record, always as text: never as markup.
   function cell(row, value, className) {
     const td = document.createElement('td');
@@ -115,5 +132,5 @@ const Velmora = (() => {
 
   document.addEventListener('DOMContentLoaded', setUpLogin);
   document.addEventListener('DOMContentLoaded', setUpLanguages);
-  return {say, cell, api, stream, time, session: () => session};
+  return {say, said, cell, api, stream, time, session: () => session};
 })();

@@ -25,7 +25,7 @@
       Velmora.cell(tr, attempt.station);
       Velmora.cell(tr, attempt.lane);
       Velmora.cell(tr, attempt.result, 'state-' + (attempt.result === 'ok' ? 'ok' : 'failed'));
-      Velmora.cell(tr, attempt.detail);
+      Velmora.cell(tr, Velmora.said(attempt.detail));
       Velmora.cell(tr, attempt.ms, 'number');
       Velmora.cell(tr, values(attempt.read_back));
       body.appendChild(tr);

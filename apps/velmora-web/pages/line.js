@@ -87,7 +87,7 @@
       cumulative += failure.count;
       const tr = document.createElement('tr');
       Velmora.cell(tr, failure.result);
-      Velmora.cell(tr, failure.detail);
+      Velmora.cell(tr, Velmora.said(failure.detail));
       Velmora.cell(tr, failure.count, 'number');
       Velmora.cell(tr, (cumulative * 100 / total).toFixed(0), 'number');
       failures.appendChild(tr);
@@ -118,7 +118,7 @@
     Velmora.cell(tr, row.result);
     Velmora.cell(tr, row.station);
     Velmora.cell(tr, row.lane);
-    Velmora.cell(tr, row.detail);
+    Velmora.cell(tr, Velmora.said(row.detail));
     Velmora.cell(tr, Velmora.time(row.changed_at));
   }
 
