@@ -96,10 +96,69 @@
     </message>
 </context>
 <context>
+    <name>Batch::DurableFile</name>
+    <message>
+        <source>it was deleted while in use, and what it recorded with it</source>
+        <translation>使用期间被删除，其中记录的内容也随之丢失</translation>
+    </message>
+    <message>
+        <source>another file took its name while in use</source>
+        <translation>使用期间另一个文件占用了它的文件名</translation>
+    </message>
+    <message>
+        <source>it was cut short while in use, from %1 to %2 bytes</source>
+        <translation>使用期间被截短，从 %1 字节变为 %2 字节</translation>
+    </message>
+    <message>
+        <source>another program wrote to it while in use, from %1 to %2 bytes</source>
+        <translation>使用期间有其他程序写入，从 %1 字节变为 %2 字节</translation>
+    </message>
+    <message>
+        <source>nothing could be written</source>
+        <translation>无法写入任何内容</translation>
+    </message>
+</context>
+<context>
     <name>Batch::Log</name>
     <message>
         <source>%1: in use by another run (velmora-cli batch or velmora-bench)%2</source>
         <translation>%1：正被另一次运行（velmora-cli batch 或 velmora-bench）使用%2</translation>
+    </message>
+    <message>
+        <source>%1:1: the log&apos;s columns do not fit this plan; they would be: %2</source>
+        <translation>%1:1: 日志的列与此计划不符；应为：%2</translation>
+    </message>
+    <message>
+        <source>%1:%2: an incomplete line, ignored</source>
+        <translation>%1:%2: 不完整的行，已忽略</translation>
+    </message>
+    <message>
+        <source>%1:%2: row %3: the plan has rows 1 to %4</source>
+        <translation>%1:%2: 第 %3 行：计划只有第 1 到 %4 行</translation>
+    </message>
+    <message>
+        <source>%1:%2: %3 is not a result</source>
+        <translation>%1:%2: %3 不是有效的结果</translation>
+    </message>
+    <message>
+        <source>%1:%2: %3 was %4 with %5; a plan that changed needs a new log</source>
+        <translation>%1:%2: %3 %4为 %5；计划已更改，需要新的日志</translation>
+    </message>
+    <message>
+        <source>being written</source>
+        <translation>在写入时</translation>
+    </message>
+    <message>
+        <source>provisioned</source>
+        <translation>在配置时</translation>
+    </message>
+    <message>
+        <source>id %1, the plan now has id %2</source>
+        <translation>编号 %1，计划中现为编号 %2</translation>
+    </message>
+    <message>
+        <source>%1=%2, the plan now has %1=%3</source>
+        <translation>%1=%2，计划中现为 %1=%3</translation>
     </message>
 </context>
 <context>

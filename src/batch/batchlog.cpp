@@ -109,26 +109,26 @@ bool BatchLog::readRecords(const QByteArray &bytes, QStringList *errors, QString
         if (number == 1) {
             if (fields == expected && table.separator == QLatin1Char(','))
                 continue;
-            *errors << QStringLiteral("%1:1: the log's columns do not fit this plan; they would be: %2")
+            *errors << LogText::tr("%1:1: the log's columns do not fit this plan; they would be: %2")
                            .arg(name, expected.join(QLatin1Char(',')));
             return false;
         }
         if (fields.size() != expected.size()) {
             // Every line is written whole, so this one was cut off by a crash
             // while it was being written: it records nothing for certain.
-            *warnings << QStringLiteral("%1:%2: an incomplete line, ignored").arg(name, QString::number(number));
+            *warnings << LogText::tr("%1:%2: an incomplete line, ignored").arg(name, QString::number(number));
             continue;
         }
         bool isNumber = false;
         const int row = fields.at(LogColumn::Row).toInt(&isNumber);
         if (!isNumber || row < 1 || row > m_plan.size()) {
-            *errors << QStringLiteral("%1:%2: row %3: the plan has rows 1 to %4")
+            *errors << LogText::tr("%1:%2: row %3: the plan has rows 1 to %4")
                            .arg(name, QString::number(number), fields.at(LogColumn::Row), QString::number(m_plan.size()));
             return false;
         }
         const std::optional<Result> result = resultNamed(fields.at(LogColumn::Result));
         if (!result) {
-            *errors << QStringLiteral("%1:%2: %3 is not a result").arg(name, QString::number(number), fields.at(LogColumn::Result));
+            *errors << LogText::tr("%1:%2: %3 is not a result").arg(name, QString::number(number), fields.at(LogColumn::Result));
             return false;
         }
         // A verdict settles the "writing" line of its row and port.
@@ -140,9 +140,9 @@ bool BatchLog::readRecords(const QByteArray &bytes, QStringList *errors, QString
             continue;
         const QString changed = mismatch(fields);
         if (!changed.isEmpty()) {
-            *errors << QStringLiteral("%1:%2: %3 was %4 with %5; a plan that changed needs a new log")
+            *errors << LogText::tr("%1:%2: %3 was %4 with %5; a plan that changed needs a new log")
                            .arg(name, QString::number(number), m_plan.rowName(row),
-                                *result == Result::Writing ? QStringLiteral("being written") : QStringLiteral("provisioned"),
+                                *result == Result::Writing ? LogText::tr("being written") : LogText::tr("provisioned"),
                                 changed);
             return false;
         }
@@ -168,12 +168,12 @@ QString BatchLog::mismatch(const QStringList &fields) const
 {
     const PlanRow &row = m_plan.row(fields.at(LogColumn::Row).toInt());
     if (fields.at(LogColumn::Id) != row.id)
-        return QStringLiteral("id %1, the plan now has id %2").arg(fields.at(LogColumn::Id), row.id);
+        return LogText::tr("id %1, the plan now has id %2").arg(fields.at(LogColumn::Id), row.id);
     for (size_t i = 0; i < m_plan.fields.size(); ++i) {
         const BlockField *field = m_plan.fields[i];
         const QString logged = fields.at(LogColumn::Values + int(i));
         if (logged != plannedText(row, field))
-            return QStringLiteral("%1=%2, the plan now has %1=%3").arg(QLatin1String(field->key), logged, plannedText(row, field));
+            return LogText::tr("%1=%2, the plan now has %1=%3").arg(QLatin1String(field->key), logged, plannedText(row, field));
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #include "durablefile.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -76,18 +77,18 @@ bool DurableFile::isUnchanged(QString *why) const
         return false;
     }
     if (::stat(QFile::encodeName(m_file.fileName()).constData(), &named) != 0) {
-        *why = errno == ENOENT ? QStringLiteral("it was deleted while in use, and what it recorded with it")
+        *why = errno == ENOENT ? QCoreApplication::translate("Batch::DurableFile", "it was deleted while in use, and what it recorded with it")
                                : systemError();
         return false;
     }
     if (quint64(named.st_dev) != m_device || quint64(named.st_ino) != m_inode) {
-        *why = QStringLiteral("another file took its name while in use");
+        *why = QCoreApplication::translate("Batch::DurableFile", "another file took its name while in use");
         return false;
     }
     if (qint64(held.st_size) != m_size) {
-        *why = held.st_size < m_size ? QStringLiteral("it was cut short while in use, from %1 to %2 bytes")
+        *why = held.st_size < m_size ? QCoreApplication::translate("Batch::DurableFile", "it was cut short while in use, from %1 to %2 bytes")
                                            .arg(m_size).arg(qint64(held.st_size))
-                                     : QStringLiteral("another program wrote to it while in use, from %1 to %2 bytes")
+                                     : QCoreApplication::translate("Batch::DurableFile", "another program wrote to it while in use, from %1 to %2 bytes")
                                            .arg(m_size).arg(qint64(held.st_size));
         return false;
     }
@@ -120,7 +121,7 @@ bool DurableFile::append(const QByteArray &bytes, qsizetype *written, QString *e
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            *error = n < 0 ? systemError() : QStringLiteral("nothing could be written");
+            *error = n < 0 ? systemError() : QCoreApplication::translate("Batch::DurableFile", "nothing could be written");
             break;
         }
         data += n;

@@ -1,5 +1,7 @@
 #include "durablefile.h"
 
+#include <QCoreApplication>
+
 #include <io.h>
 #include <windows.h>
 
@@ -64,8 +66,8 @@ bool DurableFile::isUnchanged(QString *why) const
     }
     if (length.QuadPart != m_size) {
         *why = length.QuadPart < m_size
-                   ? QStringLiteral("it was cut short while in use, from %1 to %2 bytes").arg(m_size).arg(length.QuadPart)
-                   : QStringLiteral("another program wrote to it while in use, from %1 to %2 bytes")
+                   ? QCoreApplication::translate("Batch::DurableFile", "it was cut short while in use, from %1 to %2 bytes").arg(m_size).arg(length.QuadPart)
+                   : QCoreApplication::translate("Batch::DurableFile", "another program wrote to it while in use, from %1 to %2 bytes")
                          .arg(m_size).arg(length.QuadPart);
         return false;
     }
