@@ -1756,6 +1756,26 @@
         <source>%1 is on two devices: the record lost its writing on %2 at %3, and gave it to station %4, %5 at %6. Check both devices, clear one of them, then: velmora-cli line resolve %7 --as ok|free</source>
         <translation>%1 已写入两台设备：记录库丢失了它 %3 在 %2 上的写入记录，并把它交给了工位 %4 的 %5（%6 写入）。请检查这两台设备，清除其中一台，然后执行：velmora-cli line resolve %7 --as ok|free</translation>
     </message>
+    <message>
+        <source>line %1, row %2: %3</source>
+        <translation>产线 %1，第 %2 行：%3</translation>
+    </message>
+    <message>
+        <source>line %1 at %2</source>
+        <translation>产线 %1（%2）</translation>
+    </message>
+    <message>
+        <source>row %1</source>
+        <translation>第 %1 行</translation>
+    </message>
+    <message>
+        <source>%1 on %2: settled by someone else meanwhile; %3 not taken</source>
+        <translation>%1（%2）：期间已由他人判定；未采用 %3</translation>
+    </message>
+    <message>
+        <source>%1 on %2: %3</source>
+        <translation>%1（%2）：%3</translation>
+    </message>
 </context>
 <context>
     <name>Line::RecordAddress</name>

@@ -75,7 +75,7 @@ bool readLine(QSqlDatabase &db, const QString &name, LineInfo *line, QString *er
             QString problem;
             if (!Client::parseFieldValue(*field, planned.value(QLatin1String(field->key)).toString(), Client::Writer::SetAll,
                                          &value, &problem)) {
-                *error = QStringLiteral("line %1, row %2: %3").arg(name).arg(row.number).arg(problem);
+                *error = RecordText::tr("line %1, row %2: %3").arg(name).arg(row.number).arg(problem);
                 return false;
             }
             row.values.insert(value);

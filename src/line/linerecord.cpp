@@ -64,7 +64,7 @@ LineRecord::~LineRecord() = default;
 
 QString LineRecord::name() const
 {
-    return QStringLiteral("line %1 at %2").arg(m_settings.line, m_address.shown());
+    return RecordText::tr("line %1 at %2").arg(m_settings.line, m_address.shown());
 }
 
 void LineRecord::open(std::function<void(Refusal, const QString &)> finished)
@@ -539,15 +539,15 @@ QStringList LineRecord::takeChecked(const std::vector<WriteCheck> &checks, const
         const Journal::Entry &entry = check.entry();
         const int row = entry.attempt.row;
         const QString rowName = row >= 1 && row <= m_line.plan.size() ? m_line.plan.rowName(row)
-                                                                      : QStringLiteral("row %1").arg(row);
+                                                                      : RecordText::tr("row %1").arg(row);
         const bool done = outcome.outcome == WriteChecked::Doubt || outcome.outcome == WriteChecked::Gone
                           || (check.verdict && !check.verdictSetDown);
         if (check.verdict && !check.verdictSetDown && outcome.outcome != WriteChecked::Doubt) {
             const QString result = Batch::resultName(check.verdict->attempt.result);
             *replayed << (outcome.verdict == QLatin1String("lost")
-                              ? QStringLiteral("%1 on %2: settled by someone else meanwhile; %3 not taken")
+                              ? RecordText::tr("%1 on %2: settled by someone else meanwhile; %3 not taken")
                                     .arg(rowName, entry.attempt.port, result)
-                              : QStringLiteral("%1 on %2: %3").arg(rowName, entry.attempt.port, result));
+                              : RecordText::tr("%1 on %2: %3").arg(rowName, entry.attempt.port, result));
         }
         if (done && !m_journal.settle(token, &error))
             m_error = error;
