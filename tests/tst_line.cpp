@@ -505,6 +505,34 @@ private slots:
         pthread_key_delete(key);
     }
 
+    // Notifications wait in the link, in the order they came, and a burst
+    // of them wakes its owner about once, not once each.
+    void linkGathersNotifications()
+    {
+        Line::RecordAddress address;
+        QString error;
+        QVERIFY2(address.parse(admin(), &error), qPrintable(error));
+        Line::RecordLink link(address, u"tst_line"_s);
+        link.listen(u"tst_burst"_s);
+        bool connected = false;
+        link.post([](QSqlDatabase &) { return Line::doneAnswer({}); },
+                  [&](const Line::RecordLink::Answer &answer) { connected = answer.ok; });
+        QTRY_VERIFY(connected);
+        QStringList payloads;
+        int wakes = 0;
+        connect(&link, &Line::RecordLink::notificationsWaiting, this, [&] {
+            ++wakes;
+            for (const Line::RecordLink::Notification &notification : link.takeNotifications())
+                payloads << notification.payload;
+        });
+        m_server.query(u"SELECT pg_notify('tst_burst', g::text) FROM generate_series(1, 200) g"_s, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QTRY_COMPARE(payloads.size(), 200);
+        for (int i = 0; i < 200; ++i)
+            QCOMPARE(payloads.at(i), QString::number(i + 1));
+        QVERIFY2(wakes < 20, qPrintable(QString::number(wakes)));
+    }
+
     // Stations killed at random and started again: the batch's promises
     // hold across them, and no row is ok twice.
     void killCampaign()

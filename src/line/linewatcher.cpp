@@ -86,7 +86,10 @@ LineWatcher::LineWatcher(const RecordAddress &address, const QString &line, QObj
     });
     m_checkTimer.setInterval(CheckMs);
     connect(&m_checkTimer, &QTimer::timeout, this, &LineWatcher::check);
-    connect(m_link.get(), &RecordLink::notified, this, &LineWatcher::notified);
+    connect(m_link.get(), &RecordLink::notificationsWaiting, this, [this] {
+        for (const RecordLink::Notification &notification : m_link->takeNotifications())
+            notified(notification.channel, notification.payload);
+    });
 }
 
 LineWatcher::~LineWatcher() = default;

@@ -15,6 +15,7 @@
 #include <libpq-fe.h>
 
 #include <future>
+#include <utility>
 #include <tuple>
 
 namespace Line {
@@ -144,11 +145,14 @@ private:
 
 RecordLink::RecordLink(const RecordAddress &address, const QString &applicationName, QObject *parent)
     : QObject(parent), m_socket(std::make_shared<std::atomic<qintptr>>(-1)),
-      m_closing(std::make_shared<std::atomic<bool>>(false))
+      m_closing(std::make_shared<std::atomic<bool>>(false)), m_inbox(std::make_shared<Inbox>())
 {
     quietDriverWarnings();
-    auto forward = [this](const QString &channel, const QString &payload) {
-        QMetaObject::invokeMethod(this, [this, channel, payload] { emit notified(channel, payload); }, Qt::QueuedConnection);
+    auto forward = [this, inbox = m_inbox](const QString &channel, const QString &payload) {
+        std::lock_guard<std::mutex> lock(inbox->mutex);
+        inbox->waiting.push_back({channel, payload});
+        if (!std::exchange(inbox->told, true))
+            QMetaObject::invokeMethod(this, &RecordLink::notificationsWaiting, Qt::QueuedConnection);
     };
     std::promise<std::pair<QEventLoop *, Worker *>> started;
     std::future<std::pair<QEventLoop *, Worker *>> ready = started.get_future();
@@ -203,6 +207,13 @@ void RecordLink::post(Job job, std::function<void(const Answer &)> done, int dea
             done(answer);
         }, Qt::QueuedConnection);
     }, Qt::QueuedConnection);
+}
+
+QList<RecordLink::Notification> RecordLink::takeNotifications()
+{
+    std::lock_guard<std::mutex> lock(m_inbox->mutex);
+    m_inbox->told = false;
+    return std::exchange(m_inbox->waiting, {});
 }
 
 void RecordLink::listen(const QString &channel)

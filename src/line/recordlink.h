@@ -15,6 +15,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 class QEventLoop;
@@ -48,11 +49,24 @@ public:
     // done runs on this object's thread, once, unless the link is destroyed first.
     void post(Job job, std::function<void(const Answer &)> done, int deadlineMs = DefaultDeadlineMs);
     // From the next connection on, PostgreSQL's notifications on channel
-    // come as notified().
+    // wait in the link to be taken.
     void listen(const QString &channel);
 
+    struct Notification
+    {
+        QString channel;
+        QString payload;
+    };
+    // The notifications waiting, oldest first. They are gathered in the
+    // link's thread, so that a flood of them (a line at full speed sends
+    // hundreds a second) wakes this thread once until they are taken, not
+    // once each: an event loop watching many sockets polls them all at
+    // every wake.
+    QList<Notification> takeNotifications();
+
 signals:
-    void notified(const QString &channel, const QString &payload);
+    // The first notification since they were last taken has come.
+    void notificationsWaiting();
     // A job outlived its deadline: the record is not answering (its
     // connection was cut, and the job's answer follows).
     void stalled();
@@ -72,6 +86,13 @@ private:
     Worker *m_worker = nullptr;
     std::shared_ptr<std::atomic<qintptr>> m_socket;  // of the open connection, or -1
     std::shared_ptr<std::atomic<bool>> m_closing;
+    struct Inbox
+    {
+        std::mutex mutex;
+        QList<Notification> waiting;
+        bool told = false;  // notificationsWaiting() sent since the last take
+    };
+    std::shared_ptr<Inbox> m_inbox;
 };
 
 // An answer from a failure: connectionLost when the connection is gone, or
