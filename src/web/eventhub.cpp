@@ -11,7 +11,7 @@ EventHub::EventHub(const Line::RecordAddress &address, Reader reader, LineLister
     : QObject(parent), m_link(address, QStringLiteral("velmora-web events")), m_reader(std::move(reader)),
       m_lister(std::move(lister))
 {
-    connect(&m_link, &Line::RecordLink::notified, this, &EventHub::notified);
+    connect(&m_link, &Line::RecordLink::notificationsWaiting, this, &EventHub::newsWaiting);
     m_sendTimer.setSingleShot(true);
     connect(&m_sendTimer, &QTimer::timeout, this, &EventHub::send);
     connect(&m_checkTimer, &QTimer::timeout, this, &EventHub::check);
@@ -54,27 +54,34 @@ void EventHub::add(QTcpSocket *socket, int lineId)
     }, Qt::QueuedConnection);
 }
 
-void EventHub::notified(const QString &channel, const QString &payload)
+void EventHub::newsWaiting()
 {
-    bool number = false;
-    const int value = payload.toInt(&number);
-    if (!number)
-        return;
-    if (channel == QLatin1String(LinesChannel)) {
-        listenTo(value);
-        m_notified[value];
-    } else if (channel.startsWith(QLatin1String("velmora_line_"))) {
-        m_notified[channel.mid(13).toInt()].insert(value);
-    }
-    // The first news after a quiet while goes at once; the rest, gathered,
-    // once the interval since the last has passed.
+    // The first news after a quiet while goes at once; the rest, gathered
+    // in the link meanwhile, once the interval since the last has passed.
     if (!m_sendTimer.isActive())
         m_sendTimer.start(int(std::max<qint64>(0, IntervalMs - m_sinceSent.elapsed())));
+}
+
+void EventHub::takeNews()
+{
+    for (const Line::RecordLink::Notification &notification : m_link.takeNotifications()) {
+        bool number = false;
+        const int value = notification.payload.toInt(&number);
+        if (!number)
+            continue;
+        if (notification.channel == QLatin1String(LinesChannel)) {
+            listenTo(value);
+            m_notified[value];
+        } else if (notification.channel.startsWith(QLatin1String("velmora_line_"))) {
+            m_notified[notification.channel.mid(13).toInt()].insert(value);
+        }
+    }
 }
 
 void EventHub::send()
 {
     m_sinceSent.restart();
+    takeNews();
     const QHash<int, QSet<int>> notified = std::exchange(m_notified, {});
     QSet<int> lines = std::exchange(m_readAgain, {});
     for (auto it = notified.cbegin(); it != notified.cend(); ++it)
@@ -110,7 +117,10 @@ void EventHub::write(const QByteArray &event, int lineId)
             stream.socket->abort();
             continue;
         }
+        // Sent now, not at the socket's next write notice: that would wake
+        // the event loop once more for each stream.
         stream.socket->write(event);
+        stream.socket->flush();
     }
 }
 

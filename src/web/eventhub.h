@@ -66,7 +66,8 @@ private:
         int lineId = 0;
     };
 
-    void notified(const QString &channel, const QString &payload);
+    void newsWaiting();
+    void takeNews();
     void listenTo(int lineId);
     void send();
     void check();
