@@ -59,6 +59,15 @@ const char AttemptColumns[] =
 
 constexpr int AttemptColumnCount = 12;
 
+// The tables those columns come from. Each attempt's row is looked up by
+// its key (LIMIT 1 keeps the planner from turning the lookup into a join):
+// a line loaded moments ago has no statistics yet, and the planner, taking
+// it for a few rows, would read the whole line for every attempt.
+const char AttemptTables[] =
+    "FROM velmora.attempts a JOIN velmora.lines l ON l.id = a.line_id "
+    "CROSS JOIN LATERAL (SELECT r.id, r.planned FROM velmora.rows r "
+    "WHERE r.line_id = a.line_id AND r.row = a.row LIMIT 1) r ";
+
 QJsonObject attemptJson(const QSqlQuery &query)
 {
     return {{QStringLiteral("attempt"), query.value(0).toLongLong()},
@@ -208,9 +217,8 @@ bool readAttempts(QSqlDatabase &db, int lineId, qint64 afterId, const QDateTime 
     if (since.isValid()) {
         if (!run(query,
                  QStringLiteral("SELECT ") + QLatin1String(AttemptColumns)
-                     + QStringLiteral("FROM velmora.attempts a JOIN velmora.lines l ON l.id = a.line_id "
-                                      "JOIN velmora.rows r ON r.line_id = a.line_id AND r.row = a.row "
-                                      "WHERE a.line_id = ? AND a.time >= ? ORDER BY a.id LIMIT ?"),
+                     + QLatin1String(AttemptTables)
+                     + QStringLiteral("WHERE a.line_id = ? AND a.time >= ? ORDER BY a.id LIMIT ?"),
                  {lineId, since, limit}, error))
             return false;
         while (query.next())
@@ -231,10 +239,8 @@ bool readAttempts(QSqlDatabase &db, int lineId, qint64 afterId, const QDateTime 
                             "WHERE x.line_id = ? ORDER BY x.xact DESC LIMIT 1) >= (SELECT xmin FROM bound), false) "
                             "AS held) h LEFT JOIN (SELECT ")
                  + QLatin1String(AttemptColumns)
-                 + QStringLiteral(", a.xact AS in_order, a.id AS then_by "
-                                  "FROM velmora.attempts a JOIN velmora.lines l ON l.id = a.line_id "
-                                  "JOIN velmora.rows r ON r.line_id = a.line_id AND r.row = a.row "
-                                  "WHERE a.line_id = ? AND (a.xact, a.id) > "
+                 + QStringLiteral(", a.xact AS in_order, a.id AS then_by ") + QLatin1String(AttemptTables)
+                 + QStringLiteral("WHERE a.line_id = ? AND (a.xact, a.id) > "
                                   "(coalesce((SELECT xact FROM place), '0'), coalesce((SELECT id FROM place), 0)) "
                                   "AND a.xact < (SELECT xmin FROM bound) ORDER BY a.xact, a.id LIMIT ?) page ON true "
                                   "ORDER BY page.in_order, page.then_by"),
@@ -366,9 +372,8 @@ bool findDevices(QSqlDatabase &db, const QString &typed, QJsonArray *devices, QS
             attemptQuery.setForwardOnly(true);
             if (!run(attemptQuery,
                      QStringLiteral("SELECT ") + QLatin1String(AttemptColumns)
-                         + QStringLiteral("FROM velmora.attempts a JOIN velmora.lines l ON l.id = a.line_id "
-                                          "JOIN velmora.rows r ON r.line_id = a.line_id AND r.row = a.row "
-                                          "WHERE a.line_id = ? AND a.row = ? ORDER BY a.id"),
+                         + QLatin1String(AttemptTables)
+                         + QStringLiteral("WHERE a.line_id = ? AND a.row = ? ORDER BY a.id"),
                      {device.first, device.second.second}, error))
                 return false;
             while (attemptQuery.next())
