@@ -33,7 +33,7 @@ class EventHub : public QObject
 
 public:
     // A line's news is read at most once in this time.
-    static constexpr int IntervalMs = 250;
+    static constexpr int IntervalMs = 200;
     // The LISTEN connection is checked this often, and a comment written to
     // every stream, so that a break is found on either side.
     static constexpr int CheckMs = 2000;

@@ -531,13 +531,25 @@ QByteArray WebServer::eventOf(int lineId, const QJsonArray &changedRows, const Q
         m_lineNames.insert(lineId, name);
     }
     QJsonObject status;
-    QJsonObject activity;
-    if (!readLineStatus(db, lineId, name, &status, &error) || !readLineActivity(db, lineId, &activity, &error)) {
+    if (!readLineStatus(db, lineId, name, &status, &error)) {
         failed(error);
         return {};
     }
-    const QJsonObject event{{QStringLiteral("line"), name},     {QStringLiteral("status"), status},
-                            {QStringLiteral("activity"), activity}, {QStringLiteral("rows"), changedRows},
+    // The activity is read over all the line's attempts, and changes little
+    // between two events: they carry the last read for a while.
+    LineActivity &activity = m_activity[lineId];
+    if (!activity.read.isValid() || activity.read.hasExpired(ActivityMaxAgeMs)) {
+        if (!readLineActivity(db, lineId, &activity.activity, &error)) {
+            m_activity.remove(lineId);
+            failed(error);
+            return {};
+        }
+        activity.read.start();
+    }
+    const QJsonObject event{{QStringLiteral("line"), name},
+                            {QStringLiteral("status"), status},
+                            {QStringLiteral("activity"), activity.activity},
+                            {QStringLiteral("rows"), changedRows},
                             {QStringLiteral("attempts"), attempts}};
     return "event: line\nid: " + QByteArray::number(last) + "\ndata: "
            + QJsonDocument(event).toJson(QJsonDocument::Compact) + "\n\n";

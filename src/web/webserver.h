@@ -22,8 +22,10 @@
 #include "line/connection.h"
 
 #include <QAbstractHttpServer>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QJsonArray>
+#include <QJsonObject>
 
 #include <memory>
 
@@ -95,6 +97,14 @@ private:
     // or where they started (readFollowedAttempts).
     QHash<int, qint64> m_lastAttempt;
     QHash<int, QString> m_lineNames;
+    // Each line's activity as its events last read it.
+    static constexpr int ActivityMaxAgeMs = 2000;
+    struct LineActivity
+    {
+        QJsonObject activity;
+        QElapsedTimer read;
+    };
+    QHash<int, LineActivity> m_activity;
 };
 
 } // namespace Web
