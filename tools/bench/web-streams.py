@@ -20,23 +20,26 @@ import time
 class Stream:
     def __init__(self, sock):
         self.sock = sock
-        self.buffer = b""       # the body, chunk framing removed
-        self.raw = b""          # bytes read, not yet parsed
+        self.buffer = bytearray()  # the body, chunk framing removed
+        self.raw = bytearray()     # bytes read, not yet parsed
         self.headers_done = False
         self.chunked = False
 
 
 def dechunk(stream):
     """Moves whole chunks from raw to buffer."""
+    start = 0
+    raw = stream.raw
     while True:
-        end = stream.raw.find(b"\r\n")
+        end = raw.find(b"\r\n", start)
         if end < 0:
-            return
-        size = int(stream.raw[:end].split(b";")[0] or b"0", 16)
-        if len(stream.raw) < end + 2 + size + 2:
-            return
-        stream.buffer += stream.raw[end + 2:end + 2 + size]
-        stream.raw = stream.raw[end + 2 + size + 2:]
+            break
+        size = int(bytes(raw[start:end]).split(b";")[0] or b"0", 16)
+        if len(raw) < end + 2 + size + 2:
+            break
+        stream.buffer += raw[end + 2:end + 2 + size]
+        start = end + 2 + size + 2
+    del raw[:start]
 
 
 def main():
@@ -76,9 +79,9 @@ def main():
                 end = stream.raw.find(b"\r\n\r\n")
                 if end < 0:
                     continue
-                headers = stream.raw[:end].lower()
+                headers = bytes(stream.raw[:end]).lower()
                 stream.chunked = b"transfer-encoding: chunked" in headers
-                stream.raw = stream.raw[end + 4:]
+                del stream.raw[:end + 4]
                 stream.headers_done = True
                 if not ready and all(s.headers_done for s in streams):
                     ready = True
@@ -87,10 +90,14 @@ def main():
                 dechunk(stream)
             else:
                 stream.buffer += stream.raw
-                stream.raw = b""
-            while b"\n\n" in stream.buffer:
-                event, stream.buffer = stream.buffer.split(b"\n\n", 1)
-                for field in event.split(b"\n"):
+                stream.raw.clear()
+            start = 0
+            buffer = stream.buffer
+            while True:
+                end = buffer.find(b"\n\n", start)
+                if end < 0:
+                    break
+                for field in bytes(buffer[start:end]).split(b"\n"):
                     if not field.startswith(b"data: "):
                         continue
                     payload = field[6:]
@@ -103,11 +110,14 @@ def main():
                         if len(parsed) > 64:
                             parsed.clear()
                         parsed[payload] = ids
-                    receipts.extend((attempt, now) for attempt in ids)
+                    # The event's attempts, written out once the run is over.
+                    receipts.append((ids, now))
+                start = end + 2
+            del buffer[:start]
     if not ready:
         print("not every stream was answered", file=sys.stderr)
     with open(out, "w") as file:
-        file.writelines(f"{attempt} {ms}\n" for attempt, ms in receipts)
+        file.writelines(f"{attempt} {ms}\n" for ids, ms in receipts for attempt in ids)
     for stream in streams:
         stream.sock.close()
 
