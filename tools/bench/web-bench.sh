@@ -29,6 +29,15 @@ plan() { "$bin/velmora-cli" plan --count "$3" lip="$2" >"$work/$1.csv"; }
 load() { "$bin/velmora-cli" line load "$work/$1.csv" --record "$record" --line "$1" >/dev/null; }
 # cpu_ticks PID: the user and system clock ticks the process has used.
 cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"; }
+# backend_ticks: those of the server's connections to the record (its
+# PostgreSQL backends), summed.
+backend_ticks() {
+    local pid sum=0
+    for pid in $(psql -Atc "SELECT pid FROM pg_stat_activity WHERE usename = 'viewer'"); do
+        sum=$((sum + $(cpu_ticks "$pid")))
+    done
+    echo $sum
+}
 
 # four_stations LINE: 4 stations x 4 lanes on LINE, in the background; their pids in stations.
 four_stations() {
@@ -71,7 +80,7 @@ sample_connections() {
 # Rounds of a run without the server, then one with it and its streams, so
 # that the other load of the host weighs on both alike.
 rounds=3
-ratios=() ticks=0 client_ticks=0 with_ms=0
+ratios=() ticks=0 client_ticks=0 backend_total=0 with_ms=0
 : >"$work/receipts"
 for round in $(seq $rounds); do
     new_line without
@@ -89,10 +98,11 @@ for round in $(seq $rounds); do
     client=$!
     for _ in $(seq 300); do grep -q ready "$work/streams-$round.out" && break; sleep 0.1; done
     open=$(curl -s "$web/api/v1/server")
-    before=$(cpu_ticks "$web_pid") client_before=$(cpu_ticks "$client")
+    before=$(cpu_ticks "$web_pid") client_before=$(cpu_ticks "$client") backend_before=$(backend_ticks)
     stations_run
     ticks=$((ticks + $(cpu_ticks "$web_pid") - before)) with_ms=$((with_ms + took))
     client_ticks=$((client_ticks + $(cpu_ticks "$client") - client_before))
+    backend_total=$((backend_total + $(backend_ticks) - backend_before))
     ratios+=("$(awk -v a="$run_rate" -v b="$without_rate" 'BEGIN { printf "%+.1f", (a / b - 1) * 100 }')")
     echo "round $round: $without_rate devices/s without velmora-web, $run_rate with it ($streams streams said" \
         "$open; ${listens} LISTEN connection(s) among its $connections to the record)"
@@ -130,14 +140,16 @@ missed=$(awk -v streams=$streams 'NR == FNR { read[$1] = 0; what[$1] = $3 " " $4
                                   END { for (id in read) if (read[id] < streams) printf "%s, %s, read by %d; ", id, what[id], read[id] }' \
     "$work/verdicts" "$work/receipts")
 [ -z "$missed" ] || echo "verdicts not every stream read: $missed"
-cpu=$(awk -v ticks="$ticks" -v hz="$(getconf CLK_TCK)" -v ms="$with_ms" 'BEGIN { printf "%.1f", ticks / hz * 100000 / ms }')
 echo "4 stations x 4 lanes, $rows devices, with velmora-web and $streams streams against without:" \
     "${ratios[*]} % (median $(printf '%s\n' "${ratios[@]}" | sort -g | sed -n 2p) %; wanted >= -5 %)"
 echo "verdict's recorded time to each stream's read: $latency, $receipts receipts of $((expected * streams))" \
     "expected (wanted p95 <= 300 ms); to the first stream's read: $first_read"
-# The streams' client shares the host's cores with the stations: its share too.
-client_cpu=$(awk -v ticks="$client_ticks" -v hz="$(getconf CLK_TCK)" -v ms="$with_ms" 'BEGIN { printf "%.1f", ticks / hz * 100000 / ms }')
-echo "velmora-web: ${cpu} % of one core over the runs with it (wanted <= 10); the streams' client: ${client_cpu} %"
+# share TICKS: those ticks as a percentage of one core over the runs with the
+# server. Its record's backends and the streams' client share the host's cores
+# with the stations too: together they are what the stations lose.
+share() { awk -v ticks="$1" -v hz="$(getconf CLK_TCK)" -v ms="$with_ms" 'BEGIN { printf "%.1f", ticks / hz * 100000 / ms }'; }
+echo "velmora-web: $(share $ticks) % of one core over the runs with it (wanted <= 10); its record's backends:" \
+    "$(share $backend_total) %; the streams' client: $(share $client_ticks) %"
 
 start_web || exit 1
 web=${web%/}
