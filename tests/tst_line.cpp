@@ -12,6 +12,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -503,6 +504,46 @@ private slots:
         link.reset();
         QVERIFY(ended);
         pthread_key_delete(key);
+    }
+
+    // The record's connections hear no warnings from the server (one sent
+    // while the driver still set a connection up was printed raw), and
+    // the options of the address, or else PGOPTIONS, still reach it.
+    void linkSessionSettings_data()
+    {
+        QTest::addColumn<QString>("extra");
+        QTest::addColumn<QByteArray>("pgOptions");
+        QTest::addColumn<QString>("settings");
+        QTest::newRow("none given") << QString() << QByteArray() << u"error 0"_s;
+        QTest::newRow("the address's") << u"options=-c%20statement_timeout%3D1234"_s << QByteArray("-c work_mem=1MB")
+                                       << u"error 1234ms"_s;
+        QTest::newRow("PGOPTIONS") << QString() << QByteArray("-c statement_timeout=4321") << u"error 4321ms"_s;
+        QTest::newRow("warnings asked for") << u"options=-c%20client_min_messages%3Dwarning"_s << QByteArray()
+                                            << u"warning 0"_s;
+    }
+
+    void linkSessionSettings()
+    {
+        QFETCH(QString, extra);
+        QFETCH(QByteArray, pgOptions);
+        QFETCH(QString, settings);
+        const QByteArray kept = qgetenv("PGOPTIONS");
+        qputenv("PGOPTIONS", pgOptions);
+        const auto restore = qScopeGuard([&] { qputenv("PGOPTIONS", kept); });
+        Line::RecordAddress address;
+        QString error;
+        QVERIFY2(address.parse(m_server.url(QLatin1String(PgServer::Admin), 0, extra), &error), qPrintable(error));
+        Line::RecordLink link(address, u"tst_line"_s);
+        QString said;
+        link.post([](QSqlDatabase &db) {
+            QSqlQuery query(db);
+            if (!query.exec(u"SELECT current_setting('client_min_messages') || ' ' || current_setting('statement_timeout')"_s)
+                || !query.next())
+                return Line::failedAnswer(db, query);
+            return Line::doneAnswer({query.value(0)});
+        }, [&](const Line::RecordLink::Answer &answer) { said = answer.ok ? answer.values.value(0).toString() : answer.error; });
+        QTRY_VERIFY(!said.isEmpty());
+        QCOMPARE(said, settings);
     }
 
     // Notifications wait in the link, in the order they came, and a burst

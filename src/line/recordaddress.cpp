@@ -110,8 +110,17 @@ QSqlDatabase RecordAddress::connection(const QString &name, const QString &appli
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
     QStringList options;
-    for (const auto &option : m_options)
-        options << option.first + QLatin1Char('=') + quoted(option.second);
+    for (const auto &option : m_options) {
+        if (option.first != QLatin1String("options"))
+            options << option.first + QLatin1Char('=') + quoted(option.second);
+    }
+    // The server sends no warnings from the connection's start on: one sent
+    // while Qt's driver still sets the connection up would reach libpq's own
+    // notice printer ("WARNING:  terminating connection due to immediate
+    // shutdown command"), before the program can turn notices away. The
+    // address's own options (or PGOPTIONS) follow, and may say otherwise.
+    const QString given = value("options").isEmpty() ? QString::fromLocal8Bit(qgetenv("PGOPTIONS")) : value("options");
+    options << QStringLiteral("options=") + quoted(QStringLiteral("-c client_min_messages=error ") + given);
     for (const auto &pair : Defaults) {
         if (value(pair[0]).isEmpty())
             options << QLatin1String(pair[0]) + QLatin1Char('=') + QLatin1String(pair[1]);
