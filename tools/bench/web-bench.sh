@@ -58,15 +58,20 @@ new_line() {
     line=$1-$run
     plan "$line" "10.$((4 + run)).0.1" $rows && load "$line"
 }
-# stations_run: the four stations on that line; their devices/s in run_rate.
+# host_ticks: the clock ticks of all the host's cores, busy and in all.
+host_ticks() { awk '/^cpu / { print $2 + $3 + $4 + $7 + $8 + $9, $2 + $3 + $4 + $5 + $6 + $7 + $8 + $9 }' /proc/stat; }
+# stations_run: the four stations on that line; their devices/s in run_rate,
+# and how busy the host's cores were meanwhile in run_busy (%).
 stations_run() {
-    local start
+    local start busy total
     start=$(now_ms)
+    read -r busy total < <(host_ticks)
     four_stations "$line"
     [[ $line = with-* ]] && sample_connections
     wait "${stations[@]}"
     took=$(($(now_ms) - start))
     run_rate=$(rate $rows $took)
+    run_busy=$(host_ticks | awk -v busy="$busy" -v total="$total" '{ printf "%d", ($1 - busy) * 100 / ($2 - total) }')
 }
 # The server's connections to the record, a few seconds into a run: its LISTEN
 # connection is the one named "velmora-web events".
@@ -85,7 +90,7 @@ ratios=() ticks=0 client_ticks=0 backend_total=0 with_ms=0
 for round in $(seq $rounds); do
     new_line without
     stations_run
-    without_rate=$run_rate
+    without_rate=$run_rate without_busy=$run_busy
     new_line with
     start_web || exit 1
     web_pid=${pids[-1]}
@@ -105,7 +110,8 @@ for round in $(seq $rounds); do
     backend_total=$((backend_total + $(backend_ticks) - backend_before))
     ratios+=("$(awk -v a="$run_rate" -v b="$without_rate" 'BEGIN { printf "%+.1f", (a / b - 1) * 100 }')")
     echo "round $round: $without_rate devices/s without velmora-web, $run_rate with it ($streams streams said" \
-        "$open; ${listens} LISTEN connection(s) among its $connections to the record)"
+        "$open; ${listens} LISTEN connection(s) among its $connections to the record); the host's cores" \
+        "$without_busy % busy without, $run_busy % with"
     # The last verdicts' events leave at most a quarter second later.
     sleep 2
     touch "$work/stop"
