@@ -30,7 +30,8 @@
 #                                      a line's record against the CSV log, 4 stations
 #                                      against 1, line load and status on 100,000 rows;
 #                                      velmora-web with 200 event streams beside 4
-#                                      stations, and its line's answer on 100,000 rows
+#                                      stations, its line's answer on 100,000 rows, and
+#                                      how soon Chromium shows that line's page
 #   ./build.sh line-demo               a throwaway PostgreSQL, a line of 300 devices,
 #                                      three stations on simulated devices, line status --watch
 set -euo pipefail
