@@ -15,8 +15,8 @@
 #include <libpq-fe.h>
 
 #include <future>
-#include <utility>
 #include <tuple>
+#include <utility>
 
 namespace Line {
 
