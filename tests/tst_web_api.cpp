@@ -44,6 +44,21 @@ QList<qint64> streamedAttempts(const QByteArray &stream, qint64 first, int *even
     return ids;
 }
 
+// The ok devices of the last hour in the last line event's activity.
+int lastActivityOk(const QByteArray &stream)
+{
+    int ok = -1;
+    for (const QByteArray &line : stream.split('\n')) {
+        const QJsonObject event = QJsonDocument::fromJson(line.mid(6)).object();
+        if (!line.startsWith("data: ") || !event.contains(u"activity"_s))
+            continue;
+        ok = 0;
+        for (const QJsonValue &minute : event.value(u"activity"_s).toObject().value(u"ok_per_minute"_s).toArray())
+            ok += minute.toInt();
+    }
+    return ok;
+}
+
 } // namespace
 
 class tst_WebApi : public QObject
@@ -263,8 +278,9 @@ private slots:
     }
 
     // A station provisions the small line while a stream is open: its
-    // verdicts come as events, and the attempts route gives them all since
-    // any id; a client that goes away mid-stream leaves nothing behind.
+    // verdicts come as events, whose activity ends counting them all when
+    // the line goes quiet; the attempts route gives them all since any id;
+    // a client that goes away mid-stream leaves nothing behind.
     void streamAndAttempts()
     {
         QNetworkRequest streamRequest{QUrl(api(u"events?line=small"_s))};
@@ -281,6 +297,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(station.finished(), 60000);
         QVERIFY2(station.process.exitCode() == 0, qPrintable(station.err));
         QTRY_VERIFY_WITH_TIMEOUT(events.contains("\"ok\":6"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(lastActivityOk(events), 6, 10000);
 
         QJsonArray all;
         qint64 last = 0;

@@ -44,8 +44,8 @@ public:
 
     // The event for a line whose rows were notified (the rows' numbers), or
     // an empty one where there is nothing to send; onlyNewAttempts where the
-    // line is read again for attempts left behind, not for a notification.
-    // *more: attempts are left to read.
+    // line is read again, not for a notification. *more: read it again soon
+    // (attempts are left to read, or news not yet in an event).
     using Reader = std::function<QByteArray(int lineId, const QList<int> &rows, bool onlyNewAttempts, bool *more)>;
     // The ids of every line, to listen on each.
     using LineLister = std::function<QList<int>()>;
@@ -78,7 +78,7 @@ private:
     LineLister m_lister;
     QSet<int> m_lines;  // listened to
     QHash<int, QSet<int>> m_notified;  // rows by line, not read yet
-    QSet<int> m_readAgain;  // lines whose last read left attempts behind
+    QSet<int> m_readAgain;  // lines whose last read left news behind
     std::vector<Stream> m_streams;
     QTimer m_sendTimer;
     QTimer m_checkTimer;

@@ -476,7 +476,7 @@ QByteArray WebServer::lineEvent(int lineId, const QList<int> &rows, bool onlyNew
         failed(error);
         return {};
     }
-    if (onlyNewAttempts && attempts.isEmpty())
+    if (onlyNewAttempts && attempts.isEmpty() && !activityDue(lineId, more))
         return {};
     QJsonArray changed;
     if (!rows.isEmpty() && !readRowsNamed(m_connection.db(), lineId, rows, &changed, &error)) {
@@ -488,7 +488,20 @@ QByteArray WebServer::lineEvent(int lineId, const QList<int> &rows, bool onlyNew
     const QByteArray event = eventOf(lineId, changed, attempts, last);
     if (!event.isEmpty())
         m_lastAttempt.insert(lineId, last);
+    if (m_activity.value(lineId).behind)
+        *more = true;
     return event;
+}
+
+bool WebServer::activityDue(int lineId, bool *more) const
+{
+    const auto activity = m_activity.constFind(lineId);
+    if (activity == m_activity.cend() || !activity->behind)
+        return false;
+    if (activity->read.hasExpired(ActivityMaxAgeMs))
+        return true;
+    *more = true;
+    return false;
 }
 
 QByteArray WebServer::resumedEvent(int lineId, qint64 lastEventId)
@@ -545,6 +558,9 @@ QByteArray WebServer::eventOf(int lineId, const QJsonArray &changedRows, const Q
             return {};
         }
         activity.read.start();
+        activity.behind = false;
+    } else {
+        activity.behind = true;
     }
     const QJsonObject event{{QStringLiteral("line"), name},
                             {QStringLiteral("status"), status},

@@ -78,8 +78,12 @@ private:
     HttpReply failed(const QString &error);
     bool ensureOpen(QString *error);
     // A line's news for its streams; with onlyNewAttempts, none where no
-    // attempt came. *more: attempts are left to read (EventHub::Reader).
+    // attempt came and no activity is owed. *more as EventHub::Reader says.
     QByteArray lineEvent(int lineId, const QList<int> &rows, bool onlyNewAttempts, bool *more);
+    // The line's events carried an activity older than their news, and the
+    // next is owed once it may be read again (*more until then): so that
+    // the chart and the stations end where the line is when it goes quiet.
+    bool activityDue(int lineId, bool *more) const;
     // For a stream of a line that a client opens again: the attempts it
     // missed since the last event it had, or a refresh.
     QByteArray resumedEvent(int lineId, qint64 lastEventId);
@@ -103,6 +107,7 @@ private:
     {
         QJsonObject activity;
         QElapsedTimer read;
+        bool behind = false;  // an event carried it after news it may not count
     };
     QHash<int, LineActivity> m_activity;
 };
