@@ -39,20 +39,12 @@ done
 kill -STOP "${stations[@]}"
 # Through chromedriver: the page's live stream never ends, so the page is
 # taken once its counts are shown, not when it has "finished loading".
-WEB=$web OUT=$out OUT_ZH=$out_zh /usr/bin/python3 - <<'PY'
-import os, tempfile
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
+WEB=$web OUT=$out OUT_ZH=$out_zh PYTHONPATH=$here/tools /usr/bin/python3 - <<'PY'
+import os
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import WebDriverWait
-options = webdriver.ChromeOptions()
-options.binary_location = "/usr/bin/chromium"
-for argument in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                 "--hide-scrollbars", "--window-size=1280,1500",
-                 "--user-data-dir=" + tempfile.mkdtemp(prefix="velmora-chromium-")):
-    options.add_argument(argument)
-driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+import headless_chromium  # tools/, on PYTHONPATH
+driver = headless_chromium.start(window_size="1280,1500", arguments=("--hide-scrollbars",))
 def picture(out):
     driver.get(os.environ["WEB"] + "lines/demo")
     WebDriverWait(driver, 20).until(lambda d: d.find_element(By.CSS_SELECTOR, '[data-count="ok"]').text

@@ -39,4 +39,4 @@ start_sims 4
 export PORTS="${ports[*]}" VELMORA_CLI=$bin/velmora-cli
 start_web || exit 1
 export WEB=$web
-/usr/bin/python3 "$here/tests/web/browser_test.py"
+PYTHONPATH=$here/tools /usr/bin/python3 "$here/tests/web/browser_test.py"

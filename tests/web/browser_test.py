@@ -8,15 +8,14 @@ import json
 import os
 import subprocess
 import sys
-import tempfile
 import time
 import urllib.request
 
-from selenium import webdriver
 from selenium.common.exceptions import StaleElementReferenceException, TimeoutException
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import WebDriverWait
+
+import headless_chromium  # tools/, on PYTHONPATH
 
 WEB = os.environ["WEB"].rstrip("/")
 CLI = os.environ["VELMORA_CLI"]
@@ -46,18 +45,7 @@ def line_status():
 
 def browser(languages=None):
     """Chromium, asking for pages in languages (as Accept-Language) where given."""
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    for argument in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                     "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                     "--disable-dev-shm-usage", "--window-size=1280,1600",
-                     "--user-data-dir=" + tempfile.mkdtemp(prefix="velmora-chromium-")):
-        options.add_argument(argument)
-    if languages:
-        options.add_argument("--accept-lang=" + languages)
-        options.add_experimental_option("prefs", {"intl.accept_languages": languages})
-    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-    return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    return headless_chromium.start(window_size="1280,1600", languages=languages)
 
 
 def wait(driver, condition, seconds=10):

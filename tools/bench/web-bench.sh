@@ -113,7 +113,7 @@ for round in $(seq $rounds); do
     echo "round $round: $without_rate devices/s without velmora-web, $run_rate with it ($streams streams said" \
         "$open; ${listens} LISTEN connection(s) among its $connections to the record); the host's cores" \
         "$without_busy % busy without, $run_busy % with"
-    # The last verdicts' events leave at most a quarter second later.
+    # The last verdicts' events leave at most 2 s later (the line's activity).
     sleep 2
     touch "$work/stop"
     wait $client
@@ -171,6 +171,6 @@ same=$(/usr/bin/python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))
     "$work/big.json" "$work/big-cli.json")
 echo "GET /api/v1/lines/big, 100,000 rows: $(printf '%s\n' "${times[@]}" | sort -n | sed -n 4p) ms median of 7," \
     "best $(printf '%s\n' "${times[@]}" | sort -n | head -1) ms (wanted < 50); equal to line status --json: $same"
-mapfile -t page < <(/usr/bin/python3 "$here/tools/bench/web-page-time.py" "$web" big 6)
+mapfile -t page < <(PYTHONPATH=$here/tools /usr/bin/python3 "$here/tools/bench/web-page-time.py" "$web" big 6)
 echo "/lines/big in headless Chromium, 100,000 rows: counts shown ${page[0]:-never} ms after the navigation began" \
     "the first time, $(printf '%s\n' "${page[@]:1}" | sort -n | sed -n 3p) ms median of the next 5 (wanted < 1000)"

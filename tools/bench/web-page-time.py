@@ -7,19 +7,13 @@ prints, one a line, the milliseconds from the start of the navigation to
 the page's "counts-shown" mark (the counts drawn), by the browser's clock.
 """
 import sys
-import tempfile
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.support.ui import WebDriverWait
 
+import headless_chromium  # tools/, on PYTHONPATH
+
 web, line, times = sys.argv[1].rstrip("/"), sys.argv[2], int(sys.argv[3])
-options = webdriver.ChromeOptions()
-options.binary_location = "/usr/bin/chromium"
-for argument in ("--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-dev-shm-usage",
-                 "--disable-background-networking", "--user-data-dir=" + tempfile.mkdtemp(prefix="velmora-chromium-")):
-    options.add_argument(argument)
-driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+driver = headless_chromium.start()
 mark = "const m = performance.getEntriesByName('counts-shown'); return m.length ? Math.round(m[0].startTime) : null"
 try:
     for _ in range(times):
