@@ -279,7 +279,7 @@ private slots:
 
     // A station provisions the small line while a stream is open: its
     // verdicts come as events, whose activity ends counting them all when
-    // the line goes quiet; the attempts route gives them all since any id;
+    // the line goes quiet, at the line's pace; the attempts route gives them all since any id;
     // a client that goes away mid-stream leaves nothing behind.
     void streamAndAttempts()
     {
@@ -298,6 +298,13 @@ private slots:
         QVERIFY2(station.process.exitCode() == 0, qPrintable(station.err));
         QTRY_VERIFY_WITH_TIMEOUT(events.contains("\"ok\":6"), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(lastActivityOk(events), 6, 10000);
+        // The line's one station keeps the line's pace.
+        const double linePace = get(u"lines/small"_s).object().value(u"devices_per_minute"_s).toDouble();
+        const QJsonArray stations = get(u"lines/small/activity"_s).object().value(u"stations"_s).toArray();
+        QCOMPARE(stations.size(), 1);
+        const double stationPace = stations.first().toObject().value(u"per_minute"_s).toDouble();
+        QVERIFY2(linePace > 0 && qAbs(stationPace - linePace) <= linePace * 0.05,
+                 qPrintable(u"the station's %1 a minute, the line's %2"_s.arg(stationPace).arg(linePace)));
 
         QJsonArray all;
         qint64 last = 0;

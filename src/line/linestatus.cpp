@@ -19,7 +19,6 @@ struct StatusText
 };
 
 // The pace is taken over this much of the most recent work.
-constexpr int PaceWindowSeconds = 300;
 
 QString duration(qint64 seconds)
 {
@@ -124,11 +123,14 @@ bool readStatus(QSqlDatabase &db, int lineId, const QString &name, LineStatus *s
                             "WHERE line_id = ? AND result = 'ok' AND time > now() - CAST(? AS integer) * interval '1 second'"),
              {lineId, PaceWindowSeconds}, error))
         return false;
-    if (query.next() && query.value(0).toInt() > 0) {
-        const double seconds = std::max(1.0, query.value(1).toDouble());
-        status->perMinute = query.value(0).toInt() * 60.0 / seconds;
-    }
+    if (query.next())
+        status->perMinute = pace(query.value(0).toInt(), query.value(1).toDouble());
     return true;
+}
+
+double pace(int okCount, double secondsSinceFirst)
+{
+    return okCount > 0 ? okCount * 60.0 / std::max(1.0, secondsSinceFirst) : 0.0;
 }
 
 QString statusText(const LineStatus &status)

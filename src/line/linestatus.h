@@ -59,6 +59,12 @@ struct LineStatus
 
 bool readStatus(QSqlDatabase &db, int lineId, const QString &name, LineStatus *status, QString *error);
 
+// Ok devices a minute: okCount of them over the last PaceWindowSeconds, the
+// first of them secondsSinceFirst ago (a line or station that began in the
+// window is not taken as idle for the rest of it).
+constexpr int PaceWindowSeconds = 300;
+double pace(int okCount, double secondsSinceFirst);
+
 // As line status prints it, and as --json.
 QString statusText(const LineStatus &status);
 QJsonObject statusJson(const LineStatus &status);

@@ -306,16 +306,19 @@ bool readLineActivity(QSqlDatabase &db, int lineId, QJsonObject *activity, QStri
                                     {QStringLiteral("detail"), query.value(1).toString()},
                                     {QStringLiteral("count"), query.value(2).toInt()}});
     // Each station that has worked on the line: its lease, its last verdict
-    // and its pace over the last five minutes.
+    // and its pace, taken as the line's.
     if (!run(query,
              QStringLiteral("SELECT a.station, s.lease_until > now(), s.lease_until IS NOT NULL, max(a.time), "
-                            "count(*) FILTER (WHERE a.result = 'ok' AND a.time > now() - interval '5 minutes'), "
+                            "count(*) FILTER (WHERE a.result = 'ok' "
+                            "AND a.time > now() - CAST(? AS integer) * interval '1 second'), "
                             "string_agg(DISTINCT a.lane, ' ' ORDER BY a.lane), "
                             "EXISTS (SELECT 1 FROM velmora.rows r WHERE r.line_id = ? AND r.station = a.station "
-                            "AND r.state IN ('claimed', 'writing')) "
+                            "AND r.state IN ('claimed', 'writing')), "
+                            "extract(epoch FROM now() - min(a.time) FILTER (WHERE a.result = 'ok' "
+                            "AND a.time > now() - CAST(? AS integer) * interval '1 second')) "
                             "FROM velmora.attempts a LEFT JOIN velmora.stations s ON s.name = a.station "
                             "WHERE a.line_id = ? GROUP BY a.station, s.lease_until ORDER BY a.station"),
-             {lineId, lineId}, error))
+             {Line::PaceWindowSeconds, lineId, Line::PaceWindowSeconds, lineId}, error))
         return false;
     QJsonArray stations;
     while (query.next()) {
@@ -329,7 +332,8 @@ bool readLineActivity(QSqlDatabase &db, int lineId, QJsonObject *activity, QStri
         stations.append(QJsonObject{{QStringLiteral("station"), query.value(0).toString()},
                                     {QStringLiteral("state"), state},
                                     {QStringLiteral("last_verdict"), isoTime(query.value(3))},
-                                    {QStringLiteral("per_minute"), query.value(4).toInt() / 5.0},
+                                    {QStringLiteral("per_minute"),
+                                     std::round(Line::pace(query.value(4).toInt(), query.value(7).toDouble()) * 10) / 10},
                                     {QStringLiteral("lanes"), query.value(5).toString()}});
     }
     *activity = {{QStringLiteral("ok_per_minute"), minutes},
