@@ -7,6 +7,7 @@
 #include "ptypair.h"
 #include "windowharness.h"
 
+#include <QLockFile>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTimer>
@@ -17,6 +18,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -123,39 +125,65 @@ private slots:
         QCOMPARE(next.received(), ReadFrame);  // and opening, closing, polling wrote nothing
     }
 
-    // The serial library's lock file, left empty by a program killed between
-    // creating it and writing its pid, would refuse the port for 30 s; while
-    // a live process holds its flock it still refuses.
+    // A program killed while it took the serial library's lock file, or
+    // while it removed a stale one (holding "LCK...rmlock"), left an empty
+    // file, which would refuse the port for 30 s: it opens at once, unless a
+    // live program holds that file.
     void emptyLockFile_data()
     {
+        QTest::addColumn<bool>("removing");
         QTest::addColumn<bool>("held");
         QTest::addColumn<QString>("message");
-        QTest::newRow("left by a killed program") << false << "Port has open";
-        QTest::newRow("being written by a live one") << true << "Port open failed: COM1 (DEVICE): in use by another program";
+        const QString inUse = u"Port open failed: COM1 (DEVICE): in use by another program"_s;
+        QTest::newRow("taking, killed") << false << false << u"Port has open"_s;
+        QTest::newRow("taking, alive") << false << true << inUse;
+        QTest::newRow("removing a stale one, killed") << true << false << u"Port has open"_s;
+        QTest::newRow("removing a stale one, alive") << true << true << inUse;
     }
 
     void emptyLockFile()
     {
+        QFETCH(bool, removing);
         QFETCH(bool, held);
         QFETCH(QString, message);
         PtyPair pty;
         const QString lockFile = u"/run/lock/LCK.."_s + pty.slavePath().mid(5).replace(u'/', u'_');
-        const int lock = ::open(QFile::encodeName(lockFile).constData(), O_RDWR | O_CREAT | O_EXCL, 0644);
-        if (lock < 0)
-            QSKIP("no lock file can be made in /run/lock");
+        const QString emptyFile = removing ? lockFile + u".rmlock"_s : lockFile;
         const auto cleanUp = qScopeGuard([&] {
-            ::close(lock);
+            QFile::remove(lockFile + u".rmlock"_s);
             QFile::remove(lockFile);
         });
+        if (removing) {
+            // The lock file of a program that has gone: its own, with the pid
+            // of a child that has ended.
+            QLockFile taken(lockFile);
+            QVERIFY(taken.tryLock());
+            QFile file(lockFile);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QByteArray contents = file.readAll();
+            file.close();
+            taken.unlock();
+            const pid_t child = ::fork();
+            if (child == 0)
+                ::_exit(0);
+            ::waitpid(child, nullptr, 0);
+            contents.replace(0, contents.indexOf('\n'), QByteArray::number(child));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+            file.close();
+        }
+        const int empty = ::open(QFile::encodeName(emptyFile).constData(), O_RDWR | O_CREAT | O_EXCL, 0644);
+        if (empty < 0)
+            QSKIP("no lock file can be made in /run/lock");
+        const auto closeEmpty = qScopeGuard([&] { ::close(empty); });
         if (held)
-            QCOMPARE(::flock(lock, LOCK_EX | LOCK_NB), 0);
+            QCOMPARE(::flock(empty, LOCK_EX | LOCK_NB), 0);
         WindowHarness h(pty.slavePath());
         h.press("Open");
         QCOMPARE(h.message(), message.replace(u"DEVICE"_s, pty.slavePath()));
         qint64 pid = 0;
         QString host, application;
         const bool named = QLockFile(lockFile).getLockInfo(&pid, &host, &application);
-        QCOMPARE(named ? pid : 0, held ? 0 : QCoreApplication::applicationPid());  // the window's own lock now
+        QCOMPARE(named && pid == QCoreApplication::applicationPid(), !held);  // the window's own lock, where it opened
     }
 
     // A device that sends noise without pause at 2 MiB/s, some 180 times what

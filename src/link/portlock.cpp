@@ -131,15 +131,22 @@ void clearOrphanedLock(const QString &path)
 {
 #ifdef Q_OS_UNIX
     const QString file = libraryLockFile(path);
-    qint64 pid = 0;
-    QString host;
-    QString application;
-    // The library creates the file, locks it with flock and then writes its
-    // pid. A file with no pid whose flock nobody holds was left by a program
-    // killed in between; the library would refuse the port for 30 s.
-    // removeStaleLockFile() unlinks it only while it can take that flock.
-    if (!file.isEmpty() && !QLockFile(file).getLockInfo(&pid, &host, &application))
-        QLockFile(file).removeStaleLockFile();
+    if (file.isEmpty())
+        return;
+    // The library creates a lock file, locks it with flock and then writes
+    // its pid. A file with no pid whose flock nobody holds was left by a
+    // program killed in between; the library would refuse the port for 30 s.
+    // So would it for the ".rmlock" beside it, which a program taking over a
+    // stale lock file holds while it removes it, left empty by one killed
+    // then. removeStaleLockFile() unlinks a file only while it can take its
+    // flock.
+    for (const QString &lock : {file + QLatin1String(".rmlock"), file}) {
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        if (QFileInfo::exists(lock) && !QLockFile(lock).getLockInfo(&pid, &host, &application))
+            QLockFile(lock).removeStaleLockFile();
+    }
 #else
     Q_UNUSED(path);
 #endif

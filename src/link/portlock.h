@@ -25,8 +25,9 @@ Identity identify(const QString &path);
 // *error if another descriptor holds it.
 bool claim(int descriptor, const QString &path, QString *error);
 
-// Removes the serial library's lock file of path where a program killed
-// while taking it left it without its pid, and no process holds it.
+// Removes the serial library's lock file of path, and the one it takes to
+// remove a stale lock file, where a program killed while taking it left it
+// without its pid, and no process holds it.
 void clearOrphanedLock(const QString &path);
 
 // "velmora-cli (pid 1234)" for the process that holds the device's lock, or
